@@ -1,0 +1,177 @@
+#include "analisis/seguir.h"
+
+#include "analisis/gris.h"
+#include "comun/fotogramas.h"
+#include "comun/salida.h"
+#include "comun/texto.h"
+
+#include <QDir>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Below this the match is too weak to trust: the zone is reported lost.
+constexpr double kUmbralPerdida = 0.45;
+// Only strong matches feed the template, so a partial occlusion does not corrupt it.
+constexpr double kUmbralMezcla = 0.7;
+
+struct Plantilla {
+    std::vector<float> t;
+    int tw = 0;
+    int th = 0;
+};
+
+struct Coincidencia {
+    double s = -2.0;
+    int x = 0;
+    int y = 0;
+};
+
+// Zero-mean template and its energy, with the precision the scores are defined in.
+struct PlantillaCentrada {
+    std::vector<float> t;
+    double energia = 0.0;
+};
+
+PlantillaCentrada centrar(const Plantilla& p)
+{
+    float suma = 0.0f;
+    for (float v : p.t)
+        suma += v;
+    const float media = suma / static_cast<float>(p.t.size());
+    PlantillaCentrada c;
+    c.t.resize(p.t.size());
+    for (size_t k = 0; k < p.t.size(); ++k) {
+        c.t[k] = p.t[k] - media;
+        c.energia += static_cast<double>(c.t[k] * c.t[k]);
+    }
+    return c;
+}
+
+double puntuacion(const ImagenGris& img, const PlantillaCentrada& c, int tw, int th, int x0, int y0)
+{
+    double sa = 0.0, saa = 0.0, sat = 0.0;
+    for (int i = 0; i < th; ++i) {
+        const float* fila = img.g.data() + static_cast<size_t>(y0 + i) * static_cast<size_t>(img.w) + x0;
+        const float* t = c.t.data() + static_cast<size_t>(i) * static_cast<size_t>(tw);
+        for (int j = 0; j < tw; ++j) {
+            const double a = fila[j];
+            sa += a;
+            saa += a * a;
+            sat += a * static_cast<double>(t[j]);
+        }
+    }
+    const double nPix = static_cast<double>(tw) * th;
+    const double v = saa - sa * sa / nPix;
+    if (v < 0.000001 || c.energia < 0.000001)
+        return 0.0;
+    return sat / std::sqrt(c.energia * v);
+}
+
+// Row by row from the top, left to right; a later candidate wins only when strictly better.
+Coincidencia buscar(const ImagenGris& img, const Plantilla& p, int px, int py, int r)
+{
+    Coincidencia mejor{-2.0, px, py};
+    if (img.w < p.tw || img.h < p.th)
+        return mejor;
+    const PlantillaCentrada c = centrar(p);
+    const int y1 = std::min(py + r, img.h - p.th);
+    const int x1 = std::min(px + r, img.w - p.tw);
+    for (int y = std::max(0, py - r); y <= y1; ++y)
+        for (int x = std::max(0, px - r); x <= x1; ++x) {
+            const double s = puntuacion(img, c, p.tw, p.th, x, y);
+            if (s > mejor.s)
+                mejor = {s, x, y};
+        }
+    return mejor;
+}
+
+void mezclar(Plantilla& p, const std::vector<float>& nuevo)
+{
+    for (size_t k = 0; k < p.t.size(); ++k)
+        p.t[k] = p.t[k] * 0.85f + nuevo[k] * 0.15f;
+}
+
+struct Zona {
+    int x, y, ancho, alto;
+};
+
+std::optional<Zona> leerZona(const QStringList& args)
+{
+    if (args.size() < 5)
+        return std::nullopt;
+    int v[4];
+    for (int k = 0; k < 4; ++k) {
+        const auto e = enteroDecimal(args[k + 1]);
+        if (!e)
+            return std::nullopt;
+        v[k] = *e;
+    }
+    return Zona{v[0], v[1], v[2], v[3]};
+}
+
+} // namespace
+
+void seguirZona(const QStringList& args)
+{
+    const auto zona = leerZona(args);
+    if (!zona)
+        salir(64);
+    const QString carpeta = args[0];
+    QStringList nombres = listarFotogramas(carpeta, QStringLiteral(".png"));
+    if (args.size() > 5 && args[5] == QLatin1String("atras"))
+        std::reverse(nombres.begin(), nombres.end());
+    if (nombres.size() < 2)
+        salir(0);
+    const QDir dir(carpeta);
+
+    // The larger side of the zone becomes at most 32 reduced pixels.
+    const int f = std::max(1, static_cast<int>(std::ceil(std::max(zona->ancho, zona->alto) / 32.0)));
+    const auto primero = leerGris(dir.filePath(nombres[0]), f);
+    if (!primero)
+        salir(1);
+    Plantilla plantilla;
+    plantilla.tw = std::max(4, zona->ancho / f);
+    plantilla.th = std::max(4, zona->alto / f);
+    // A first frame smaller than the zone leaves nothing to clamp into.
+    if (primero->w < plantilla.tw || primero->h < plantilla.th)
+        salir(1);
+    int x = std::min(primero->w - plantilla.tw, std::max(0, zona->x / f));
+    int y = std::min(primero->h - plantilla.th, std::max(0, zona->y / f));
+    plantilla.t = trozo(primero->g, primero->w, x, y, plantilla.tw, plantilla.th);
+    const int r = std::max(6, std::max(plantilla.tw, plantilla.th) / 2);
+
+    double vx = 0.0, vy = 0.0;
+    QString buffer;
+    const int n = static_cast<int>(nombres.size()) - 1;
+    for (int L = 1; L <= n; ++L) {
+        const QString& nombre = nombres[L];
+        const auto img = leerGris(dir.filePath(nombre), f);
+        if (!img)
+            break;
+        const int px = static_cast<int>(std::round(x + vx));
+        const int py = static_cast<int>(std::round(y + vy));
+        const Coincidencia m = buscar(*img, plantilla, px, py, r);
+        const int xo = x, yo = y;
+        x = m.x;
+        y = m.y;
+        const int numero = numeroDeFotograma(nombre).value_or(L);
+        if (m.s < kUmbralPerdida) {
+            buffer += QStringLiteral("perdida %1\n").arg(numero);
+            break;
+        }
+        if (m.s > kUmbralMezcla)
+            mezclar(plantilla, trozo(img->g, img->w, x, y, plantilla.tw, plantilla.th));
+        buffer += QString::asprintf("%d %d %d %d %d %.2f\n", numero, x * f, y * f,
+                                    plantilla.tw * f, plantilla.th * f, m.s);
+        if (L % 10 == 0 || L == n) {
+            escribirProgreso(carpeta, L, n);
+            escribirSalida(buffer);
+            buffer.clear();
+        }
+        vx = 0.6 * vx + 0.4 * (x - xo);
+        vy = 0.6 * vy + 0.4 * (y - yo);
+    }
+    salir(0, buffer);
+}

@@ -1,0 +1,61 @@
+#include "comun/texto.h"
+
+#include <QRegularExpression>
+#include <charconv>
+#include <cmath>
+
+QString tamanoLegible(int64_t n)
+{
+    const double d = static_cast<double>(n);
+    if (n < 1024)
+        return QString::number(n) + QStringLiteral(" B");
+    if (n < 1048576)
+        return QString::asprintf("%.0f KB", d / 1024.0);
+    if (n < 1073741824)
+        return QString::asprintf("%.0f MB", d / 1048576.0);
+    return QString::asprintf("%.1f GB", d / 1073741824.0);
+}
+
+QString limpio(const QString& texto)
+{
+    static const QString prohibidos = QStringLiteral("\\/:*?\"<>|");
+    QString r = texto;
+    for (QChar& c : r)
+        if (prohibidos.contains(c))
+            c = QLatin1Char('-');
+    static const QRegularExpression bordes(QStringLiteral("^\\h+|\\h+$"));
+    return r.remove(bordes);
+}
+
+std::optional<double> numeroDecimal(const QString& texto)
+{
+    const QByteArray b = texto.toUtf8();
+    const char* inicio = b.constData();
+    const char* fin = inicio + b.size();
+    if (inicio == fin)
+        return std::nullopt;
+    // from_chars is locale-free but does not take the leading plus a C literal may have.
+    if (*inicio == '+' && fin - inicio > 1 && inicio[1] != '-' && inicio[1] != '+')
+        ++inicio;
+    double valor = 0;
+    const auto [p, ec] = std::from_chars(inicio, fin, valor);
+    if (ec != std::errc() || p != fin)
+        return std::nullopt;
+    return valor;
+}
+
+std::optional<int> enteroDecimal(const QString& texto)
+{
+    const QByteArray b = texto.toLatin1();
+    if (texto.isEmpty() || b.size() != texto.size())
+        return std::nullopt;
+    const char* inicio = b.constData();
+    const char* fin = inicio + b.size();
+    if (*inicio == '+' && fin - inicio > 1 && inicio[1] != '-')
+        ++inicio;
+    int valor = 0;
+    const auto [p, ec] = std::from_chars(inicio, fin, valor, 10);
+    if (ec != std::errc() || p != fin)
+        return std::nullopt;
+    return valor;
+}

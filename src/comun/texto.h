@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// "1023 B", "1 KB", "1 MB", "1.5 GB" (point as decimal separator, whatever the locale).
+QString tamanoLegible(int64_t n);
+
+// A user-typed name made safe for the file system: \ / : * ? " < > | become "-",
+// horizontal white space is trimmed from both ends, everything else stays.
+QString limpio(const QString& texto);
+
+// The whole text as a C-locale floating-point literal (2, 0.5, 1e1); nothing for
+// anything else, including leading or trailing white space and the empty text.
+std::optional<double> numeroDecimal(const QString& texto);
+
+// The whole text as a decimal integer with an optional sign, no spaces, no fraction;
+// nothing when it does not fit in 32 bits.
+std::optional<int> enteroDecimal(const QString& texto);

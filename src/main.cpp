@@ -1,0 +1,39 @@
+// zorv-ventanas: one job per run, chosen by the mode word. Each entry function ends
+// the process itself through salir(); nothing returns here.
+#include "analisis/seguir.h"
+#include "comun/salida.h"
+
+#include <QStringList>
+
+namespace {
+
+struct Modo {
+    const char* palabra;
+    void (*entrada)(const QStringList&);
+};
+
+// Compared in this order, exact and case-sensitive.
+constexpr Modo kModos[] = {
+    {"seguir", seguirZona},
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    argcProceso = argc;
+    argvProceso = argv;
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (!args.isEmpty())
+        script = args.takeFirst();
+    argumentos = args;
+
+    for (const Modo& modo : kModos)
+        if (script == QLatin1String(modo.palabra))
+            modo.entrada(argumentos);
+
+    aviso(QStringLiteral("uso: zorv-ventanas ajustes|camaras|actualizador|abrir …"));
+    salir(64);
+}

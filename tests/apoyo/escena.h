@@ -1,0 +1,20 @@
+#pragma once
+// Synthetic footage: a textured target moving over a textured background, so the
+// tracker has something real to correlate against.
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <cstdint>
+
+// Deterministic value noise, smooth at the scale of `escala` pixels.
+QImage texturaRuido(int ancho, int alto, uint32_t semilla, int escala);
+
+struct Escena {
+    QImage fondo;
+    QImage objetivo;
+};
+
+Escena escenaDePrueba(int ancho, int alto, int anchoObjetivo, int altoObjetivo, uint32_t semilla);
+
+// The background with the target's top-left corner at `pos`.
+QImage fotograma(const Escena& e, QPoint pos);
