@@ -113,6 +113,16 @@ std::optional<Zona> leerZona(const QStringList& args)
 
 } // namespace
 
+GeometriaZona geometriaZona(int ancho, int alto)
+{
+    GeometriaZona g;
+    g.f = std::max(1, static_cast<int>(std::ceil(std::max(ancho, alto) / 32.0)));
+    g.tw = std::max(4, ancho / g.f);
+    g.th = std::max(4, alto / g.f);
+    g.r = std::max(6, std::max(g.tw, g.th) / 2);
+    return g;
+}
+
 void seguirZona(const QStringList& args)
 {
     const auto zona = leerZona(args);
@@ -126,21 +136,21 @@ void seguirZona(const QStringList& args)
         salir(0);
     const QDir dir(carpeta);
 
-    // The larger side of the zone becomes at most 32 reduced pixels.
-    const int f = std::max(1, static_cast<int>(std::ceil(std::max(zona->ancho, zona->alto) / 32.0)));
+    const GeometriaZona geo = geometriaZona(zona->ancho, zona->alto);
+    const int f = geo.f;
     const auto primero = leerGris(dir.filePath(nombres[0]), f);
     if (!primero)
         salir(1);
     Plantilla plantilla;
-    plantilla.tw = std::max(4, zona->ancho / f);
-    plantilla.th = std::max(4, zona->alto / f);
+    plantilla.tw = geo.tw;
+    plantilla.th = geo.th;
     // A first frame smaller than the zone leaves nothing to clamp into.
     if (primero->w < plantilla.tw || primero->h < plantilla.th)
         salir(1);
     int x = std::min(primero->w - plantilla.tw, std::max(0, zona->x / f));
     int y = std::min(primero->h - plantilla.th, std::max(0, zona->y / f));
     plantilla.t = trozo(primero->g, primero->w, x, y, plantilla.tw, plantilla.th);
-    const int r = std::max(6, std::max(plantilla.tw, plantilla.th) / 2);
+    const int r = geo.r;
 
     double vx = 0.0, vy = 0.0;
     QString buffer;
