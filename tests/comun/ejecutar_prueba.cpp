@@ -75,7 +75,7 @@ TEST(Ejecutar, elLimiteTerminaAlProgramaYDevuelveMenosDos)
     EXPECT_EQ(r.estado, -2);
     EXPECT_TRUE(r.salida.isEmpty());
     EXPECT_GE(ms, 950);
-    EXPECT_LE(ms, 1300);
+    EXPECT_LE(ms, 1500); // about 1.0-1.1 s; the margin is for a loaded CI machine
     EXPECT_FALSE(procesoVivo(pid));
 }
 
