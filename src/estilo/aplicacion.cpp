@@ -8,6 +8,13 @@
 void prepararApp()
 {
     if (!QCoreApplication::instance()) {
+        // Without a display Qt aborts the process; the player should see "no result"
+        // with a reason, not a crash.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            aviso(QStringLiteral("no hay pantalla donde mostrar la ventana"));
+            salir(1);
+        }
         static int argcLocal = 1;
         static char nombre[] = "zorv-ventanas";
         static char* argvLocal[] = {nombre, nullptr};

@@ -25,7 +25,7 @@ VentanaZORV::VentanaZORV(const QString& titulo, int ancho, int alto, bool redime
     setAttribute(Qt::WA_DeleteOnClose, false);
     if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
         const QRect zona = pantalla->availableGeometry();
-        move(zona.center() - QPoint(ancho / 2, alto / 2));
+        move(zona.x() + (zona.width() - ancho) / 2, zona.y() + (zona.height() - alto) / 2);
     }
 }
 
