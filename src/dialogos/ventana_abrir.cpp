@@ -25,7 +25,17 @@ void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inic
         panel.setWindowTitle(QStringLiteral("Elige los vídeos que quieres abrir"));
         panel.setLabelText(QFileDialog::Accept, QStringLiteral("Abrir"));
     }
+    // Qt ships its chooser in English; our users read Spanish.
     panel.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
+    panel.setLabelText(QFileDialog::LookIn, QStringLiteral("Buscar en:"));
+    panel.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
+    if (que == QStringLiteral("carpeta")) {
+        panel.setLabelText(QFileDialog::FileName, QStringLiteral("Carpeta:"));
+        panel.setNameFilter(QStringLiteral("Carpetas (*)"));
+    } else {
+        panel.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
+        panel.setNameFilter(QStringLiteral("Todos los archivos (*)"));
+    }
 }
 
 QString lineasElegidas(const QStringList& rutas)

@@ -3,7 +3,9 @@
 #include "comun/salida.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTranslator>
 
 void prepararApp()
 {
@@ -26,6 +28,12 @@ void prepararApp()
     // Our windows end the run through salir(); closing the last one must not quit an
     // event loop that some caller is still waiting in.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own texts (file chooser columns, context menus of fields) in Spanish,
+    // whatever the session's language.
+    static QTranslator traductor;
+    if (traductor.isEmpty()
+        && traductor.load(QStringLiteral("qtbase_es"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&traductor);
     if (QStyle* estilo = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(estilo);
 }
