@@ -213,3 +213,50 @@ TEST(Programa, SinPantallaNoHayResultadoNiCaida)
         EXPECT_TRUE(c.errores.contains("no hay pantalla"));
     }
 }
+
+TEST_F(EnPantalla, AjustesSinRutaAvisaYSigueAbierta)
+{
+    // "ajustes" alone: no settings path, so every save fails with the alert.
+    const QString w = abrir({QStringLiteral("ajustes")}, QStringLiteral("ZorvPlayer - Ajustes"));
+    ASSERT_FALSE(w.isEmpty());
+    pantalla.pulsarEn(w, 85, 90 + 42 * 2 + 20); // side bar: "Actualizaciones"
+    QThread::msleep(300);
+    pantalla.pulsarEn(w, 170 + 22 + 100, 56 + 156 + 15); // "Buscar actualizaciones ahora"
+    ASSERT_FALSE(pantalla.esperarVentana(QStringLiteral("No se pudo guardar")).isEmpty());
+    pantalla.teclas({QStringLiteral("Return")});
+    QThread::msleep(500);
+    EXPECT_TRUE(pantalla.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                  QStringLiteral("--name"), QStringLiteral("No se pudo guardar")})
+                    .isEmpty());
+    pantalla.teclas({QStringLiteral("Escape")}); // the settings window is still there
+    const Corrida c = ejecucion->terminar();
+    EXPECT_EQ(c.estado, 1);
+}
+
+TEST_F(EnPantalla, NuevaInstalarOMasTarde)
+{
+    for (const auto& [tecla, estado] : {std::pair{"Return", 0}, std::pair{"Escape", 1}}) {
+        ASSERT_FALSE(abrir({QStringLiteral("ajustes"), QStringLiteral("nueva"), QStringLiteral("2.5"),
+                            dir.filePath(QStringLiteral("falta.json"))},
+                           QStringLiteral("Nueva versión 2.5 de ZorvPlayer"))
+                         .isEmpty());
+        pantalla.teclas({QString::fromLatin1(tecla)});
+        const Corrida c = ejecucion->terminar();
+        EXPECT_EQ(c.estado, estado) << tecla;
+        EXPECT_TRUE(c.salida.isEmpty());
+    }
+}
+
+TEST_F(EnPantalla, RecorteConCasillasPorTeclado)
+{
+    ASSERT_FALSE(abrir({QStringLiteral("ajustes"), QStringLiteral("recorte"), QStringLiteral("a;;b")},
+                       QStringLiteral("Guardar los 2 tramos marcados"))
+                     .isEmpty());
+    // Focus starts on "Guardar" (the last in the chain); Tab wraps to the first box,
+    // the second Tab reaches "Unir"; Return still presses the default button.
+    pantalla.teclas({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space")});
+    pantalla.teclas({QStringLiteral("Return")});
+    const Corrida c = ejecucion->terminar();
+    EXPECT_EQ(c.estado, 0);
+    EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("guardar exacto=0 unir=1"));
+}
