@@ -90,8 +90,32 @@ void DialogoAlerta::keyPressEvent(QKeyEvent* e)
     QDialog::keyPressEvent(e);
 }
 
+bool DialogoAlerta::eventFilter(QObject* objeto, QEvent* e)
+{
+    // A field with inline completion takes Return to accept the completion and keeps
+    // it; the user means "done", so the default button answers with the completed text.
+    // An editable combo box keeps the focus itself and hands keys to its field, so the
+    // field and its focus proxy both count.
+    auto* w = qobject_cast<QWidget*>(objeto);
+    const bool enFoco = w && foco_ && (w == foco_ || w->focusProxy() == foco_ || foco_->focusProxy() == w);
+    if (enFoco && e->type() == QEvent::KeyPress && !botones_.isEmpty()) {
+        auto* tecla = static_cast<QKeyEvent*>(e);
+        if ((tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter)
+            && (tecla->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            botones_.first()->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(objeto, e);
+}
+
 int DialogoAlerta::correr(QWidget* foco)
 {
+    foco_ = foco;
+    // On the application, not the field: the field's completer re-installs its own
+    // filter on every focus-in and would otherwise see Return first.
+    if (foco)
+        qApp->installEventFilter(this);
     setModal(true);
     show();
     raise();
@@ -101,6 +125,7 @@ int DialogoAlerta::correr(QWidget* foco)
     else if (!botones_.isEmpty())
         botones_.first()->setFocus(Qt::OtherFocusReason);
     exec();
+    qApp->removeEventFilter(this);
     return pulsado_;
 }
 

@@ -21,6 +21,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* objeto, QEvent* e) override;
 
 private:
     void pulsar(int i);
@@ -28,4 +29,5 @@ private:
     QList<QPushButton*> botones_;
     int pulsado_ = -1;
     int cancelar_ = -1;
+    QWidget* foco_ = nullptr;
 };

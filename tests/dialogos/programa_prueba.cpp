@@ -260,3 +260,27 @@ TEST_F(EnPantalla, RecorteConCasillasPorTeclado)
     EXPECT_EQ(c.estado, 0);
     EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("guardar exacto=0 unir=1"));
 }
+
+TEST_F(EnPantalla, CasoSinNombreUtilOEscape)
+{
+    QDir(dir.path()).mkdir(QStringLiteral("Robo 2024"));
+    for (const char* tecla : {"Return", "Escape"}) {
+        ASSERT_FALSE(abrir({QStringLiteral("ajustes"), QStringLiteral("caso"), dir.path(), QString()},
+                           QStringLiteral("Carpeta del caso"))
+                         .isEmpty());
+        pantalla.teclear(QStringLiteral("..."));
+        pantalla.teclas({QString::fromLatin1(tecla)});
+        const Corrida c = ejecucion->terminar();
+        EXPECT_EQ(c.estado, 1) << tecla;
+        EXPECT_TRUE(c.salida.isEmpty());
+    }
+    // Inline completion offers an existing case from its first letters.
+    ASSERT_FALSE(abrir({QStringLiteral("ajustes"), QStringLiteral("caso"), dir.path(), QString()},
+                       QStringLiteral("Carpeta del caso"))
+                     .isEmpty());
+    pantalla.teclear(QStringLiteral("Rob"));
+    pantalla.teclas({QStringLiteral("Return")});
+    const Corrida c = ejecucion->terminar();
+    EXPECT_EQ(c.estado, 0);
+    EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("Robo 2024"));
+}
