@@ -11,7 +11,7 @@ trap 'kill $XVFB 2>/dev/null; rm -rf "$TMP"' EXIT
 
 # Xvfb picks a free display and tells us its number.
 exec 3> "$TMP/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 2>/dev/null &
 XVFB=$!
 for _ in $(seq 50); do [ -s "$TMP/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$TMP/display")"

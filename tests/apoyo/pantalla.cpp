@@ -2,29 +2,59 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QThread>
+
+namespace {
+
+// True once an X client can talk to the display.
+bool responde(const QString& display)
+{
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(e);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QStringLiteral("/usr/bin/xdpyinfo"));
+    return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
 
 PantallaVirtual::PantallaVirtual()
 {
-    // -displayfd: Xvfb chooses a free display and writes its number on standard output,
-    // so parallel tests never fight over one. No TCP: the display stays on this machine.
-    xvfb_.setProgram(QStringLiteral("/usr/bin/Xvfb"));
-    xvfb_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                        QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                        QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    xvfb_.setStandardErrorFile(QProcess::nullDevice());
-    xvfb_.start();
-    if (!xvfb_.waitForStarted(5000))
-        return;
-    QByteArray leido;
-    QElapsedTimer reloj;
-    reloj.start();
-    while (!leido.contains('\n') && reloj.elapsed() < 10000 && xvfb_.state() == QProcess::Running) {
-        xvfb_.waitForReadyRead(200);
-        leido += xvfb_.readAllStandardOutput();
+    // A random display number far from the usual ones; a number already held by
+    // another server makes Xvfb exit at once and we draw again. We only hand out a
+    // display a client has actually reached. No TCP: the display stays on this machine.
+    // -noreset: otherwise the server regenerates each time its last client leaves, and
+    // a program starting in that instant cannot connect.
+    for (int intento = 0; intento < 8 && display_.isEmpty(); ++intento) {
+        const QString candidato =
+            QLatin1Char(':') + QString::number(300 + QRandomGenerator::global()->bounded(3000));
+        xvfb_.setProgram(QStringLiteral("/usr/bin/Xvfb"));
+        xvfb_.setArguments({candidato, QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        xvfb_.setStandardOutputFile(QProcess::nullDevice());
+        xvfb_.setStandardErrorFile(QProcess::nullDevice());
+        xvfb_.start();
+        if (!xvfb_.waitForStarted(5000))
+            return;
+        QElapsedTimer reloj;
+        reloj.start();
+        while (reloj.elapsed() < 15000 && xvfb_.state() == QProcess::Running) {
+            if (responde(candidato)) {
+                display_ = candidato;
+                break;
+            }
+            QThread::msleep(100);
+        }
+        if (display_.isEmpty() && xvfb_.state() != QProcess::NotRunning) {
+            xvfb_.kill();
+            xvfb_.waitForFinished(2000);
+        }
     }
-    if (leido.contains('\n'))
-        display_ = QLatin1Char(':') + QString::fromLatin1(leido.trimmed());
 }
 
 PantallaVirtual::~PantallaVirtual()

@@ -1,5 +1,5 @@
 #pragma once
-// A private X display per test (Xvfb picks a free number) and xdotool to drive the
+// A private X display per test (a free number drawn at random) and xdotool to drive the
 // program's windows the way a person would.
 #include "apoyo/programa.h"
 

@@ -23,7 +23,14 @@ protected:
     QString abrir(const QStringList& args, const QString& titulo, const QString& carpeta = {})
     {
         ejecucion = std::make_unique<Ejecucion>(pantalla, args, carpeta);
-        return pantalla.esperarVentana(titulo);
+        const QString w = pantalla.esperarVentana(titulo);
+        if (w.isEmpty()) {
+            const Corrida c = ejecucion->terminar(100);
+            ADD_FAILURE() << "sin ventana; estado " << c.estado << ", errores: "
+                          << c.errores.toStdString() << " ventanas: "
+                          << pantalla.xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral(".")}).toStdString();
+        }
+        return w;
     }
 
     PantallaVirtual pantalla;
