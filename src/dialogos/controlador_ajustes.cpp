@@ -11,6 +11,7 @@
 #include "estilo/fondo.h"
 
 #include <QJsonObject>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
@@ -184,6 +185,17 @@ void poner(QWidget* vista, QWidget* en, int x, int y, int ancho)
         tam.setWidth(ancho);
         if (l && l->wordWrap())
             tam.setHeight(std::min(1000, l->heightForWidth(ancho)));
+    }
+    // Our fonts run wider than the ones these forms were laid out with: a radio or
+    // check box that would spill over its section gets a slightly smaller font rather
+    // than a clipped last word.
+    if (qobject_cast<QAbstractButton*>(vista) && !qobject_cast<QPushButton*>(vista)) {
+        QFont f = vista->font();
+        while (x + tam.width() > en->width() - 4 && f.pixelSize() > 11) {
+            f.setPixelSize(f.pixelSize() - 1);
+            vista->setFont(f);
+            tam.setWidth(vista->sizeHint().width());
+        }
     }
     vista->setGeometry(x, y, tam.width(), tam.height());
     vista->show();

@@ -49,7 +49,7 @@ QRadioButton* ControladorAjustes::radioNuevo(const QString& titulo, bool encendi
 
 Volteada* ControladorAjustes::seccionCapturas()
 {
-    auto* v = new Volteada;
+    auto* v = new Volteada(QRect(0, 0, 510, 348));
     poner(etiqueta(QStringLiteral("Carpeta donde se guardan las capturas")), v, 22, 20);
     const QString guardada = conf.s(QStringLiteral("capturas_dir"));
     tCarpeta = campo(guardada.isEmpty() ? defCapturas : guardada, 318, 24);
@@ -100,7 +100,7 @@ Volteada* ControladorAjustes::seccionCapturas()
 
 Volteada* ControladorAjustes::seccionRafaga()
 {
-    auto* v = new Volteada;
+    auto* v = new Volteada(QRect(0, 0, 510, 348));
     poner(etiqueta(QStringLiteral(
                        "La ráfaga saca capturas automáticas a intervalos fijos de todo el vídeo "
                        "y abre una galería para elegir cuáles conservar. Las elegidas van a la "
@@ -132,7 +132,7 @@ Volteada* ControladorAjustes::seccionRafaga()
 
 Volteada* ControladorAjustes::seccionActualizaciones()
 {
-    auto* v = new Volteada;
+    auto* v = new Volteada(QRect(0, 0, 510, 348));
     poner(etiqueta(QStringLiteral("Versión instalada: ") + version), v, 22, 20);
     const bool automatica = conf.s(QStringLiteral("actualizaciones")) == QStringLiteral("automatica");
     rManual = radioNuevo(QStringLiteral("Manual: avisar cuando haya una versión nueva y "
@@ -158,7 +158,7 @@ Volteada* ControladorAjustes::seccionActualizaciones()
 
 Volteada* ControladorAjustes::seccionAcercaDe()
 {
-    auto* v = new Volteada;
+    auto* v = new Volteada(QRect(0, 0, 510, 348));
     poner(etiqueta(QStringLiteral("ZorvPlayer ") + version, 14, QFont::DemiBold), v, 22, 20);
     poner(etiqueta(QStringLiteral("Reproductor para revisar grabaciones: avance fotograma a "
                                   "fotograma, zoom, recorte, galería de miniaturas y capturas "
