@@ -2,6 +2,8 @@
 // the process itself through salir(); nothing returns here.
 #include "analisis/seguir.h"
 #include "comun/salida.h"
+#include "dialogos/ventana_abrir.h"
+#include "dialogos/ventana_ajustes.h"
 
 #include <QStringList>
 
@@ -14,6 +16,8 @@ struct Modo {
 
 // Compared in this order, exact and case-sensitive.
 constexpr Modo kModos[] = {
+    {"ajustes", ventanaAjustes},
+    {"abrir", ventanaAbrir},
     {"seguir", seguirZona},
 };
 

@@ -1,0 +1,41 @@
+#include "dialogos/ventana_ajustes.h"
+
+#include "comun/salida.h"
+#include "comun/texto.h"
+#include "dialogos/controlador_ajustes.h"
+#include "dialogos/modo_anonimizar.h"
+#include "dialogos/modo_aviso.h"
+#include "dialogos/modo_caso.h"
+#include "dialogos/modo_menu.h"
+#include "dialogos/modo_nota.h"
+#include "dialogos/modo_nueva.h"
+#include "dialogos/modo_recorte.h"
+#include "estilo/aplicacion.h"
+
+void ventanaAjustes(const QStringList& args)
+{
+    const QString sub = args.isEmpty() ? QStringLiteral("ajustes") : args.first();
+    const QString a1 = args.value(1), a2 = args.value(2);
+    prepararApp();
+    if (sub == QStringLiteral("nueva"))
+        modoNueva(a1, a2);
+    if (sub == QStringLiteral("aviso"))
+        modoAviso(a1, a2);
+    if (sub == QStringLiteral("caso"))
+        modoCaso(a1, a2);
+    if (sub == QStringLiteral("rafaga")) {
+        // The burst gallery is not part of this build yet; tell the player plainly
+        // rather than opening the settings window in its place.
+        aviso(QStringLiteral("rafaga: no disponible todavía"));
+        salir(64);
+    }
+    if (sub == QStringLiteral("menu"))
+        modoMenu(numeroDecimal(a1).value_or(2.0));
+    if (sub == QStringLiteral("recorte"))
+        modoRecorte(a1);
+    if (sub == QStringLiteral("nota"))
+        modoNota(a1, a2);
+    if (sub == QStringLiteral("anonimizar"))
+        modoAnonimizar(a1, a2);
+    ventanaConfiguracion(a1, a2);
+}

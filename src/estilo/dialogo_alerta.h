@@ -1,0 +1,33 @@
+#pragma once
+#include "estilo/alerta.h"
+
+#include <QDialog>
+#include <QList>
+
+class QPushButton;
+
+// The window behind `alerta`, kept apart so that tests can drive it.
+class DialogoAlerta : public QDialog {
+    Q_OBJECT
+public:
+    DialogoAlerta(const QString& titulo, const QString& mensaje, const QStringList& botones,
+                  EstiloAlerta estilo, QWidget* accesorio);
+
+    // Shows the alert on top, gives `foco` the keyboard, waits; the pressed index or -1.
+    int correr(QWidget* foco);
+
+    const QList<QPushButton*>& botones() const { return botones_; }
+    int pulsado() const { return pulsado_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* objeto, QEvent* e) override;
+
+private:
+    void pulsar(int i);
+
+    QList<QPushButton*> botones_;
+    int pulsado_ = -1;
+    int cancelar_ = -1;
+    QWidget* foco_ = nullptr;
+};

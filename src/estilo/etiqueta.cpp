@@ -1,0 +1,24 @@
+#include "estilo/etiqueta.h"
+
+#include <QApplication>
+
+QFont fuenteSistema(int tam, QFont::Weight peso)
+{
+    QFont f = QApplication::font();
+    f.setPixelSize(tam);
+    f.setWeight(peso);
+    return f;
+}
+
+QLabel* etiqueta(const QString& texto, int tam, QFont::Weight peso, const QColor& color)
+{
+    auto* l = new QLabel(texto);
+    l->setFont(fuenteSistema(tam, peso));
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, color);
+    l->setPalette(p);
+    l->setWordWrap(true);
+    l->setTextFormat(Qt::PlainText);
+    l->setTextInteractionFlags(Qt::NoTextInteraction);
+    return l;
+}

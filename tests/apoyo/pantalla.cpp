@@ -1,0 +1,169 @@
+#include "apoyo/pantalla.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QThread>
+
+namespace {
+
+// True once an X client can talk to the display.
+bool responde(const QString& display)
+{
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(e);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QStringLiteral("/usr/bin/xdpyinfo"));
+    return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+PantallaVirtual::PantallaVirtual()
+{
+    // A random display number far from the usual ones; a number already held by
+    // another server makes Xvfb exit at once and we draw again. We only hand out a
+    // display a client has actually reached. No TCP: the display stays on this machine.
+    // -noreset: otherwise the server regenerates each time its last client leaves, and
+    // a program starting in that instant cannot connect.
+    for (int intento = 0; intento < 8 && display_.isEmpty(); ++intento) {
+        const QString candidato =
+            QLatin1Char(':') + QString::number(300 + QRandomGenerator::global()->bounded(3000));
+        xvfb_.setProgram(QStringLiteral("/usr/bin/Xvfb"));
+        xvfb_.setArguments({candidato, QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        xvfb_.setStandardOutputFile(QProcess::nullDevice());
+        xvfb_.setStandardErrorFile(QProcess::nullDevice());
+        xvfb_.start();
+        if (!xvfb_.waitForStarted(5000))
+            return;
+        QElapsedTimer reloj;
+        reloj.start();
+        while (reloj.elapsed() < 15000 && xvfb_.state() == QProcess::Running) {
+            if (responde(candidato)) {
+                display_ = candidato;
+                break;
+            }
+            QThread::msleep(100);
+        }
+        if (display_.isEmpty() && xvfb_.state() != QProcess::NotRunning) {
+            xvfb_.kill();
+            xvfb_.waitForFinished(2000);
+        }
+    }
+}
+
+PantallaVirtual::~PantallaVirtual()
+{
+    if (xvfb_.state() != QProcess::NotRunning) {
+        xvfb_.terminate();
+        if (!xvfb_.waitForFinished(5000)) {
+            xvfb_.kill();
+            xvfb_.waitForFinished(2000);
+        }
+    }
+}
+
+QProcessEnvironment PantallaVirtual::entorno() const
+{
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("DISPLAY"), display_);
+    e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    e.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    e.remove(QStringLiteral("ZORV_DEPURAR"));
+    return e;
+}
+
+QString PantallaVirtual::xdotool(const QStringList& args, int limiteMs) const
+{
+    QProcess p;
+    p.setProcessEnvironment(entorno());
+    p.start(QStringLiteral("/usr/bin/xdotool"), args);
+    if (!p.waitForFinished(limiteMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString PantallaVirtual::esperarVentana(const QString& titulo, int limiteMs) const
+{
+    QElapsedTimer reloj;
+    reloj.start();
+    while (reloj.elapsed() < limiteMs) {
+        const QString ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--name"), titulo});
+        if (!ids.isEmpty()) {
+            // Give the toolkit a moment to finish its first paint and take the focus.
+            QThread::msleep(400);
+            return ids.split(QLatin1Char('\n')).first();
+        }
+        QThread::msleep(100);
+    }
+    return {};
+}
+
+void PantallaVirtual::teclear(const QString& texto) const
+{
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), texto});
+}
+
+void PantallaVirtual::teclas(const QStringList& nombres) const
+{
+    QStringList args{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")};
+    xdotool(args + nombres);
+}
+
+void PantallaVirtual::pulsarEn(const QString& ventana, int x, int y) const
+{
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), ventana, QString::number(x),
+             QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+bool PantallaVirtual::captura(const QString& ruta) const
+{
+    QProcess p;
+    p.setProcessEnvironment(entorno());
+    p.start(QStringLiteral("/usr/bin/import"),
+            {QStringLiteral("-window"), QStringLiteral("root"), ruta});
+    return p.waitForFinished(15000) && p.exitCode() == 0;
+}
+
+Ejecucion::Ejecucion(const PantallaVirtual& pantalla, const QStringList& args,
+                     const QString& carpetaTrabajo)
+{
+    p_.setProcessEnvironment(pantalla.entorno());
+    p_.setStandardInputFile(QProcess::nullDevice());
+    if (!carpetaTrabajo.isEmpty())
+        p_.setWorkingDirectory(carpetaTrabajo);
+    p_.start(rutaPrograma(), args);
+    p_.waitForStarted(10000);
+}
+
+Ejecucion::~Ejecucion()
+{
+    if (p_.state() != QProcess::NotRunning) {
+        p_.kill();
+        p_.waitForFinished(2000);
+    }
+}
+
+Corrida Ejecucion::terminar(int limiteMs)
+{
+    Corrida c;
+    if (!p_.waitForFinished(limiteMs)) {
+        p_.kill();
+        p_.waitForFinished(2000);
+        c.salida = p_.readAllStandardOutput();
+        return c;
+    }
+    c.estado = p_.exitStatus() == QProcess::NormalExit ? p_.exitCode() : -1;
+    c.salida = p_.readAllStandardOutput();
+    c.errores = p_.readAllStandardError();
+    return c;
+}

@@ -1,0 +1,123 @@
+#include "estilo/alerta.h"
+#include "estilo/dialogo_alerta.h"
+#include "estilo/etiqueta.h"
+#include "estilo/ventana_zorv.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+TEST(VentanaZORV, TituloYTamano)
+{
+    VentanaZORV fija(QStringLiteral("Ajustes"), 680, 460, false);
+    EXPECT_EQ(fija.windowTitle(), QStringLiteral("ZorvPlayer - Ajustes"));
+    EXPECT_EQ(fija.minimumSize(), QSize(680, 460));
+    EXPECT_EQ(fija.maximumSize(), QSize(680, 460));
+    EXPECT_TRUE(fija.windowFlags() & Qt::WindowStaysOnTopHint);
+
+    VentanaZORV libre(QStringLiteral("Cámaras"), 900, 600, true);
+    EXPECT_EQ(libre.size(), QSize(900, 600));
+    EXPECT_NE(libre.maximumSize(), QSize(900, 600));
+}
+
+TEST(VentanaZORV, CerrarAvisaUnaVezYTerminaElModal)
+{
+    VentanaZORV v(QStringLiteral("Prueba"), 300, 200, false);
+    int cierres = 0;
+    v.alCerrar = [&] { ++cierres; };
+    QTimer::singleShot(50, &v, [&] {
+        v.close();
+        v.close(); // a second close must not report the end again
+    });
+    QTimer guardia;
+    guardia.setSingleShot(true);
+    bool colgado = false;
+    QObject::connect(&guardia, &QTimer::timeout, [&] { colgado = true; v.pararModal(); });
+    guardia.start(5000);
+    v.mostrarModal();
+    EXPECT_FALSE(colgado);
+    EXPECT_EQ(cierres, 1);
+    EXPECT_FALSE(v.isVisible());
+}
+
+TEST(VentanaZORV, VolcadoDeVistas)
+{
+    VentanaZORV v(QStringLiteral("Volcado"), 300, 200, false);
+    auto* l = etiqueta(QStringLiteral("Un texto bastante más largo que treinta letras"));
+    l->setParent(&v);
+    l->setGeometry(10, 20, 200, 30);
+    auto* t = new QLineEdit(QStringLiteral("campo"), &v);
+    t->setGeometry(10, 60, 100, 24);
+    t->hide();
+    const QStringList lineas = volcadoVistas(&v);
+    ASSERT_GE(lineas.size(), 3);
+    EXPECT_TRUE(lineas[0].startsWith(QStringLiteral("ventana (")));
+    EXPECT_TRUE(lineas[1].startsWith(QStringLiteral("VentanaZORV (")));
+    EXPECT_EQ(lineas[2].toStdString(), std::string("  QLabel (10.0, 20.0, 200.0, 30.0) oculto=false flip=true "
+                                        "amb=false Un texto bastante más largo qu"));
+    EXPECT_EQ(lineas[3].toStdString(), std::string("  QLineEdit (10.0, 60.0, 100.0, 24.0) oculto=true "
+                                        "flip=true amb=false campo"));
+}
+
+namespace {
+
+// Presses a key in the alert as soon as it is up.
+void alAbrirse(std::function<void(DialogoAlerta&)> hacer, DialogoAlerta& d)
+{
+    QTimer::singleShot(100, &d, [&d, hacer] { hacer(d); });
+}
+
+} // namespace
+
+TEST(Alerta, BotonesTeclasYCierre)
+{
+    const QStringList botones{QStringLiteral("Guardar"), QStringLiteral("Descartar"),
+                              QStringLiteral("Cancelar"), QStringLiteral("Otro")};
+    {
+        DialogoAlerta d(QStringLiteral("T"), QStringLiteral("M"), botones, EstiloAlerta::aviso, nullptr);
+        alAbrirse([](DialogoAlerta& a) { QTest::keyClick(&a, Qt::Key_Return); }, d);
+        EXPECT_EQ(d.correr(nullptr), 0);
+    }
+    {
+        DialogoAlerta d(QStringLiteral("T"), QStringLiteral("M"), botones, EstiloAlerta::aviso, nullptr);
+        alAbrirse([](DialogoAlerta& a) { QTest::keyClick(&a, Qt::Key_Escape); }, d);
+        EXPECT_EQ(d.correr(nullptr), 2); // "Cancelar", wherever it is
+    }
+    {
+        DialogoAlerta d(QStringLiteral("T"), QStringLiteral("M"), {QStringLiteral("Sí"), QStringLiteral("No")},
+                        EstiloAlerta::informativo, nullptr);
+        alAbrirse([](DialogoAlerta& a) { QTest::keyClick(&a, Qt::Key_Escape); }, d);
+        EXPECT_EQ(d.correr(nullptr), 1); // no "Cancelar": the last button
+    }
+    {
+        DialogoAlerta d(QStringLiteral("T"), QStringLiteral("M"), botones, EstiloAlerta::aviso, nullptr);
+        alAbrirse([](DialogoAlerta& a) { a.close(); }, d);
+        EXPECT_EQ(d.correr(nullptr), -1);
+    }
+    {
+        DialogoAlerta d(QStringLiteral("T"), QStringLiteral("M"), botones, EstiloAlerta::aviso, nullptr);
+        alAbrirse([](DialogoAlerta& a) { a.botones()[1]->click(); }, d);
+        EXPECT_EQ(d.correr(nullptr), 1);
+    }
+}
+
+TEST(Alerta, ElAccesorioSobreviveYRecibeLasTeclas)
+{
+    auto* campo = new QLineEdit;
+    campo->resize(380, 24);
+    QTimer::singleShot(150, [] {
+        QWidget* activa = QApplication::activeModalWidget();
+        ASSERT_NE(activa, nullptr);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("coche"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    const int b = alerta(QStringLiteral("Marcar"), QStringLiteral("Mensaje"),
+                         {QStringLiteral("Guardar marca"), QStringLiteral("Cancelar")},
+                         EstiloAlerta::aviso, campo, campo);
+    EXPECT_EQ(b, 0);
+    EXPECT_EQ(campo->text(), QStringLiteral("coche"));
+    EXPECT_EQ(campo->parent(), nullptr);
+    delete campo;
+}
