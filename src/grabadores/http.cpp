@@ -2,7 +2,14 @@
 
 #include <curl/curl.h>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <unistd.h>
+
 #include <chrono>
+#include <vector>
 #include <mutex>
 
 namespace {
@@ -12,6 +19,8 @@ using Reloj = std::chrono::steady_clock;
 // What the callbacks need beside the object they fill in.
 struct Transferencia {
     Http& h;
+    CURL* curl = nullptr;
+    std::vector<curl_socket_t> conexiones;  // sockets curl has open, to ask the kernel
     Reloj::time_point ultimaActividad = Reloj::now();
     std::chrono::milliseconds inactividad;
     bool inactivo = false;
@@ -91,11 +100,35 @@ size_t alCuerpo(char* buf, size_t tam, size_t n, void* p) {
 // device that sends a little at a time.
 int alAvance(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto& t = *static_cast<Transferencia*>(p);
+    // Header lines reach us only once complete; the socket itself knows when the last
+    // byte came in, so a device that answers a byte at a time is not taken for silent.
+    for (curl_socket_t s : t.conexiones) {
+        tcp_info ti{};
+        socklen_t largo = sizeof ti;
+        if (getsockopt(s, IPPROTO_TCP, TCP_INFO, &ti, &largo) != 0 ||
+            ti.tcpi_state != 1 /* established */)
+            continue;
+        const auto recibido = Reloj::now() - std::chrono::milliseconds(ti.tcpi_last_data_recv);
+        if (recibido > t.ultimaActividad) t.ultimaActividad = recibido;
+    }
     if (Reloj::now() - t.ultimaActividad > t.inactividad) {
         t.inactivo = true;
         return 1;
     }
     return 0;
+}
+
+curl_socket_t alAbrir(void* p, curlsocktype, curl_sockaddr* d) {
+    auto& t = *static_cast<Transferencia*>(p);
+    const curl_socket_t s = socket(d->family, d->socktype | SOCK_CLOEXEC, d->protocol);
+    if (s != CURL_SOCKET_BAD) t.conexiones.push_back(s);
+    return s;
+}
+
+int alCerrar(void* p, curl_socket_t s) {
+    auto& t = *static_cast<Transferencia*>(p);
+    std::erase(t.conexiones, s);
+    return close(s);
 }
 
 QString mensajeDe(CURLcode c) {
@@ -138,6 +171,10 @@ void configurar(CURL* c, Transferencia& t, const QByteArray& url, const QByteArr
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, alAvance);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, alAbrir);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, alCerrar);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, &t);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, alCabecera);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, alCuerpo);
@@ -184,9 +221,10 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
         h.progreso = std::move(progreso);
     }
 
-    Transferencia t{h, Reloj::now(),
+    Transferencia t{h, nullptr, {}, Reloj::now(),
                     std::chrono::milliseconds(qint64(timeout * 1000))};
     CURL* c = curl_easy_init();
+    t.curl = c;
     configurar(c, t, url.toUtf8(), metodo.toUtf8(), cuerpo ? cuerpo->toUtf8() : QByteArray(),
                cuerpo.has_value(), timeout, aFichero.has_value(), cabeceras);
     const CURLcode r = curl_easy_perform(c);
