@@ -100,6 +100,8 @@ size_t alCuerpo(char* buf, size_t tam, size_t n, void* p) {
 // device that sends a little at a time.
 int alAvance(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto& t = *static_cast<Transferencia*>(p);
+    const auto ahora = Reloj::now();
+    if (ahora - t.ultimaActividad < std::chrono::milliseconds(250)) return 0;  // data is flowing
     // Header lines reach us only once complete; the socket itself knows when the last
     // byte came in, so a device that answers a byte at a time is not taken for silent.
     for (curl_socket_t s : t.conexiones) {
@@ -108,10 +110,10 @@ int alAvance(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
         if (getsockopt(s, IPPROTO_TCP, TCP_INFO, &ti, &largo) != 0 ||
             ti.tcpi_state != 1 /* established */)
             continue;
-        const auto recibido = Reloj::now() - std::chrono::milliseconds(ti.tcpi_last_data_recv);
+        const auto recibido = ahora - std::chrono::milliseconds(ti.tcpi_last_data_recv);
         if (recibido > t.ultimaActividad) t.ultimaActividad = recibido;
     }
-    if (Reloj::now() - t.ultimaActividad > t.inactividad) {
+    if (ahora - t.ultimaActividad > t.inactividad) {
         t.inactivo = true;
         return 1;
     }
@@ -165,6 +167,7 @@ void configurar(CURL* c, Transferencia& t, const QByteArray& url, const QByteArr
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);  // devices carry self-made certificates
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024);  // fewer, larger writes to the file
     const long ms = long(timeout * 1000);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, ms);
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, aFichero ? 21600L * 1000 : 3 * ms);
@@ -214,7 +217,7 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
 
     if (aFichero) {
         h.salida = std::make_shared<QFile>(*aFichero);
-        if (!h.salida->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (!h.salida->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             curl_slist_free_all(cabeceras);
             throw ErrorCamara(QStringLiteral("no se pudo crear el fichero ") + *aFichero);
         }
