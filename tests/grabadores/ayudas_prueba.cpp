@@ -3,7 +3,11 @@
 #include "grabadores/identificar.h"
 #include "grabadores/modelo.h"
 
+#include "apoyo/impresion.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 TEST(Modelo, OrigenNuevoYErrorSinAdornos) {
     Origen o(QStringLiteral("red"), QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.2"), {});
@@ -134,4 +138,17 @@ TEST(Identificar, PuertoWebYOrden) {
     EXPECT_EQ(familia(QStringLiteral("127.0.0.1"), {21, 554}).first, QStringLiteral("rtsp"));
     EXPECT_EQ(familia(QStringLiteral("127.0.0.1"), {21, 37777}).first, QStringLiteral("xiongmai"));
     EXPECT_EQ(familia(QStringLiteral("127.0.0.1"), {8000}).first, QStringLiteral("desconocida"));
+}
+
+TEST(Descubrir, SondeoSubeElLimiteDeFicheros) {
+    rlimit antes{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &antes), 0);
+    rlimit bajo = antes;
+    bajo.rlim_cur = std::min<rlim_t>(256, antes.rlim_max);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &bajo), 0);
+    sondearPuertos({}, {});
+    rlimit despues{};
+    getrlimit(RLIMIT_NOFILE, &despues);
+    EXPECT_EQ(despues.rlim_cur, std::min<rlim_t>(2048, antes.rlim_max));
+    setrlimit(RLIMIT_NOFILE, &antes);
 }

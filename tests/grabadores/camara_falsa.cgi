@@ -19,6 +19,7 @@ case "$ESCENARIO:$ruta" in
     reto-dahua:*) retar 'Digest realm="Login to 6H0A2", qop="auth", nonce="abc"' ;;
     reto-otro:*) retar 'Basic realm="router"' ;;
     *:/) responder 200 'inicio' ;;
+    *:/credenciales) responder 200 "[$HTTP_AUTHORIZATION]" ;;
     *:/agente) responder 200 "$HTTP_USER_AGENT|$CONTENT_TYPE|$(cat)" ;;
     estado:*) responder "${QUERY_STRING#codigo=}" "pagina de error ${QUERY_STRING}" ;;
     *) responder 404 'no existe' ;;

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "apoyo/impresion.h"
+
 #include <gtest/gtest.h>
 
 namespace {

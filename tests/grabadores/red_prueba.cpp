@@ -5,6 +5,7 @@
 #include "apoyo/servidor_web.h"
 #include "grabadores/descubrir.h"
 #include "grabadores/ayudas.h"
+#include "grabadores/http.h"
 #include "grabadores/identificar.h"
 
 #include <QDir>
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "apoyo/impresion.h"
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -258,6 +261,38 @@ TEST(Red, IdentificacionConCredenciales) {
     // Nothing listens on 8080: refused at once, falls back to the ports.
     EXPECT_EQ(detectar("10.77.13.2", "buena", {8080, 554}), "rtsp|");
     EXPECT_EQ(detectar("10.77.13.2", "buena", {8080}), "desconocida|");
+}
+
+TEST(Red, RedireccionAOtroHostSinCredenciales) {
+    NECESITA_ROOT();
+    EspacioRed e(14, 29);
+    ASSERT_TRUE(e.listo()) << e.error().toStdString();
+    ASSERT_TRUE(e.agregarDireccion("10.77.14.3"));
+    OpcionesWeb o;
+    o.espacio = e.servidor;
+    o.direccion = "10.77.14.2";
+    o.extra = "auth.backend = \"htdigest\"\n"
+              "auth.backend.htdigest.userfile = \"%CARPETA%/usuarios\"\n"
+              "auth.require = (\"\" => (\"method\" => \"digest\", \"realm\" => \"zorv\", "
+              "\"require\" => \"valid-user\"))\n"
+              "url.redirect = (\"^/(.*)$\" => \"http://10.77.14.3/credenciales\")\n";
+    ServidorWeb origen(o);
+    QFile u(origen.carpeta() + "/usuarios");
+    ASSERT_TRUE(u.open(QIODevice::WriteOnly));
+    u.write(ServidorWeb::lineaDigest("admin", "zorv", "buena").toUtf8() + "\n");
+    u.close();
+    const auto destino = camara(e, "10.77.14.3", "eco");
+    ASSERT_TRUE(origen.listo() && destino->listo()) << origen.error().toStdString();
+    QString texto;
+    ASSERT_TRUE(enEspacio(e.cliente, [&] {
+        try {
+            texto = Http::peticion("http://10.77.14.2/x", "admin", "buena").texto();
+        } catch (const ErrorCamara& err) {
+            texto = err.description;
+        }
+    }));
+    // The password's digest reached the device that asked for it, never the other host.
+    EXPECT_EQ(texto, "[]");
 }
 
 }  // namespace
