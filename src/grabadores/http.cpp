@@ -167,6 +167,9 @@ void configurar(CURL* c, Transferencia& t, const QByteArray& url, const QByteArr
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);  // devices carry self-made certificates
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+    // Devices sit on the local network: a proxy from the environment would only take the
+    // request (and its credentials) somewhere else.
+    curl_easy_setopt(c, CURLOPT_PROXY, "");
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024);  // fewer, larger writes to the file
     const long ms = long(timeout * 1000);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, ms);

@@ -166,6 +166,14 @@ TEST_F(HttpReal, TextoCabecerasYCuerpo) {
     EXPECT_EQ(a.texto(), QStringLiteral("ZorvPlayer|application/xml|<a>ñ</a>"));
 }
 
+TEST_F(HttpReal, SinProxyDelEntorno) {
+    // A proxy variable must not carry requests for local devices away.
+    qputenv("http_proxy", QByteArray("http://127.0.0.1:") + QByteArray::number(puertoLibre()));
+    const Http h = Http::peticion(web->url("/mal.txt"), {}, {});
+    qunsetenv("http_proxy");
+    EXPECT_EQ(h.estado, 200);
+}
+
 TEST_F(HttpReal, DireccionesQueNoSirven) {
     EXPECT_EQ(mensaje([] { Http::peticion("esto no es una dirección", {}, {}); }),
               QStringLiteral("dirección no válida"));
