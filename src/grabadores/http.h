@@ -1,0 +1,51 @@
+#pragma once
+// One synchronous web request to a recorder, with digest or basic authentication and an
+// optional download straight into a file.
+#include "grabadores/modelo.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QMap>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+using Progreso = std::function<void(int)>;
+
+class Http {
+public:
+    Http(QString usuario, QString clave) : usuario(std::move(usuario)), clave(std::move(clave)) {}
+
+    // Runs one request and blocks until it has ended. Throws ErrorCamara.
+    static Http peticion(const QString& url, const QString& usuario, const QString& clave,
+                         const QString& metodo = QStringLiteral("GET"),
+                         const std::optional<QString>& cuerpo = std::nullopt, double timeout = 20,
+                         const std::optional<QString>& aFichero = std::nullopt,
+                         Progreso progreso = {});
+
+    QString texto() const { return QString::fromUtf8(datos); }
+    std::optional<QString> cabecera(const QString& nombre) const;
+
+    // A body held in memory never grows past this: a device must not make us hold more.
+    static constexpr int64_t MAXIMO_EN_MEMORIA = 64LL * 1024 * 1024;
+
+    QString usuario;
+    QString clave;
+    QByteArray datos;
+    int estado = 0;
+    QMap<QString, QString> cabeceras;
+    std::optional<int> error;  // the transfer's failure code, when it failed
+    std::shared_ptr<QFile> salida;
+    int64_t total = 0;
+    int64_t esperado = -1;
+    Progreso progreso;
+    int intentosAuth = 0;
+};
+
+// The request every recorder protocol makes: the source's credentials, a 20-second idle
+// timeout, and error statuses turned into messages for the user.
+Http pedir(const Origen& origen, const QString& url, const QString& metodo,
+           const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
+           Progreso progreso);

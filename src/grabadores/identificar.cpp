@@ -1,0 +1,167 @@
+#include "grabadores/identificar.h"
+
+#include "grabadores/ayudas.h"
+#include "grabadores/descubrir.h"
+#include "grabadores/http.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
+
+int puertoWeb(const Origen& origen) {
+    if (origen.puertos.isEmpty() || origen.puertos.contains(80)) return 80;
+    return origen.puertos.contains(8080) ? 8080 : 80;
+}
+
+namespace {
+
+bool contiene(const QString& texto, const QString& patron) {
+    return QRegularExpression(patron, QRegularExpression::DotMatchesEverythingOption)
+        .match(texto)
+        .hasMatch();
+}
+
+std::optional<Http> sinCredenciales(const QString& url, double timeout) {
+    try {
+        return Http::peticion(url, QString(), QString(), QStringLiteral("GET"), std::nullopt,
+                              timeout);
+    } catch (const ErrorCamara&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<Http> conCredenciales(const Origen& o, const QString& url) {
+    try {
+        return pedir(o, url, QStringLiteral("GET"), std::nullopt, std::nullopt, {});
+    } catch (const ErrorCamara&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos) {
+    QString resultado = QStringLiteral("desconocida");
+    QString servidor;
+    if (puertos.contains(80) || puertos.contains(8080)) {
+        const int p = puertos.contains(80) ? 80 : 8080;
+        const QString base = QStringLiteral("http://%1:%2").arg(ip).arg(p);
+        const std::pair<QString, QString> candidatos[] = {
+            {QStringLiteral("hikvision"), QStringLiteral("/ISAPI/System/deviceInfo")},
+            {QStringLiteral("dahua"), QStringLiteral("/cgi-bin/magicBox.cgi?action=getDeviceType")}};
+        for (const auto& [candidato, ruta] : candidatos) {
+            const auto h = sinCredenciales(base + ruta, 2.5);
+            if (!h) continue;
+            if (h->estado == 200) {
+                resultado = candidato;
+                break;
+            }
+            if (h->estado != 401) continue;
+            const QString reto = h->cabecera(QStringLiteral("WWW-Authenticate")).value_or(QString());
+            if (candidato == QLatin1String("hikvision") && contiene(reto, QStringLiteral("DS-|Hikvision|HIK"))) {
+                resultado = candidato;
+                break;
+            }
+            if (candidato == QLatin1String("dahua") && contiene(reto, QStringLiteral("Login to|Dahua|Imou"))) {
+                resultado = candidato;
+                break;
+            }
+            if (resultado == QLatin1String("desconocida")) resultado = QStringLiteral("cámara");
+        }
+        if (const auto h = sinCredenciales(base + QStringLiteral("/"), 2))
+            servidor = h->cabecera(QStringLiteral("Server")).value_or(QString());
+    }
+    const bool nada = resultado == QLatin1String("desconocida");
+    if (nada && (puertos.contains(34567) || puertos.contains(37777)))
+        resultado = QStringLiteral("xiongmai");
+    else if (nada && puertos.contains(554)) resultado = QStringLiteral("rtsp");
+    else if (nada && puertos.contains(21)) resultado = QStringLiteral("ftp");
+    return {resultado, servidor};
+}
+
+bool antesQue(const QString& a, const QString& b) {
+    auto numeros = [](const QString& s) {
+        QList<qlonglong> n;
+        for (const QString& parte : s.split(QLatin1Char('.'))) {
+            bool ok = false;
+            const qlonglong v = parte.toLongLong(&ok);
+            n << (ok ? v : 0);
+        }
+        return n;
+    };
+    const auto na = numeros(a), nb = numeros(b);
+    return std::lexicographical_compare(na.begin(), na.end(), nb.begin(), nb.end());
+}
+
+QList<OrigenPtr> buscarRed(const std::function<void(int)>& progreso) {
+    const auto onvif = descubrirONVIF();
+    QSet<QString> vistos;
+    QList<OrigenPtr> resultado;
+    for (const RedLocal& red : redesLocales()) {
+        const auto abiertos = sondearPuertos(hostsDe(red), progreso);
+        QStringList direcciones = abiertos.keys();
+        std::stable_sort(direcciones.begin(), direcciones.end(), antesQue);
+        for (const QString& ip : direcciones) {
+            if (vistos.contains(ip)) continue;
+            vistos.insert(ip);
+            QList<int> puertos = abiertos.value(ip);
+            std::sort(puertos.begin(), puertos.end());
+            auto [fam, servidor] = familia(ip, puertos);
+            if (onvif.contains(ip)) {
+                const auto& [nombre, hardware] = onvif.value(ip);
+                servidor = hardware.isEmpty() ? nombre : nombre + QLatin1Char(' ') + hardware;
+            }
+            QString detalle = fam;
+            if (!servidor.isEmpty()) detalle += QStringLiteral(" · ") + servidor;
+            QStringList textos;
+            for (int p : puertos) textos << QString::number(p);
+            detalle += QStringLiteral(" · puertos ") + textos.join(QLatin1Char(','));
+            auto o = std::make_shared<Origen>(QStringLiteral("red"), ip, ip, detalle);
+            o->ip = ip;
+            o->puertos = puertos;
+            o->familia = fam;
+            o->onvif = onvif.contains(ip);
+            resultado << o;
+        }
+    }
+    for (auto it = onvif.begin(); it != onvif.end(); ++it) {
+        if (vistos.contains(it.key())) continue;
+        auto o = std::make_shared<Origen>(QStringLiteral("red"), it.key(), it.key(),
+                                          QStringLiteral("ONVIF · ") + it.value().first);
+        o->ip = it.key();
+        o->familia = QStringLiteral("onvif");
+        o->onvif = true;
+        resultado << o;
+    }
+    return resultado;
+}
+
+std::pair<QString, QString> detectarFamilia(const Origen& origen) {
+    const QString base = QStringLiteral("http://%1:%2").arg(origen.ip).arg(puertoWeb(origen));
+    if (const auto h = conCredenciales(origen, base + QStringLiteral("/ISAPI/System/deviceInfo"))) {
+        const QString cuerpo = h->texto();
+        if (contiene(cuerpo, QStringLiteral("<DeviceInfo|<deviceType>|<model>")))
+            return {QStringLiteral("hikvision"),
+                    uno(cuerpo, QStringLiteral("<model>(.*?)</model>")).value_or(QString())};
+    }
+    if (const auto h = conCredenciales(
+            origen, base + QStringLiteral("/cgi-bin/magicBox.cgi?action=getDeviceType"))) {
+        const QString cuerpo = h->texto();
+        const qsizetype i = cuerpo.lastIndexOf(QStringLiteral("type="));
+        if (i >= 0) return {QStringLiteral("dahua"), cuerpo.mid(i + 5).trimmed()};
+    }
+    if (const auto h = conCredenciales(
+            origen, base + QStringLiteral("/cgi-bin/hi3510/param.cgi?cmd=getserverinfo"))) {
+        const QString cuerpo = h->texto();
+        if (cuerpo.contains(QStringLiteral("var model=")))
+            return {QStringLiteral("vstarcam"),
+                    uno(cuerpo, QStringLiteral("var model=\"(.*?)\"")).value_or(QString())};
+    }
+    if (const auto h = conCredenciales(origen, base + QStringLiteral("/sd/"))) {
+        if (h->texto().contains(QStringLiteral("Index of /sd")))
+            return {QStringLiteral("vstarcam"), QStringLiteral("SD web")};
+    }
+    if (origen.puertos.contains(21)) return {QStringLiteral("ftp"), QString()};
+    if (origen.puertos.contains(554)) return {QStringLiteral("rtsp"), QString()};
+    return {QStringLiteral("desconocida"), QString()};
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Where recordings come from and what each recording is. Sources and recordings are
+// shared objects: the window keeps the same source in its tree while protocol code fills
+// in its family and ports, and every recording keeps its source alive.
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
+
+class Origen;
+using OrigenPtr = std::shared_ptr<Origen>;
+
+class Origen {
+public:
+    Origen(QString tipo, QString nombre, QString ruta, QString detalle)
+        : tipo(std::move(tipo)), nombre(std::move(nombre)), ruta(std::move(ruta)),
+          detalle(std::move(detalle)) {}
+
+    QString tipo;     // "red", "unidad" or "carpeta"
+    QString nombre;
+    QString ruta;     // address of a device, or path of a drive or folder
+    QString detalle;
+    QString ip;
+    QList<int> puertos;
+    QString familia;
+    bool onvif = false;
+    QString usuario = QStringLiteral("admin");
+    QString clave;
+    std::optional<QList<OrigenPtr>> hijos;
+};
+
+class Fichero {
+public:
+    Fichero(QString nombre, std::optional<QDateTime> fecha, int64_t tamano, QString ruta,
+            OrigenPtr origen, QString dato)
+        : nombre(std::move(nombre)), fecha(std::move(fecha)), tamano(tamano),
+          ruta(std::move(ruta)), origen(std::move(origen)), dato(std::move(dato)) {}
+
+    const QString nombre;
+    const std::optional<QDateTime> fecha;  // absent when the source gave no start time
+    const int64_t tamano;                  // 0 when the source gave no size
+    QString ruta;
+    const OrigenPtr origen;
+    const QString dato;
+    bool crudo = false;
+    bool marcado = false;
+    std::optional<QString> estado;
+};
+using FicheroPtr = std::shared_ptr<Fichero>;
+
+// The one error every recorder routine throws; its message is shown to the user as is.
+class ErrorCamara : public std::exception {
+public:
+    explicit ErrorCamara(QString mensaje)
+        : description(std::move(mensaje)), utf8(description.toUtf8()) {}
+    const char* what() const noexcept override { return utf8.constData(); }
+
+    QString description;
+
+private:
+    QByteArray utf8;
+};
+
+struct RedLocal {
+    RedLocal(uint32_t ip, int prefijo) : ip(ip), prefijo(prefijo) {}
+    uint32_t ip;  // host byte order
+    int prefijo;
+    bool operator==(const RedLocal&) const = default;
+};

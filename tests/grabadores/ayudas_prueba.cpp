@@ -1,0 +1,154 @@
+#include "grabadores/ayudas.h"
+#include "grabadores/descubrir.h"
+#include "grabadores/identificar.h"
+#include "grabadores/modelo.h"
+
+#include "apoyo/impresion.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+TEST(Modelo, OrigenNuevoYErrorSinAdornos) {
+    Origen o(QStringLiteral("red"), QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.2"), {});
+    EXPECT_EQ(o.usuario, QStringLiteral("admin"));
+    EXPECT_TRUE(o.clave.isEmpty());
+    EXPECT_TRUE(o.puertos.isEmpty());
+    EXPECT_TRUE(o.familia.isEmpty());
+    EXPECT_FALSE(o.onvif);
+    EXPECT_FALSE(o.hijos.has_value());
+    const ErrorCamara e(QStringLiteral("la cámara no respondió"));
+    EXPECT_EQ(e.description, QStringLiteral("la cámara no respondió"));
+    EXPECT_STREQ(e.what(), "la cámara no respondió");
+    Fichero f(QStringLiteral("grabacion.mp4"), std::nullopt, 0, QStringLiteral("/x"),
+              std::make_shared<Origen>(o), QStringLiteral("d"));
+    EXPECT_FALSE(f.fecha.has_value());
+    EXPECT_FALSE(f.estado.has_value());
+    EXPECT_FALSE(f.marcado || f.crudo);
+}
+
+TEST(Ayudas, PeriodosExactos) {
+    const auto [a, b] = fechasPeriodo(QStringLiteral("24 horas"));
+    EXPECT_EQ(a.secsTo(b), 86400);
+    const auto [c, d] = fechasPeriodo(QStringLiteral("7 días"));
+    EXPECT_EQ(c.secsTo(d), 7 * 86400);
+    const auto [e, f] = fechasPeriodo(QStringLiteral("30 días"));
+    EXPECT_EQ(e.secsTo(f), 30 * 86400);
+    const auto [g, h] = fechasPeriodo(QStringLiteral("Todo"));
+    EXPECT_EQ(g.secsTo(h), 157680000);
+    // Compared byte for byte: a decomposed accent is another key.
+    const auto [i, j] = fechasPeriodo(QStringLiteral("7 di\u0301as"));
+    EXPECT_EQ(i.secsTo(j), 157680000);
+}
+
+TEST(Ayudas, GruposYUno) {
+    const auto g = grupos(QStringLiteral("a=1\nb=2"), QStringLiteral("(\\w)=(\\d)"));
+    ASSERT_EQ(g.size(), 2);
+    EXPECT_EQ(g[1], (QStringList{QStringLiteral("b=2"), QStringLiteral("b"), QStringLiteral("2")}));
+    // A dot crosses lines and ^/$ anchor the whole text.
+    EXPECT_EQ(uno(QStringLiteral("<a>x\ny</a>"), QStringLiteral("<a>(.*)</a>")), QStringLiteral("x\ny"));
+    EXPECT_FALSE(uno(QStringLiteral("x\ny"), QStringLiteral("^y")).has_value());
+    EXPECT_TRUE(grupos(QStringLiteral("abc"), QStringLiteral("(")).isEmpty());
+    EXPECT_FALSE(uno(QStringLiteral("abc"), QStringLiteral("[")).has_value());
+    EXPECT_EQ(uno(QStringLiteral("abc"), QStringLiteral("b")), QStringLiteral("b"));
+    // A group that took no part gives an empty text, not an absent one.
+    const auto u = uno(QStringLiteral("abc"), QStringLiteral("(x)?abc"));
+    ASSERT_TRUE(u.has_value());
+    EXPECT_TRUE(u->isEmpty());
+    EXPECT_FALSE(uno(QStringLiteral("ABC"), QStringLiteral("abc")).has_value());
+}
+
+TEST(Ayudas, Entidades) {
+    EXPECT_EQ(htmlDecode(QStringLiteral("a &amp;amp; b")), QStringLiteral("a &amp; b"));
+    EXPECT_EQ(htmlDecode(QStringLiteral("&amp;lt;")), QStringLiteral("<"));
+    EXPECT_EQ(htmlDecode(QStringLiteral("&quot;x&quot; &#38;")), QStringLiteral("\"x\" &#38;"));
+    EXPECT_EQ(htmlEncode(QStringLiteral("<a href=\"x\">&</a>")),
+              QStringLiteral("&lt;a href=\"x\"&gt;&amp;&lt;/a&gt;"));
+}
+
+TEST(Ayudas, NombresYFormatos) {
+    const QDateTime t(QDate(2024, 3, 5), QTime(14, 7, 9));
+    EXPECT_EQ(nombreFecha(t, QStringLiteral(".mp4")), QStringLiteral("2024-03-05-14-07-09.mp4"));
+    EXPECT_EQ(nombreFecha(std::nullopt, QStringLiteral(".mp4")), QStringLiteral("grabacion.mp4"));
+    EXPECT_EQ(nombreFecha(std::nullopt, QStringLiteral(".h264"), QStringLiteral("vivo")),
+              QStringLiteral("vivo.h264"));
+    const auto f = fmt(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"), true);
+    const auto leida = f.fecha(QStringLiteral("2024-01-31T23:59:58Z"));
+    ASSERT_TRUE(leida.has_value());
+    EXPECT_EQ(leida->toSecsSinceEpoch(), 1706745598);
+    EXPECT_EQ(f.texto(*leida), QStringLiteral("2024-01-31T23:59:58Z"));
+    EXPECT_FALSE(f.fecha(QStringLiteral("ayer")).has_value());
+    EXPECT_EQ(fmt(QStringLiteral("MMM"), true).texto(*leida), QStringLiteral("Jan"));
+}
+
+TEST(Descubrir, RedesYHosts) {
+    auto d = [](uint32_t ip, int prefijo, bool activa = true, bool bucle = false) {
+        return DireccionInterfaz{ip, prefijo ? 0xFFFFFFFFu << (32 - prefijo) : 0, activa, bucle};
+    };
+    const uint32_t a = 0xC0A80105;  // 192.168.1.5
+    const auto redes = filtrarRedes({d(0x7F000001, 8, true, true), d(0xAC100001, 16),
+                                     d(0xA9FE0102, 24), d(a, 24, false), d(0x0A000001, 21),
+                                     d(0x0A000101, 22), d(a, 24), d(a, 24)});
+    EXPECT_EQ(redes, (QList<RedLocal>{RedLocal(0x0A000101, 22), RedLocal(a, 24)}));
+    EXPECT_EQ(ipTexto(0x0A4D0009), QStringLiteral("10.77.0.9"));
+    const auto h = hostsDe(RedLocal(a, 24));
+    EXPECT_EQ(h.size(), 253);
+    EXPECT_EQ(h.first(), QStringLiteral("192.168.1.1"));
+    EXPECT_EQ(h.last(), QStringLiteral("192.168.1.254"));
+    EXPECT_FALSE(h.contains(QStringLiteral("192.168.1.5")));
+    EXPECT_EQ(hostsDe(RedLocal(0x0A000101, 22)).size(), 1021);
+    EXPECT_TRUE(hostsDe(RedLocal(a, 31)).isEmpty());
+    EXPECT_TRUE(hostsDe(RedLocal(a, 32)).isEmpty());
+    EXPECT_EQ(hostsDe(RedLocal(0x0A4D0001, 30)), QStringList{QStringLiteral("10.77.0.2")});
+    int llamadas = 0;
+    EXPECT_TRUE(sondearPuertos({}, [&](int) { ++llamadas; }).isEmpty());
+    EXPECT_EQ(llamadas, 0);
+}
+
+TEST(Descubrir, CamposONVIF) {
+    const QString r = QStringLiteral(
+        "<d:Scopes>onvif://www.onvif.org/type/video onvif://www.onvif.org/name/IPC%20Front "
+        "onvif://www.onvif.org/hardware/HW-1</d:Scopes><x>onvif://www.onvif.org/name/Otra</x>");
+    EXPECT_EQ(campo(QStringLiteral("name"), r), QStringLiteral("IPC Front"));
+    EXPECT_EQ(campo(QStringLiteral("hardware"), r), QStringLiteral("HW-1"));
+    EXPECT_EQ(campo(QStringLiteral("location"), r), QString());
+    EXPECT_EQ(campo(QStringLiteral("name"), QStringLiteral("onvif://www.onvif.org/name/a%2")), QString());
+    EXPECT_EQ(campo(QStringLiteral("name"), QStringLiteral("onvif://www.onvif.org/name/%C3%B1u")),
+              QStringLiteral("ñu"));
+    const QString s = sondaONVIF(QStringLiteral("u-1"));
+    EXPECT_TRUE(s.contains(QStringLiteral("<w:MessageID>uuid:u-1</w:MessageID>")));
+    EXPECT_TRUE(s.endsWith(QStringLiteral("</e:Envelope>")));
+}
+
+TEST(Identificar, PuertoWebYOrden) {
+    Origen o(QStringLiteral("red"), {}, {}, {});
+    EXPECT_EQ(puertoWeb(o), 80);
+    o.puertos = {554, 8080};
+    EXPECT_EQ(puertoWeb(o), 8080);
+    o.puertos = {80, 8080};
+    EXPECT_EQ(puertoWeb(o), 80);
+    o.puertos = {554};
+    EXPECT_EQ(puertoWeb(o), 80);
+    EXPECT_TRUE(antesQue(QStringLiteral("192.168.1.9"), QStringLiteral("192.168.1.10")));
+    EXPECT_FALSE(antesQue(QStringLiteral("10.0.0.10"), QStringLiteral("9.0.0.10")));
+    EXPECT_TRUE(antesQue(QStringLiteral("x.1"), QStringLiteral("1.1")));
+    // Only port 554: no web request is made, so this answers at once.
+    EXPECT_EQ(familia(QStringLiteral("127.0.0.1"), {554}),
+              (std::pair<QString, QString>{QStringLiteral("rtsp"), QString()}));
+    EXPECT_EQ(familia(QStringLiteral("127.0.0.1"), {21, 554}).first, QStringLiteral("rtsp"));
+    EXPECT_EQ(familia(QStringLiteral("127.0.0.1"), {21, 37777}).first, QStringLiteral("xiongmai"));
+    EXPECT_EQ(familia(QStringLiteral("127.0.0.1"), {8000}).first, QStringLiteral("desconocida"));
+}
+
+TEST(Descubrir, SondeoSubeElLimiteDeFicheros) {
+    rlimit antes{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &antes), 0);
+    rlimit bajo = antes;
+    bajo.rlim_cur = std::min<rlim_t>(256, antes.rlim_max);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &bajo), 0);
+    sondearPuertos({}, {});
+    rlimit despues{};
+    getrlimit(RLIMIT_NOFILE, &despues);
+    EXPECT_EQ(despues.rlim_cur, std::min<rlim_t>(2048, antes.rlim_max));
+    setrlimit(RLIMIT_NOFILE, &antes);
+}

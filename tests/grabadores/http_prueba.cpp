@@ -1,0 +1,277 @@
+// The HTTP client against a real lighttpd on loopback, and against a few Python peers
+// for the misbehaviour no real server shows on purpose.
+#include "apoyo/programa.h"
+#include "apoyo/servidor_web.h"
+#include "grabadores/http.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include "apoyo/impresion.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* CONFIG_AUTH = R"(
+auth.backend = "htdigest"
+auth.backend.htdigest.userfile = "%CARPETA%/usuarios"
+auth.require = ( "/privado/" => ("method" => "digest", "realm" => "zorv", "require" => "valid-user"),
+                 "/basica/" => ("method" => "basic", "realm" => "zorv", "require" => "valid-user") )
+setenv.add-environment = ("ESCENARIO" => "estado")
+server.stream-response-body = 2
+url.rewrite-once = ( "^/estado(\?.*)?$" => "/camara.cgi$1", "^/agente$" => "/camara.cgi" )
+url.redirect = ( "^/mover$" => "/privado/dato.txt" )
+)";
+
+void escribir(const QString& ruta, const QByteArray& datos) {
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(datos);
+}
+
+// One lighttpd for the whole suite: starting it per test would only cost time.
+class HttpReal : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        OpcionesWeb o;
+        o.extra = QString::fromLatin1(CONFIG_AUTH);
+        web = new ServidorWeb(o);
+        const QString r = web->raiz();
+        escribir(web->carpeta() + "/usuarios",
+                 ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() + "\n");
+        QDir().mkpath(r + "/privado");
+        QDir().mkpath(r + "/basica");
+        escribir(r + "/privado/dato.txt", "contenido privado");
+        escribir(r + "/basica/dato.txt", "contenido basico");
+        escribir(r + "/mal.txt", QByteArray("a\xff" "b"));
+        escribir(r + "/grande.bin", QByteArray(3 * 1024 * 1024 + 17, 'g'));
+        QFile::copy(raizFuentes() + "/tests/grabadores/camara_falsa.cgi", r + "/camara.cgi");
+        escribir(r + "/sin-largo.cgi",
+                 "printf 'Content-Type: application/octet-stream\\r\\n\\r\\n'\n"
+                 "head -c 300000 /dev/zero\n");
+    }
+    static void TearDownTestSuite() {
+        delete web;
+        web = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(web->listo()) << web->error().toStdString(); }
+
+    static Origen origen(const QString& usuario, const QString& clave) {
+        Origen o(QStringLiteral("red"), {}, {}, {});
+        o.usuario = usuario;
+        o.clave = clave;
+        return o;
+    }
+    static QString mensaje(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const ErrorCamara& e) {
+            return e.description;
+        }
+        return QStringLiteral("(sin error)");
+    }
+    static ServidorWeb* web;
+    QTemporaryDir tmp;
+};
+ServidorWeb* HttpReal::web = nullptr;
+
+TEST_F(HttpReal, CredencialesDigestYBasica) {
+    const Http h = pedir(origen("admin", "secreta"), web->url("/privado/dato.txt"), "GET",
+                         std::nullopt, std::nullopt, {});
+    EXPECT_EQ(h.estado, 200);
+    EXPECT_EQ(h.texto(), QStringLiteral("contenido privado"));
+    EXPECT_GE(h.intentosAuth, 1);
+    EXPECT_LE(h.intentosAuth, 2);
+    const Http b = pedir(origen("admin", "secreta"), web->url("/basica/dato.txt"), "GET",
+                         std::nullopt, std::nullopt, {});
+    EXPECT_EQ(b.texto(), QStringLiteral("contenido basico"));
+    // A redirection on the same host keeps the credentials and is followed.
+    const Http m = pedir(origen("admin", "secreta"), web->url("/mover"), "GET", std::nullopt,
+                         std::nullopt, {});
+    EXPECT_EQ(m.texto(), QStringLiteral("contenido privado"));
+}
+
+TEST_F(HttpReal, CredencialesRechazadas) {
+    EXPECT_EQ(mensaje([&] {
+                  pedir(origen("admin", "mala"), web->url("/privado/dato.txt"), "GET",
+                        std::nullopt, std::nullopt, {});
+              }),
+              QStringLiteral("usuario o contraseña incorrectos"));
+    EXPECT_EQ(mensaje([&] {
+                  pedir(origen("admin", "mala"), web->url("/basica/dato.txt"), "GET",
+                        std::nullopt, std::nullopt, {});
+              }),
+              QStringLiteral("usuario o contraseña incorrectos"));
+    const Http h = Http::peticion(web->url("/privado/dato.txt"), {}, {});
+    EXPECT_EQ(h.estado, 401);
+    EXPECT_EQ(h.intentosAuth, 0);
+    EXPECT_TRUE(h.cabecera("www-authenticate").value_or("").startsWith("Digest"));
+}
+
+TEST_F(HttpReal, EstadosDeError) {
+    const auto o = origen("", "");
+    EXPECT_EQ(mensaje([&] { pedir(o, web->url("/no-hay"), "GET", std::nullopt, std::nullopt, {}); }),
+              QStringLiteral("la cámara no tiene esta ruta (quizá no es de esta familia)"));
+    EXPECT_EQ(mensaje([&] {
+                  pedir(o, web->url("/estado?codigo=503"), "GET", std::nullopt, std::nullopt, {});
+              }),
+              QStringLiteral("la cámara respondió 503"));
+    EXPECT_EQ(pedir(o, web->url("/estado?codigo=206"), "GET", std::nullopt, std::nullopt, {}).estado, 206);
+    EXPECT_EQ(pedir(o, web->url("/estado?codigo=304"), "GET", std::nullopt, std::nullopt, {}).estado, 304);
+}
+
+TEST_F(HttpReal, PaginaDeErrorNoVaAlFichero) {
+    const QString destino = tmp.filePath("grabacion.mp4");
+    escribir(destino, "restos de antes");
+    const Http h = Http::peticion(web->url("/estado?codigo=404"), {}, {}, "GET", std::nullopt, 20,
+                                  destino, [](int) { ADD_FAILURE() << "progreso de una página de error"; });
+    EXPECT_EQ(h.estado, 404);
+    EXPECT_TRUE(h.texto().contains("pagina de error"));
+    EXPECT_TRUE(QFileInfo::exists(destino));
+    EXPECT_EQ(QFileInfo(destino).size(), 0);
+    EXPECT_EQ(h.total, 0);
+}
+
+TEST_F(HttpReal, DescargaConYSinLargo) {
+    const QString destino = tmp.filePath("a.bin");
+    QList<int> avances;
+    const Http h = Http::peticion(web->url("/grande.bin"), {}, {}, "GET", std::nullopt, 20, destino,
+                                  [&](int p) { avances << p; });
+    EXPECT_EQ(h.estado, 200);
+    EXPECT_EQ(QFileInfo(destino).size(), 3 * 1024 * 1024 + 17);
+    EXPECT_EQ(h.total, 3 * 1024 * 1024 + 17);
+    EXPECT_TRUE(h.datos.isEmpty());
+    ASSERT_FALSE(avances.isEmpty());
+    EXPECT_EQ(avances.last(), 100);
+    EXPECT_TRUE(std::is_sorted(avances.begin(), avances.end()));
+
+    const QString otro = tmp.filePath("b.bin");
+    int llamadas = 0;
+    const Http s = Http::peticion(web->url("/sin-largo.cgi"), {}, {}, "GET", std::nullopt, 20, otro,
+                                  [&](int) { ++llamadas; });
+    EXPECT_EQ(s.esperado, -1);
+    EXPECT_EQ(QFileInfo(otro).size(), 300000);
+    EXPECT_EQ(llamadas, 0);
+}
+
+TEST_F(HttpReal, TextoCabecerasYCuerpo) {
+    const Http m = Http::peticion(web->url("/mal.txt"), {}, {});
+    EXPECT_EQ(m.texto(), QStringLiteral("a\uFFFDb"));
+    EXPECT_EQ(m.cabecera("CONTENT-LENGTH"), QStringLiteral("3"));
+    EXPECT_FALSE(m.cabecera("X-No-Existe").has_value());
+    const Http a = Http::peticion(web->url("/agente"), {}, {}, "POST", QStringLiteral("<a>ñ</a>"));
+    EXPECT_EQ(a.texto(), QStringLiteral("ZorvPlayer|application/xml|<a>ñ</a>"));
+}
+
+TEST_F(HttpReal, SinProxyDelEntorno) {
+    // A proxy variable must not carry requests for local devices away.
+    qputenv("http_proxy", QByteArray("http://127.0.0.1:") + QByteArray::number(puertoLibre()));
+    const Http h = Http::peticion(web->url("/mal.txt"), {}, {});
+    qunsetenv("http_proxy");
+    EXPECT_EQ(h.estado, 200);
+}
+
+TEST_F(HttpReal, DireccionesQueNoSirven) {
+    EXPECT_EQ(mensaje([] { Http::peticion("esto no es una dirección", {}, {}); }),
+              QStringLiteral("dirección no válida"));
+    EXPECT_EQ(mensaje([] { Http::peticion("", {}, {}); }), QStringLiteral("dirección no válida"));
+    const QString destino = tmp.filePath("nada.bin");
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(mensaje([&] {
+                  Http::peticion(QStringLiteral("http://127.0.0.1:%1/").arg(puertoLibre()), {}, {},
+                                 "GET", std::nullopt, 2, destino);
+              }),
+              QStringLiteral("la cámara no respondió"));
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_FALSE(QFileInfo::exists(destino));
+}
+
+TEST(HttpSeguro, CertificadoPropioAceptado) {
+    OpcionesWeb o;
+    o.https = true;
+    ServidorWeb web(o);
+    ASSERT_TRUE(web.listo()) << web.error().toStdString();
+    QFile f(web.raiz() + "/hola.txt");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("hola segura");
+    f.close();
+    const Http h = Http::peticion(web.url("/hola.txt"), {}, {});
+    EXPECT_EQ(h.estado, 200);
+    EXPECT_EQ(h.texto(), QStringLiteral("hola segura"));
+}
+
+// A Python peer that misbehaves; its port is the first line it prints.
+class PeerFalso {
+public:
+    explicit PeerFalso(const QString& modo, const QString& intervalo = {}) {
+        QStringList args{raizFuentes() + "/tests/grabadores/http_falso.py", modo};
+        if (!intervalo.isEmpty()) args << intervalo;
+        p.start("python3", args);
+        if (p.waitForStarted(5000) && p.waitForReadyRead(10000))
+            puerto = p.readLine().trimmed().toInt();
+    }
+    ~PeerFalso() {
+        p.kill();
+        p.waitForFinished(3000);
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/x").arg(puerto); }
+    QProcess p;
+    int puerto = 0;
+};
+
+QString fallo(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ErrorCamara& e) {
+        return e.description;
+    }
+    return QStringLiteral("(sin error)");
+}
+
+TEST(HttpFalso, SilencioTerminaEnElTiempoDeEspera) {
+    PeerFalso s("silencio");
+    ASSERT_GT(s.puerto, 0);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(fallo([&] { Http::peticion(s.url(), {}, {}, "GET", std::nullopt, 1.5); }),
+              QStringLiteral("la cámara no respondió"));
+    EXPECT_GE(t.elapsed(), 1400);
+    EXPECT_LT(t.elapsed(), 4000);
+}
+
+TEST(HttpFalso, GoteoLoCortaElLimiteTotal) {
+    // One byte a second never trips a 2-second idle timeout; the 6-second limit on the
+    // whole transfer (3 × timeout) ends it.
+    PeerFalso s("goteo", "1");
+    ASSERT_GT(s.puerto, 0);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(fallo([&] { Http::peticion(s.url(), {}, {}, "GET", std::nullopt, 2); }),
+              QStringLiteral("la cámara no respondió"));
+    EXPECT_GE(t.elapsed(), 5500);
+    EXPECT_LT(t.elapsed(), 9000);
+}
+
+TEST(HttpFalso, LargoAnunciadoQueNoLlega) {
+    PeerFalso s("largo");
+    ASSERT_GT(s.puerto, 0);
+    QTemporaryDir tmp;
+    const QString destino = tmp.filePath("corta.mp4");
+    EXPECT_EQ(fallo([&] { Http::peticion(s.url(), {}, {}, "GET", std::nullopt, 5, destino); }),
+              QStringLiteral("la cámara cortó la transferencia antes de terminar"));
+    // A truncated recording is not left behind looking complete.
+    EXPECT_FALSE(QFileInfo::exists(destino));
+}
+
+TEST(HttpFalso, CuerpoSinFinEnMemoriaSeCorta) {
+    PeerFalso s("infinito");
+    ASSERT_GT(s.puerto, 0);
+    EXPECT_EQ(fallo([&] { Http::peticion(s.url(), {}, {}, "GET", std::nullopt, 5); }),
+              QStringLiteral("la respuesta de la cámara supera 64 MiB y se descarta"));
+}
+
+}  // namespace
