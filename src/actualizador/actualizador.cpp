@@ -12,9 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
                          const std::function<void(const QString&)>& log);
@@ -148,10 +145,5 @@ void actualizador(const QStringList& args)
     o.argumentos = args;
     const QString app = qEnvironmentVariable("ZORV_APP");
     o.app = app.isEmpty() ? QStringLiteral("/opt/ZorvPlayer") : app;
-    o.mover = [](const QString& de, const QString& a) {
-        if (::rename(QFile::encodeName(de).constData(), QFile::encodeName(a).constData()) == 0)
-            return QString();
-        return QString::fromLocal8Bit(std::strerror(errno));
-    };
     salir(correrActualizador(o));
 }

@@ -13,8 +13,8 @@ struct OpcionesActualizador {
     bool permitirHttp = false;  // the tests serve over plain http on loopback
     int esperasJugador = 60;    // tries while the player is still running
     int msEntreEsperas = 1000;
-    // Renames a path; the tests make the swap fail with it. Returns an error text or
-    // an empty one on success.
+    // Renames a path (plain rename when unset); the tests make the swap fail with it.
+    // Returns an error text, or an empty one on success.
     std::function<QString(const QString&, const QString&)> mover;
 };
 
