@@ -100,6 +100,19 @@ TEST_F(Aplicar, ElJugadorAbiertoImpideAplicar)
     EXPECT_TRUE(QFile::exists(u() + QStringLiteral("/pendiente.json")));
 }
 
+TEST_F(Aplicar, UnJugadorQueSeCierraDuranteLaEsperaSeSustituye)
+{
+    preparar(hacerPaquete(archivos()));
+    QDir().mkpath(a + QStringLiteral("/usr/bin"));
+    QFile::copy(QStringLiteral("/bin/sleep"), a + QStringLiteral("/usr/bin/mpv"));
+    QProcess jugador;
+    jugador.start(a + QStringLiteral("/usr/bin/mpv"), {QStringLiteral("0.15")});
+    ASSERT_TRUE(jugador.waitForStarted());
+    EXPECT_EQ(correr(), 0);
+    jugador.waitForFinished();
+    EXPECT_EQ(leer(a + QStringLiteral("/version")), "2.0");
+}
+
 TEST_F(Aplicar, ManifiestosFalsosSeRechazanAntesDeCopiar)
 {
     OpcionesPaquete digesto, sobra, falta, equipo, firma;
