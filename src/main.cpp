@@ -1,5 +1,6 @@
 // zorv-ventanas: one job per run, chosen by the mode word. Each entry function ends
 // the process itself through salir(); nothing returns here.
+#include "actualizador/actualizador.h"
 #include "analisis/seguir.h"
 #include "comun/salida.h"
 #include "dialogos/ventana_abrir.h"
@@ -17,6 +18,7 @@ struct Modo {
 // Compared in this order, exact and case-sensitive.
 constexpr Modo kModos[] = {
     {"ajustes", ventanaAjustes},
+    {"actualizador", actualizador},
     {"abrir", ventanaAbrir},
     {"seguir", seguirZona},
 };
