@@ -1,5 +1,6 @@
 // zorv-ventanas: one job per run, chosen by the mode word. Each entry function ends
 // the process itself through salir(); nothing returns here.
+#include "analisis/caras.h"
 #include "analisis/seguir.h"
 #include "comun/salida.h"
 
@@ -14,6 +15,7 @@ struct Modo {
 
 // Compared in this order, exact and case-sensitive.
 constexpr Modo kModos[] = {
+    {"caras", detectarCaras},
     {"seguir", seguirZona},
 };
 
