@@ -1,6 +1,7 @@
 // Face detection on 40 generated 1080p frames: median milliseconds per frame for the whole
 // per-frame work (decode, five regions, merging) and recall/precision against the pasted
-// faces. Optional arguments override tile side, overlap and score threshold for trials.
+// faces. Optional arguments (tile side, overlap, score threshold, widest tile box, merging
+// overlap) replace the defaults for trials.
 #include "analisis/blazeface.h"
 #include "analisis/caras.h"
 #include "apoyo/rostros.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
     if (argc > 2) a.solape = std::atof(argv[2]);
     if (argc > 3) a.umbral = static_cast<float>(std::atof(argv[3]));
     if (argc > 4) a.anchoMaximoEnTesela = std::atof(argv[4]);
+    if (argc > 5) a.solapeSupresion = std::atof(argv[5]);
     DetectorBlazeFace detector(a, {QStringLiteral(ZORV_MODELO)});
 
     Puntuacion total, pequenas, noche;
@@ -48,8 +50,8 @@ int main(int argc, char** argv)
         if (p.nocturno) puntuar(f.caras, halladas, noche);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("caras: lado %d solape %.2f umbral %.2f maximo %.2f\n", a.lado, a.solape,
-                static_cast<double>(a.umbral), a.anchoMaximoEnTesela);
+    std::printf("caras: lado %d solape %.2f umbral %.2f maximo %.2f supresion %.2f\n", a.lado, a.solape,
+                static_cast<double>(a.umbral), a.anchoMaximoEnTesela, a.solapeSupresion);
     std::printf("  mediana %.1f ms por fotograma (min %.1f, max %.1f), %.1f inferencias por fotograma\n",
                 ms[ms.size() / 2], ms.front(), ms.back(), double(detector.inferencias()) / 40.0);
     std::printf("  recuerdo %.3f precision %.3f (%d/%d caras, %d cajas)\n", total.recuerdo(),

@@ -9,24 +9,30 @@
 
 inline constexpr const char* kNombreModeloCaras = "face_detection_back_256x256_barracuda.onnx";
 
-// Each value was chosen on generated 1080p frames with real faces pasted at 24-250 px,
-// a quarter of them grey and noisy like night infrared (see bench/caras).
+// Each value was chosen with bench/caras: 40 generated 1080p frames, 199 real faces pasted
+// at 24-250 px, a quarter of the frames grey and grainy like night infrared, a fifth
+// re-encoded at JPEG quality 12. Figures are recall / precision / ms per frame on a shared
+// 2-core machine.
 struct AjustesBlazeFace {
-    // Tile side in frame pixels, resized to the 256 network input. 384 (×0.67) still finds
-    // 24 px faces; 512 lost most of them, and 256 found no more while costing twice the
-    // tiles.
+    // Tile side in frame pixels, resized to the 256 network input. 384: 0.94 / 0.88 / 400 ms;
+    // 448: 0.91 / 0.88 / 295 ms; 512: 0.87 / 0.87 / 264 ms (24-40 px faces 0.73 against
+    // 0.84); 256: 0.88 / 0.84 / 712 ms. Recall comes first, so 384.
     int lado = 384;
-    // Share of a tile repeated by its neighbour: a quarter covers faces up to ~100 px whole
-    // in some tile, and larger ones are the coarse passes' job.
+    // Share of a tile repeated by its neighbour: with a quarter, faces up to ~96 px lie whole
+    // in some tile; larger ones are the coarse passes' job.
     double solape = 0.25;
-    // Lowest score kept. Recall first: a missed face is an identity leaked, a false box one
-    // click; on our set recall fell fast above 0.6 while false boxes rose slowly below 0.5.
+    // Lowest score kept. 0.50: 0.945 / 0.82; 0.55: 0.940 / 0.88; 0.60: 0.915 / 0.92. A
+    // missed face is an identity leaked and a false box one click, so recall leads; 0.55
+    // costs one face in 199 against 0.50 and removes a quarter of the false boxes.
     float umbral = 0.55f;
     // Tile boxes wider than this share of the network input are dropped: on noisy and
-    // textured frames the model makes up boxes about half its input wide, and faces that
-    // big in a tile are seen by the coarse pass over the whole region anyway.
+    // textured frames the model makes up boxes about half its input wide (keeping up to a
+    // half: precision 0.55 instead of 0.88, the same recall), and faces that big in a tile
+    // are seen by the coarse pass over the whole region anyway.
     double anchoMaximoEnTesela = 1.0 / 3.0;
-    // Boxes overlapping more than this (intersection over union) are one face.
+    // Boxes overlapping more than this (intersection over union) are one face. 0.3: 0.940 /
+    // 0.882; 0.5 left two more split faces (0.940 / 0.874): tiles cut a face differently,
+    // and its pieces overlap less than a half.
     double solapeSupresion = 0.3;
 };
 
