@@ -6,7 +6,12 @@
 #include "analisis/caras.h"
 #include "apoyo/rostros.h"
 
+#include "apoyo/programa.h"
+
 #include <QBuffer>
+#include <QFile>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <algorithm>
@@ -25,6 +30,7 @@ int main(int argc, char** argv)
 
     Puntuacion total, pequenas, noche;
     std::vector<double> ms;
+    QTemporaryDir carpeta;
     for (int i = 0; i < 40; ++i) {
         PedidoFotograma p;
         p.semilla = 1000 + static_cast<uint32_t>(i);
@@ -40,6 +46,9 @@ int main(int argc, char** argv)
         QBuffer b(&jpeg);
         b.open(QIODevice::WriteOnly);
         f.imagen.save(&b, "JPEG", 90);
+        QFile archivo(QDir(carpeta.path()).filePath(QString::asprintf("%06d.jpg", i)));
+        if (archivo.open(QIODevice::WriteOnly))
+            archivo.write(jpeg);
         QElapsedTimer t;
         t.start();
         const QImage img = QImage::fromData(jpeg, "JPEG");
@@ -50,10 +59,18 @@ int main(int argc, char** argv)
         if (p.nocturno) puntuar(f.caras, halladas, noche);
     }
     std::sort(ms.begin(), ms.end());
+    // The same frames through the program itself, as the player runs it (model load included).
+    QElapsedTimer reloj;
+    reloj.start();
+    const Corrida c = correr({QStringLiteral("caras"), carpeta.path()}, 600000);
+    const double msPrograma = static_cast<double>(reloj.elapsed()) / 40.0;
+    const int lineas = static_cast<int>(c.salida.count('\n'));
     std::printf("caras: lado %d solape %.2f umbral %.2f maximo %.2f supresion %.2f\n", a.lado, a.solape,
                 static_cast<double>(a.umbral), a.anchoMaximoEnTesela, a.solapeSupresion);
     std::printf("  mediana %.1f ms por fotograma (min %.1f, max %.1f), %.1f inferencias por fotograma\n",
                 ms[ms.size() / 2], ms.front(), ms.back(), double(detector.inferencias()) / 40.0);
+    std::printf("  programa entero: %.1f ms por fotograma, estado %d, %d caras impresas\n", msPrograma, c.estado,
+                lineas);
     std::printf("  recuerdo %.3f precision %.3f (%d/%d caras, %d cajas)\n", total.recuerdo(),
                 total.precision(), total.aciertos, total.caras, total.detectadas);
     std::printf("  24-40 px: recuerdo %.3f precision %.3f; nocturnos: recuerdo %.3f precision %.3f\n",

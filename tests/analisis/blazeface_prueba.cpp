@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -94,4 +95,26 @@ TEST(BlazeFace, SupresionPonderada)
     EXPECT_FLOAT_EQ(r[0].puntuacion, 0.9f);
     EXPECT_NEAR(r[0].caja.x(), (0.6 * 0 + 0.9 * 2) / 1.5, 1e-6);
     EXPECT_EQ(r[1].caja, QRectF(50, 50, 10, 10));
+}
+
+TEST(BlazeFace, CaraCortadaPorElBordeQuedaDentroDelFotograma)
+{
+    // A face half outside the picture: the model still boxes the whole head, and a box that
+    // leaves the frame would give the player negative coordinates to blur.
+    const QImage foto(rutaFotoRostro());
+    ASSERT_FALSE(foto.isNull());
+    QImage img(1280, 720, QImage::Format_RGB32);
+    img.fill(QColor(90, 110, 100));
+    QPainter p(&img);
+    p.drawImage(QPointF(-250, 100), foto);
+    p.end();
+    DetectorBlazeFace d({}, modelo());
+    const std::vector<QRectF> c = carasDeImagen(img, QStringLiteral("x.jpg"), d);
+    ASSERT_FALSE(c.empty());
+    for (const QRectF& k : c) {
+        EXPECT_GE(k.left(), -0.5);
+        EXPECT_GE(k.top(), -0.5);
+        EXPECT_LE(k.right(), 1280.5);
+        EXPECT_LE(k.bottom(), 720.5);
+    }
 }
