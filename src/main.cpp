@@ -1,6 +1,7 @@
 // zorv-ventanas: one job per run, chosen by the mode word. Each entry function ends
 // the process itself through salir(); nothing returns here.
 #include "actualizador/actualizador.h"
+#include "analisis/caras.h"
 #include "analisis/seguir.h"
 #include "comun/salida.h"
 #include "dialogos/ventana_abrir.h"
@@ -20,6 +21,7 @@ constexpr Modo kModos[] = {
     {"ajustes", ventanaAjustes},
     {"actualizador", actualizador},
     {"abrir", ventanaAbrir},
+    {"caras", detectarCaras},
     {"seguir", seguirZona},
 };
 

@@ -1,0 +1,32 @@
+#pragma once
+// Mode "caras": finds faces in a folder of JPEG frames for the anonymised copy and prints
+// one line per face ("número x y ancho alto", pixels, origin top-left).
+#include "analisis/detector.h"
+
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <vector>
+
+[[noreturn]] void detectarCaras(const QStringList& args);
+
+// The whole picture, then the four corner crops of 58 % of each side.
+std::array<QRect, 5> regionesDeFotograma(int ancho, int alto);
+
+// True when the two rectangles overlap by more than 0.3 of the smaller one's area;
+// rectangles that only touch never count.
+bool esDuplicada(const QRectF& a, const QRectF& b);
+
+// A detector box (normalised, origin lower-left) in pixels of the frame, origin top-left.
+QRectF aPixeles(const QRectF& caja, const QRectF& region);
+
+// Faces kept for one decoded frame, in the order they were kept. `nombre` labels the
+// standard-error line written when the detector fails on a region.
+std::vector<QRectF> carasDeImagen(const QImage& imagen, const QString& nombre, DetectorCaras& detector);
+
+// Walks the folder's frames; every tenth frame and at the end it replaces the progress
+// file and hands the lines gathered so far to `entregar`. Returns the number of frames listed.
+int recorrerFotogramas(const QString& carpeta, DetectorCaras& detector,
+                       const std::function<void(const QString&)>& entregar);

@@ -1,0 +1,103 @@
+#include "apoyo/rostros.h"
+
+#include "apoyo/escena.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <algorithm>
+#include <random>
+
+namespace {
+
+// The face inside the photograph (ear to ear, brow to chin) and the head-and-shoulders
+// crop pasted around it, so the detector sees a face in context.
+const QRectF kCaraEnFoto(171, 140, 193, 194);
+const QRect kRecorte(75, 24, 385, 426);
+
+double iou(const QRectF& a, const QRectF& b)
+{
+    const QRectF i = a.intersected(b);
+    if (i.isEmpty())
+        return 0.0;
+    const double ai = i.width() * i.height();
+    return ai / (a.width() * a.height() + b.width() * b.height() - ai);
+}
+
+} // namespace
+
+QString rutaFotoRostro()
+{
+    return QStringLiteral("/usr/share/matplotlib/mpl-data/sample_data/grace_hopper.jpg");
+}
+
+FotogramaConCaras fotogramaConCaras(const PedidoFotograma& p)
+{
+    FotogramaConCaras f;
+    static const QImage foto(rutaFotoRostro());
+    if (foto.isNull())
+        return f;
+    std::mt19937 azar(p.semilla);
+    QImage img = texturaRuido(1920, 1080, p.semilla, 24 + static_cast<int>(p.semilla % 40));
+    QPainter pintor(&img);
+    pintor.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (int ancho : p.anchos) {
+        const double s = ancho / kCaraEnFoto.width();
+        const QSizeF tam(kRecorte.width() * s, kRecorte.height() * s);
+        QImage trozo = foto.copy(kRecorte).scaled(tam.toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const bool espejo = azar() % 2;
+        if (espejo)
+            trozo = trozo.mirrored(true, false);
+        // A free place: no overlap with the faces already pasted.
+        for (int intento = 0; intento < 200; ++intento) {
+            const int x = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, 1920 - tam.width())));
+            const int y = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, 1080 - tam.height())));
+            const double cx = espejo ? kRecorte.right() + 1 - kCaraEnFoto.right() : kCaraEnFoto.x() - kRecorte.x();
+            const QRectF cara(x + cx * s, y + (kCaraEnFoto.y() - kRecorte.y()) * s, kCaraEnFoto.width() * s,
+                              kCaraEnFoto.height() * s);
+            const QRectF sitio(x, y, tam.width(), tam.height());
+            const bool libre = std::none_of(f.caras.begin(), f.caras.end(), [&](const QRectF& c) {
+                return c.adjusted(-c.width(), -c.height(), c.width(), c.height()).intersects(sitio);
+            });
+            if (!libre)
+                continue;
+            pintor.drawImage(QPointF(x, y), trozo);
+            f.caras.push_back(cara);
+            break;
+        }
+    }
+    pintor.end();
+    if (p.nocturno) {
+        QImage gris = img.convertToFormat(QImage::Format_Grayscale8);
+        std::normal_distribution<double> grano(0.0, 14.0);
+        for (int y = 0; y < gris.height(); ++y) {
+            uchar* fila = gris.scanLine(y);
+            for (int x = 0; x < gris.width(); ++x)
+                fila[x] = static_cast<uchar>(std::clamp(40.0 + fila[x] * 0.55 + grano(azar), 0.0, 255.0));
+        }
+        img = gris;
+    }
+    if (p.calidadJPEG >= 0) {
+        QByteArray bytes;
+        QBuffer b(&bytes);
+        b.open(QIODevice::WriteOnly);
+        img.save(&b, "JPEG", p.calidadJPEG);
+        img = QImage::fromData(bytes, "JPEG");
+    }
+    f.imagen = img;
+    return f;
+}
+
+void puntuar(const std::vector<QRectF>& verdad, const std::vector<QRectF>& halladas, Puntuacion& p)
+{
+    p.caras += static_cast<int>(verdad.size());
+    p.detectadas += static_cast<int>(halladas.size());
+    std::vector<bool> usada(halladas.size(), false);
+    for (const QRectF& v : verdad) {
+        for (size_t k = 0; k < halladas.size(); ++k)
+            if (!usada[k] && iou(v, halladas[k]) >= 0.3) {
+                usada[k] = true;
+                ++p.aciertos;
+                break;
+            }
+    }
+}
