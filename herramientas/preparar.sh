@@ -8,8 +8,11 @@ como_root=()
 faltan=()
 while read -r paquete; do
   paquete=${paquete%%#*}
-  paquete=$(echo "$paquete" | tr -d '[:space:]')
+  read -r paquete orden <<<"$paquete" || true
   [ -n "$paquete" ] || continue
+  # A second word names a command that makes the package unnecessary when it is already
+  # on the PATH from elsewhere (Node's own npm conflicts with Debian's npm package).
+  if [ -n "${orden:-}" ] && command -v "$orden" >/dev/null; then continue; fi
   estado=$(dpkg-query -W -f='${Status}' "$paquete" 2>/dev/null || true)
   [ "$estado" = "install ok installed" ] || faltan+=("$paquete")
 done < "$raiz/herramientas/paquetes.txt"
