@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <QUuid>
 #include <gtest/gtest.h>

@@ -3,39 +3,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QThread>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QProcess>
 
 namespace {
-
-int puertoLibre()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t l = sizeof a;
-    int puerto = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
-        && ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &l) == 0)
-        puerto = ntohs(a.sin_port);
-    ::close(s);
-    return puerto;
-}
-
-bool escucha(int puerto)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(puerto));
-    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(s);
-    return ok;
-}
 
 void escribir(const QString& ruta, const QByteArray& datos)
 {
@@ -70,56 +40,6 @@ QString firmar(const QByteArray& mensaje)
     p.closeWriteChannel();
     p.waitForFinished(30000);
     return QString::fromLatin1(p.readAllStandardOutput().toHex());
-}
-
-ServidorWeb::ServidorWeb()
-{
-    for (int intento = 0; intento < 5 && puerto_ == 0; ++intento) {
-        const int puerto = puertoLibre();
-        QFile c(conf_.path() + QStringLiteral("/lighttpd.conf"));
-        c.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        c.write(QStringLiteral("server.document-root = \"%1\"\nserver.bind = \"127.0.0.1\"\n"
-                               "server.port = %2\nserver.errorlog = \"%3/error.log\"\n"
-                               "server.stat-cache-engine = \"disable\"\n")
-                    .arg(docs_.path())
-                    .arg(puerto)
-                    .arg(conf_.path())
-                    .toUtf8());
-        c.close();
-        proceso_.start(QStringLiteral("/usr/sbin/lighttpd"),
-                       {QStringLiteral("-D"), QStringLiteral("-f"), c.fileName()});
-        proceso_.waitForStarted(10000);
-        for (int i = 0; i < 50 && proceso_.state() == QProcess::Running; ++i) {
-            if (escucha(puerto)) {
-                puerto_ = puerto;
-                break;
-            }
-            QThread::msleep(100);
-        }
-        if (puerto_ == 0) {
-            proceso_.kill();
-            proceso_.waitForFinished(5000);
-        }
-    }
-}
-
-ServidorWeb::~ServidorWeb()
-{
-    proceso_.terminate();
-    if (!proceso_.waitForFinished(5000)) {
-        proceso_.kill();
-        proceso_.waitForFinished(5000);
-    }
-}
-
-QString ServidorWeb::base() const
-{
-    return QStringLiteral("http://127.0.0.1:%1").arg(puerto_);
-}
-
-void ServidorWeb::poner(const QString& nombre, const QByteArray& datos)
-{
-    escribir(docs_.path() + QLatin1Char('/') + nombre, datos);
 }
 
 QByteArray hacerPaquete(const QMap<QString, QByteArray>& archivos, const OpcionesPaquete& op)

@@ -1,6 +1,7 @@
 #include "actualizador/actualizador.h"
 #include "apoyo/programa.h"
 #include "apoyo_actualizador.h"
+#include "apoyo/servidor_web.h"
 #include "comun/json.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@ const QMap<QString, QByteArray> kArchivos = {
 
 class Comprobar : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(web.enMarcha()); }
+    void SetUp() override { ASSERT_TRUE(web.listo()); }
 
     QString u() const { return datos.path() + QStringLiteral("/update"); }
     QString log() const
@@ -35,7 +36,7 @@ protected:
             web.poner(QStringLiteral("p.tar.gz"), paquete);
         const QString sha = sha256Hex(paquete);
         if (linux.isEmpty())
-            linux = {{QStringLiteral("url"), web.base() + QStringLiteral("/p.tar.gz")},
+            linux = {{QStringLiteral("url"), web.url(QString()) + QStringLiteral("/p.tar.gz")},
                      {QStringLiteral("sha256"), sha.toUpper()},
                      {QStringLiteral("sig"), firmar(sha.toUtf8())}};
         web.poner(QStringLiteral("latest.json"),
@@ -48,7 +49,7 @@ protected:
     int correr(const QString& sub, const QString& instalada = QStringLiteral("1.0"))
     {
         OpcionesActualizador o;
-        o.argumentos = {sub, web.base(), instalada, datos.path()};
+        o.argumentos = {sub, web.url(QString()), instalada, datos.path()};
         o.permitirHttp = true;
         return correrActualizador(o);
     }
@@ -127,7 +128,7 @@ TEST_F(Comprobar, PaquetesMalosSeDescartan)
          [&] {
              const QString sha = sha256Hex(bueno);
              publicar(QStringLiteral("2.0"), bueno,
-                      {{QStringLiteral("url"), web.base() + QStringLiteral("/p.tar.gz")},
+                      {{QStringLiteral("url"), web.url(QString()) + QStringLiteral("/p.tar.gz")},
                        {QStringLiteral("sha256"), sha},
                        {QStringLiteral("sig"), firmar(sha.toUpper().toUtf8())}});
          }},
@@ -164,13 +165,13 @@ TEST(ActualizadorPrograma, MarcaSubmodoDesconocidoYHttpEnUnaVersionReal)
     // The release program talks only https: a plain http server is never trusted.
     ServidorWeb web;
     web.poner(QStringLiteral("latest.json"), "{\"version\":\"9\"}");
-    EXPECT_EQ(correr({QStringLiteral("actualizador"), QStringLiteral("consultar"), web.base(),
+    EXPECT_EQ(correr({QStringLiteral("actualizador"), QStringLiteral("consultar"), web.url(QString()),
                       QStringLiteral("1.0"), d.path()})
                   .estado,
               1);
     QFile(d.path() + QStringLiteral("/sin-actualizar")).open(QIODevice::WriteOnly);
     for (const char* sub : {"consultar", "comprobar", "aplicar", "otro"})
-        EXPECT_EQ(correr({QStringLiteral("actualizador"), QString::fromLatin1(sub), web.base(),
+        EXPECT_EQ(correr({QStringLiteral("actualizador"), QString::fromLatin1(sub), web.url(QString()),
                           QStringLiteral("1.0"), d.path()})
                       .estado,
                   0);

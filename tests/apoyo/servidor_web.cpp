@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -81,6 +82,8 @@ ServidorWeb::ServidorWeb(OpcionesWeb opciones) : op(std::move(opciones)) {
     conf += QStringLiteral("server.document-root = \"%1\"\n").arg(raiz());
     conf += QStringLiteral("server.bind = \"%1\"\nserver.port = %2\n").arg(op.direccion).arg(op.puerto);
     conf += QStringLiteral("server.errorlog = \"%1/error.log\"\n").arg(dir.path());
+    // Tests replace files between requests; a cached stat would serve the old length.
+    conf += QStringLiteral("server.stat-cache-engine = \"disable\"\n");
     conf += QStringLiteral(
         "server.modules = (\"mod_access\", \"mod_auth\", \"mod_authn_file\", \"mod_setenv\", "
         "\"mod_rewrite\", \"mod_redirect\", \"mod_cgi\"%1)\n")
@@ -137,4 +140,11 @@ QString ServidorWeb::url(const QString& ruta) const {
         .arg(op.https ? QStringLiteral("https") : QStringLiteral("http"), op.direccion)
         .arg(op.puerto)
         .arg(ruta);
+}
+
+void ServidorWeb::poner(const QString& nombre, const QByteArray& datos) const {
+    const QString ruta = raiz() + '/' + nombre;
+    QDir().mkpath(QFileInfo(ruta).path());
+    QFile f(ruta);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(datos);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A real lighttpd for tests, run in the foreground with its own configuration in a
 // temporary folder, on loopback or inside a test network namespace.
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -30,6 +31,8 @@ public:
     QString carpeta() const { return dir.path(); }
     QString raiz() const { return dir.path() + QStringLiteral("/www"); }
     int puerto() const { return op.puerto; }
+    // Puts a file under the document root, folders included.
+    void poner(const QString& nombre, const QByteArray& datos) const;
 
     // An htdigest line (MD5 of user:realm:password) and a plain-text basic user line.
     static QString lineaDigest(const QString& usuario, const QString& reino, const QString& clave);
