@@ -14,22 +14,6 @@
 
 namespace {
 
-int escuchar(const QString& espacio, const QString& ip, int puerto) {
-    int fd = -1;
-    enEspacio(espacio, [&] {
-        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(uint16_t(puerto));
-        inet_pton(AF_INET, ip.toLatin1().constData(), &a.sin_addr);
-        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 16) != 0) {
-            close(fd);
-            fd = -1;
-        }
-    });
-    return fd;
-}
-
 bool medir(int red, int conHosts) {
     EspacioRed e(red, 24);
     if (!e.listo()) {
@@ -41,7 +25,7 @@ bool medir(int red, int conHosts) {
         // RTSP only: the sweep then makes no web request, so the figure is the probe's own.
         const QString ip = QStringLiteral("10.77.%1.%2").arg(red).arg(10 + i * 40);
         if (!e.agregarDireccion(ip)) return false;
-        fds << escuchar(e.servidor, ip, 554);
+        fds << escucharEn(e.servidor, ip, 554);
     }
     QList<OrigenPtr> lista;
     qint64 ms = 0;

@@ -4,7 +4,10 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sched.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -105,4 +108,20 @@ bool EspacioRed::agregarDireccion(const QString& ip) {
     return bien && paso({QStringLiteral("-n"), servidor, QStringLiteral("addr"),
                          QStringLiteral("add"), ip + QStringLiteral("/%1").arg(prefijo),
                          QStringLiteral("dev"), vethServidor});
+}
+
+int escucharEn(const QString& espacio, const QString& ip, int puerto) {
+    int fd = -1;
+    enEspacio(espacio, [&] {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(puerto));
+        inet_pton(AF_INET, ip.toLatin1().constData(), &a.sin_addr);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 16) != 0) {
+            close(fd);
+            fd = -1;
+        }
+    });
+    return fd;
 }

@@ -13,6 +13,10 @@ bool puedeCrearEspacios();
 // there belong to that namespace. Returns false (without running f) when it cannot enter.
 bool enEspacio(const QString& espacio, const std::function<void()>& f);
 
+// A TCP socket listening on ip:puerto inside the namespace (the kernel completes handshakes
+// for it); -1 when it cannot be made. The caller closes it.
+int escucharEn(const QString& espacio, const QString& ip, int puerto);
+
 // Runs a command, waits up to `limiteMs`, returns its exit status (-1 if it did not run).
 int orden(const QString& programa, const QStringList& args, int limiteMs = 20000,
           QString* salida = nullptr);

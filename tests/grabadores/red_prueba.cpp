@@ -34,18 +34,7 @@ public:
         for (int fd : fds) close(fd);
     }
     bool abrir(const QString& espacio, const QString& ip, int puerto) {
-        int fd = -1;
-        enEspacio(espacio, [&] {
-            fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(uint16_t(puerto));
-            inet_pton(AF_INET, ip.toLatin1().constData(), &a.sin_addr);
-            if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 16) != 0) {
-                close(fd);
-                fd = -1;
-            }
-        });
+        const int fd = escucharEn(espacio, ip, puerto);
         if (fd >= 0) fds << fd;
         return fd >= 0;
     }
