@@ -4,6 +4,7 @@
 #include "analisis/caras.h"
 #include "analisis/seguir.h"
 #include "comun/salida.h"
+#include "dialogos/fondo_imagen.h"
 #include "dialogos/ventana_abrir.h"
 #include "dialogos/ventana_ajustes.h"
 
@@ -22,6 +23,7 @@ constexpr Modo kModos[] = {
     {"actualizador", actualizador},
     {"abrir", ventanaAbrir},
     {"caras", detectarCaras},
+    {"fondo", pintarFondo},
     {"seguir", seguirZona},
 };
 
