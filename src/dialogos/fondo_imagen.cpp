@@ -39,15 +39,23 @@ QFont fuenteDe(int tamano, bool negrita)
     return f;
 }
 
-// Scaled to cover the whole canvas, centred, the overflow cut off. Scaling first with an
-// area-averaging filter keeps a large photograph from aliasing when it shrinks a lot.
+// Scaled to cover the whole canvas, centred, the overflow cut off. A photograph shrunk to
+// less than half is first reduced with an area-averaging filter, which the painter's
+// bilinear sampling is not: it would skip pixels and alias.
 void pintarFoto(QPainter& p, const QImage& foto, int ancho, int alto)
 {
     const double s = std::max(double(ancho) / foto.width(), double(alto) / foto.height());
-    const int w = std::max(ancho, int(std::lround(s * foto.width())));
-    const int h = std::max(alto, int(std::lround(s * foto.height())));
-    const QImage escalada = foto.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    p.drawImage(QPointF((ancho - w) / 2.0, (alto - h) / 2.0), escalada);
+    const double w = s * foto.width();
+    const double h = s * foto.height();
+    const QRectF destino((ancho - w) / 2.0, (alto - h) / 2.0, w, h);
+    if (s >= 0.5) {
+        p.drawImage(destino, foto);
+        return;
+    }
+    const QImage reducida = foto.scaled(std::max(ancho, int(std::lround(w))),
+                                        std::max(alto, int(std::lround(h))), Qt::IgnoreAspectRatio,
+                                        Qt::SmoothTransformation);
+    p.drawImage(destino, reducida);
 }
 
 void pintarTextos(QPainter& p, int ancho, int alto, const QString& version, int referencia)
