@@ -3,6 +3,7 @@
 #include "comun/salida.h"
 #include "comun/texto.h"
 
+#include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -13,75 +14,103 @@
 
 namespace {
 
-const QColor kSombra(0, 0, 0, 140);  // black at 0.55
+// Beyond this (512 MB) the surface is not even attempted: it is already far past
+// any video area, and a hostile size must not push the machine into swapping.
+constexpr qint64 kMaxBytesLienzo = qint64(1) << 29;
+// Decoding limit for the photo, in MB: large camera photos fit, decompression bombs don't.
+constexpr int kLimiteDecodificarMB = 1024;
 
-// Draws one line with its line box's top-left corner at `arriba`, over the shared shadow
-// (2 px right and down, no blur). The shadow takes the text's own opacity as well, the way
-// a shadow of translucent text does.
-void textoConSombra(QPainter& p, const QFont& fuente, const QColor& color, QPointF arriba,
+const QColor kSombra(0, 0, 0, qRound(0.55 * 255));
+constexpr int kDesplazamientoSombra = 2;
+
+// Qt's own chatter (no runtime folder, font fallbacks) would be the only thing on
+// standard error of a successful run; this mode speaks through its exit status and
+// at most one line of its own.
+void callarQt(QtMsgType tipo, const QMessageLogContext&, const QString& mensaje)
+{
+    if (tipo == QtFatalMsg || tipo == QtCriticalMsg)
+        aviso(mensaje);
+}
+
+int suelo(double v)
+{
+    return static_cast<int>(std::floor(v));
+}
+
+// Text with its shadow, the top of its line box at `arriba`.
+void textoConSombra(QPainter& p, const QFont& fuente, const QColor& color, int x, int arriba,
                     const QString& texto)
 {
     p.setFont(fuente);
-    const QPointF base = arriba + QPointF(0, QFontMetricsF(fuente).ascent());
-    QColor sombra = kSombra;
-    sombra.setAlphaF(kSombra.alphaF() * color.alphaF());
-    p.setPen(sombra);
-    p.drawText(base + QPointF(2, 2), texto);
+    const int base = arriba + QFontMetrics(fuente).ascent();
+    p.setPen(kSombra);
+    p.drawText(x + kDesplazamientoSombra, base + kDesplazamientoSombra, texto);
     p.setPen(color);
-    p.drawText(base, texto);
+    p.drawText(x, base, texto);
 }
 
-QFont fuenteDe(int tamano, bool negrita)
+QFont fuenteDeSistema(int pixeles, bool negrita)
 {
     QFont f;
-    f.setPixelSize(tamano);
+    f.setPixelSize(pixeles);
     f.setBold(negrita);
     return f;
 }
 
-// Scaled to cover the whole canvas, centred, the overflow cut off. A photograph shrunk to
-// less than half is first reduced with an area-averaging filter, which the painter's
-// bilinear sampling is not: it would skip pixels and alias.
-void pintarFoto(QPainter& p, const QImage& foto, int ancho, int alto)
+// One axis of the cover fit: the source span [desde, hasta) that reaches the canvas and
+// where its scaled copy goes (integer start and length, reaching past both edges).
+struct Tramo {
+    int desde, hasta, destino, largo;
+};
+
+Tramo tramoVisible(int lienzo, int fuente, double s)
 {
-    const double s = std::max(double(ancho) / foto.width(), double(alto) / foto.height());
-    const double w = s * foto.width();
-    const double h = s * foto.height();
-    const QRectF destino((ancho - w) / 2.0, (alto - h) / 2.0, w, h);
-    if (s >= 0.5) {
-        p.drawImage(destino, foto);
-        return;
-    }
-    const QImage reducida = foto.scaled(std::max(ancho, int(std::lround(w))),
-                                        std::max(alto, int(std::lround(h))), Qt::IgnoreAspectRatio,
-                                        Qt::SmoothTransformation);
-    p.drawImage(destino, reducida);
+    const double origen = (lienzo - s * fuente) / 2.0; // where source pixel 0 lands (≤ 0)
+    Tramo t;
+    t.desde = std::clamp(suelo(-origen / s), 0, fuente - 1);
+    t.hasta = std::clamp(static_cast<int>(std::ceil((lienzo - origen) / s)), t.desde + 1, fuente);
+    t.destino = suelo(origen + t.desde * s);
+    t.largo = static_cast<int>(std::ceil(origen + t.hasta * s)) - t.destino;
+    return t;
 }
 
-void pintarTextos(QPainter& p, int ancho, int alto, const QString& version, int referencia)
+// Scaled to cover the whole canvas, centred, the overflow cut off. Only the part that
+// shows is scaled: a photo of extreme proportions must not become a gigantic
+// intermediate. Qt's smooth (area-averaging) filter gives a cleaner downscale than
+// letting the painter interpolate, and integer placement keeps the edges fully opaque.
+void dibujarCubriendo(QPainter& p, const QImage& foto, int w, int h)
 {
-    const TamanosFondo t = tamanosFondo(referencia);
-    const double x = std::floor(ancho * 0.06);
-    const double y = std::floor(alto * 0.74);
-    // A size below one pixel cannot be drawn (a tiny reference height): that line is left out.
-    if (t.titulo >= 1)
-        textoConSombra(p, fuenteDe(t.titulo, true), Qt::white, {x, y},
+    const double s = std::max(double(w) / foto.width(), double(h) / foto.height());
+    const Tramo x = tramoVisible(w, foto.width(), s);
+    const Tramo y = tramoVisible(h, foto.height(), s);
+    const QImage parte = foto.copy(x.desde, y.desde, x.hasta - x.desde, y.hasta - y.desde);
+    const QSize tam(x.largo, y.largo);
+    p.drawImage(QPoint(x.destino, y.destino),
+                parte.size() == tam ? parte : parte.scaled(tam, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void dibujarTextos(QPainter& p, int w, int h, const QString& version, int f)
+{
+    const TamanosTexto t = tamanosTexto(f);
+    const int x = suelo(w * 0.06);
+    const int y = suelo(h * 0.74);
+    if (t.titulo > 0)
+        textoConSombra(p, fuenteDeSistema(t.titulo, true), Qt::white, x, y,
                        QStringLiteral("Arrastra aquí tus vídeos"));
-    if (t.subtitulo >= 1)
-        textoConSombra(p, fuenteDe(t.subtitulo, false), QColor(255, 255, 255, 230),
-                       {x, y + t.titulo + 10},
+    if (t.subtitulo > 0)
+        textoConSombra(p, fuenteDeSistema(t.subtitulo, false), QColor(255, 255, 255, qRound(0.9 * 255)),
+                       x, y + t.titulo + 10,
                        QStringLiteral("o una carpeta entera · también valen varios a la vez"));
-    if (t.producto >= 1) {
-        const QFont f = fuenteDe(t.producto, false);
+    if (t.producto > 0) {
         const QString linea = QStringLiteral("ZorvPlayer ") + version + QStringLiteral(" · ZORV");
-        const QFontMetricsF m(f);
-        const QPointF esquina(ancho - m.horizontalAdvance(linea) - std::floor(ancho * 0.03),
-                              alto - m.height() - std::floor(alto * 0.04));
-        textoConSombra(p, f, QColor(127, 214, 232), esquina, linea);
+        const QFont fuente = fuenteDeSistema(t.producto, false);
+        const QFontMetrics m(fuente);
+        const int ancho = m.horizontalAdvance(linea);
+        textoConSombra(p, fuente, QColor(127, 214, 232), w - ancho - suelo(w * 0.03),
+                       h - m.height() - suelo(h * 0.04), linea);
     }
 }
 
-// Rows written one by one so the file never carries the padding a scan line may have.
 bool escribirCrudo(const QImage& img, const QString& ruta)
 {
     QSaveFile f(ruta);
@@ -89,66 +118,87 @@ bool escribirCrudo(const QImage& img, const QString& ruta)
         return false;
     const qint64 fila = qint64(img.width()) * 4;
     for (int y = 0; y < img.height(); ++y)
-        if (f.write(reinterpret_cast<const char*>(img.constScanLine(y)), fila) != fila)
+        if (f.write(reinterpret_cast<const char*>(img.constScanLine(y)), fila) != fila) {
+            f.cancelWriting();
             return false;
+        }
     return f.commit();
 }
 
 std::optional<int> positivo(const QString& texto)
 {
-    const std::optional<int> n = enteroDecimal(texto);
-    return n && *n > 0 ? n : std::nullopt;
+    const auto v = enteroDecimal(texto);
+    if (v && *v > 0)
+        return v;
+    return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
-TamanosFondo tamanosFondo(int referencia)
+TamanosTexto tamanosTexto(int f)
 {
-    const auto tamano = [referencia](double factor, double tope) {
-        return int(std::floor(std::min(referencia * factor, tope)));
-    };
-    return {tamano(0.065, 46), tamano(0.034, 24), tamano(0.03, 20)};
+    return {suelo(std::min(f * 0.065, 46.0)), suelo(std::min(f * 0.034, 24.0)),
+            suelo(std::min(f * 0.03, 20.0))};
 }
 
-QImage dibujarFondo(const QImage& foto, int ancho, int alto, const QString& version, int referencia)
+QImage dibujarFondo(const QImage& foto, int w, int h, const QString& version, int f)
 {
-    QImage lienzo(ancho, alto, QImage::Format_ARGB32_Premultiplied);
+    if (w <= 0 || h <= 0 || qint64(w) * h * 4 > kMaxBytesLienzo)
+        return {};
+    QImage lienzo(w, h, QImage::Format_ARGB32_Premultiplied);
     if (lienzo.isNull())
-        return lienzo;
+        return {};
     lienzo.fill(Qt::transparent);
     QPainter p(&lienzo);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    pintarFoto(p, foto, ancho, alto);
-    pintarTextos(p, ancho, alto, version, referencia);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    dibujarCubriendo(p, foto, w, h);
+    dibujarTextos(p, w, h, version, f);
     p.end();
     return lienzo;
 }
 
 void pintarFondo(const QStringList& args)
 {
-    if (args.size() < 5)
+    if (args.size() < 5) {
+        aviso(QStringLiteral("uso: zorv-ventanas fondo IMAGEN SALIDA ANCHO ALTO VERSIÓN [ALTURA_REFERENCIA]"));
         salir(64);
-    const std::optional<int> ancho = positivo(args[2]);
-    const std::optional<int> alto = positivo(args[3]);
-    if (!ancho || !alto)
+    }
+    const auto w = positivo(args[2]);
+    const auto h = positivo(args[3]);
+    if (!w || !h) {
+        aviso(QStringLiteral("el ancho y el alto deben ser enteros mayores que 0"));
         salir(64);
-    const int referencia = args.size() > 5 ? enteroDecimal(args[5]).value_or(*alto) : *alto;
+    }
+    const auto fArg = args.size() > 5 ? enteroDecimal(args[5]) : std::nullopt;
+    const int f = fArg.value_or(*h);
 
     // Nothing is shown: the offscreen platform gives fonts and painting without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
+    qInstallMessageHandler(callarQt);
+    static int argcLocal = 1;
     static char nombre[] = "zorv-ventanas";
-    static char* argv[] = {nombre, nullptr};
-    QGuiApplication app(argc, argv);
+    static char* argvLocal[] = {nombre, nullptr};
+    int& argc = argvProceso ? argcProceso : argcLocal;
+    char** argv = argvProceso ? argvProceso : argvLocal;
+    if (!QCoreApplication::instance())
+        new QGuiApplication(argc, argv);
 
     QImageReader lector(args[0]);
-    lector.setAutoTransform(true);
+    lector.setAllocationLimit(kLimiteDecodificarMB);
     const QImage foto = lector.read();
-    if (foto.isNull() || foto.width() < 1 || foto.height() < 1)
+    if (foto.isNull() || foto.width() <= 0 || foto.height() <= 0) {
+        aviso(QStringLiteral("no se pudo leer la imagen de fondo: ") + args[0]);
         salir(64);
-    const QImage lienzo = dibujarFondo(foto, *ancho, *alto, args[4], referencia);
-    if (lienzo.isNull() || !escribirCrudo(lienzo, args[1]))
+    }
+
+    const QImage lienzo = dibujarFondo(foto, *w, *h, args[4], f);
+    if (lienzo.isNull()) {
+        aviso(QStringLiteral("no se pudo crear la imagen de %1 × %2").arg(*w).arg(*h));
         salir(1);
+    }
+    if (!escribirCrudo(lienzo, args[1])) {
+        aviso(QStringLiteral("no se pudo escribir ") + args[1]);
+        salir(1);
+    }
     salir(0);
 }

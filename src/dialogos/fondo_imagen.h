@@ -1,20 +1,22 @@
 #pragma once
-// The player's idle background: a photograph filling its video area with an invitation to
-// drop videos, rendered here because the player cannot lay out text itself.
+// The player's idle background: a photo filling its video area, the invitation to drop
+// videos and the product line, drawn off screen into a raw premultiplied BGRA file.
 #include <QImage>
 #include <QString>
 #include <QStringList>
 
-// Font sizes in pixels for a reference height F: title, subtitle and product line.
-struct TamanosFondo {
-    int titulo;
-    int subtitulo;
-    int producto;
+// Pixel sizes of the title, the subtitle and the product line for reference height f.
+// A size below 1 means the text is too small to draw and is left out.
+struct TamanosTexto {
+    int titulo = 0;
+    int subtitulo = 0;
+    int producto = 0;
 };
-TamanosFondo tamanosFondo(int referencia);
+TamanosTexto tamanosTexto(int f);
 
-// The picture at W × H in premultiplied ARGB; a null image when the surface cannot be made.
-QImage dibujarFondo(const QImage& foto, int ancho, int alto, const QString& version, int referencia);
+// The picture at w × h (premultiplied ARGB32); a null image when the surface cannot be
+// allocated.
+QImage dibujarFondo(const QImage& foto, int w, int h, const QString& version, int f);
 
-// Mode "fondo": image, output file, W, H, version, optional F. Never returns.
+// Arguments: image, output, W, H, version [, F]. Never returns.
 [[noreturn]] void pintarFondo(const QStringList& args);

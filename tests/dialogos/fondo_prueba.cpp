@@ -1,7 +1,8 @@
-// The idle background picture, rendered by the built program with no display at all.
+// The idle background picture, run as the player runs it: no display at all.
 #include "apoyo/programa.h"
 #include "dialogos/fondo_imagen.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -10,200 +11,262 @@
 
 namespace {
 
-class Fondo : public ::testing::Test {
-protected:
-    QString ruta(const QString& nombre) const { return dir.filePath(nombre); }
+QProcessEnvironment sinPantalla()
+{
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.remove(QStringLiteral("DISPLAY"));
+    e.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    e.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return e;
+}
 
-    // Runs "fondo" the way the player does, but without DISPLAY: nothing may need one.
-    Corrida pintar(const QStringList& args)
-    {
-        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-        entorno.remove(QStringLiteral("DISPLAY"));
-        entorno.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        entorno.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        return correr(QStringList{QStringLiteral("fondo")} + args, 60000, entorno);
-    }
-
-    // Renders `foto` at W × H and reads the raw file back as an image (premultiplied BGRA
-    // little-endian is exactly Qt's premultiplied ARGB32).
-    QImage lienzo(const QImage& foto, int w, int h, const QStringList& extra = {})
-    {
-        foto.save(ruta(QStringLiteral("foto.png")));
-        const Corrida c = pintar(QStringList{ruta(QStringLiteral("foto.png")), ruta(QStringLiteral("salida.raw")),
-                                             QString::number(w), QString::number(h), QStringLiteral("2.4")}
-                                 + extra);
-        EXPECT_EQ(c.estado, 0) << c.errores.toStdString();
-        EXPECT_TRUE(c.salida.isEmpty());
-        QFile f(ruta(QStringLiteral("salida.raw")));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        crudo = f.readAll();
-        if (crudo.size() != qsizetype(w) * h * 4)
-            return {};
-        return QImage(reinterpret_cast<const uchar*>(crudo.constData()), w, h, w * 4,
-                      QImage::Format_ARGB32_Premultiplied);
-    }
-
-    QTemporaryDir dir;
-    QByteArray crudo;
+struct Pixel {
+    int b, g, r, a;
 };
 
-// Three bands across (or down) the photograph: red, green, blue.
-QImage bandas(int w, int h, bool verticales, int corte1, int corte2)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int v = verticales ? x : y;
-            img.setPixel(x, y, v < corte1 ? qRgb(255, 0, 0) : v < corte2 ? qRgb(0, 255, 0) : qRgb(0, 0, 255));
+class Fondo : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString ruta(const QString& nombre) const { return QDir(dir.path()).filePath(nombre); }
+
+    // Columns (or rows) painted in equal bands of the given colours.
+    QString bandas(const QString& nombre, int w, int h, const QList<QColor>& colores, bool verticales)
+    {
+        QImage img(w, h, QImage::Format_RGB32);
+        QPainter p(&img);
+        const int n = static_cast<int>(colores.size());
+        for (int i = 0; i < n; ++i) {
+            if (verticales)
+                p.fillRect(i * w / n, 0, w / n, h, colores[i]);
+            else
+                p.fillRect(0, i * h / n, w, h / n, colores[i]);
         }
-    return img;
+        p.end();
+        const QString r = ruta(nombre);
+        img.save(r, "PNG");
+        return r;
+    }
+
+    QString liso(const QString& nombre, const QColor& c)
+    {
+        return bandas(nombre, 320, 180, {c}, true);
+    }
+
+    Corrida fondo(const QStringList& args, int limiteMs = 60000)
+    {
+        return correr(QStringList{"fondo"} + args, limiteMs, sinPantalla());
+    }
+
+    QByteArray leer(const QString& r)
+    {
+        QFile f(r);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+Pixel en(const QByteArray& datos, int w, int x, int y)
+{
+    const auto* p = reinterpret_cast<const uchar*>(datos.constData()) + (qsizetype(y) * w + x) * 4;
+    return {p[0], p[1], p[2], p[3]};
 }
 
-QRgb color(const QImage& img, int x, int y)
+bool parecido(const Pixel& p, const QColor& c, int tolerancia = 6)
 {
-    return img.pixel(x, y) & 0xffffff;
+    return std::abs(p.r - c.red()) <= tolerancia && std::abs(p.g - c.green()) <= tolerancia
+        && std::abs(p.b - c.blue()) <= tolerancia && p.a == 255;
 }
 
-// Rows between `desde` and `hasta` (excluded) where a pixel of x in [x0, x1) is near white.
-std::pair<int, int> filasClaras(const QImage& img, int x0, int x1, int desde, int hasta)
+bool claro(const Pixel& p)
 {
-    int primera = -1, ultima = -1;
-    for (int y = desde; y < hasta; ++y)
-        for (int x = x0; x < x1; ++x)
-            if (qRed(img.pixel(x, y)) > 200 && qBlue(img.pixel(x, y)) > 200) {
-                if (primera < 0)
-                    primera = y;
-                ultima = y;
-                break;
-            }
-    return {primera, ultima};
+    return p.r > 150 && p.g > 150 && p.b > 150;
 }
 
-}  // namespace
+} // namespace
 
-TEST(FondoTamanos, TopesYReferenciaPequena)
+TEST(TamanosTexto, TopadosYProporcionales)
 {
-    const TamanosFondo grande = tamanosFondo(1080);
-    EXPECT_EQ(grande.titulo, 46);  // 70.2 uncapped
+    const TamanosTexto grande = tamanosTexto(1080);
+    EXPECT_EQ(grande.titulo, 46);
     EXPECT_EQ(grande.subtitulo, 24);
     EXPECT_EQ(grande.producto, 20);
-    const TamanosFondo pequeno = tamanosFondo(400);
-    EXPECT_EQ(pequeno.titulo, 26);
-    EXPECT_EQ(pequeno.subtitulo, 13);
-    EXPECT_EQ(pequeno.producto, 12);
+    const TamanosTexto medio = tamanosTexto(400);
+    EXPECT_EQ(medio.titulo, 26);
+    EXPECT_EQ(medio.subtitulo, 13);
+    EXPECT_EQ(medio.producto, 12);
+    const TamanosTexto minimo = tamanosTexto(10);
+    EXPECT_EQ(minimo.titulo, 0);
+    EXPECT_EQ(minimo.producto, 0);
 }
 
-TEST_F(Fondo, BytesExactosYOpacoEnTodoElLienzo)
+TEST_F(Fondo, TamanoExactoOpacoYSinSalida)
 {
-    // An odd width catches any row padding leaking into the file.
-    const QImage img = lienzo(bandas(640, 480, true, 200, 400), 333, 187);
-    ASSERT_FALSE(img.isNull());
-    EXPECT_EQ(crudo.size(), 333 * 187 * 4);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            ASSERT_EQ(qAlpha(img.pixel(x, y)), 255) << x << "," << y;
+    const QString salida = ruta("fondo.raw");
+    const Corrida c = fondo({liso("foto.png", QColor(40, 90, 140)), salida, "333", "217", "1.2.3"});
+    ASSERT_EQ(c.estado, 0) << c.errores.constData();
+    EXPECT_TRUE(c.salida.isEmpty());
+    const QByteArray datos = leer(salida);
+    ASSERT_EQ(datos.size(), 333 * 217 * 4);
+    for (qsizetype i = 3; i < datos.size(); i += 4)
+        ASSERT_EQ(uchar(datos[i]), 255) << "píxel " << i / 4;
+    // Blue first in memory: the photo's colour appears as B, G, R.
+    EXPECT_TRUE(parecido(en(datos, 333, 5, 5), QColor(40, 90, 140)));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "no temporary file left";
 }
 
-TEST_F(Fondo, UnaFotoAnchaSeCortaPorLosLados)
+TEST_F(Fondo, AnchaSeRecortaPorLosLados)
 {
-    // 400×100 on 400×400: scale 4, only source columns 150-250 stay, centred.
-    const QImage img = lienzo(bandas(400, 100, true, 175, 225), 400, 400);
-    ASSERT_FALSE(img.isNull());
-    EXPECT_EQ(color(img, 50, 100), 0xff0000u);
-    EXPECT_EQ(color(img, 200, 100), 0x00ff00u);
-    EXPECT_EQ(color(img, 350, 100), 0x0000ffu);
+    // 800×200 into 200×100: scaled by 0.5 to 400×100, 100 columns cut on each side,
+    // so only the two middle bands remain, one on each half.
+    const QList<QColor> c{Qt::red, Qt::green, Qt::blue, Qt::yellow};
+    const QString salida = ruta("ancha.raw");
+    const Corrida r = fondo({bandas("ancha.png", 800, 200, c, true), salida, "200", "100", "1", "1"});
+    ASSERT_EQ(r.estado, 0) << r.errores.constData();
+    const QByteArray d = leer(salida);
+    ASSERT_EQ(d.size(), 200 * 100 * 4);
+    for (int y : {0, 50, 99}) {
+        EXPECT_TRUE(parecido(en(d, 200, 0, y), Qt::green));
+        EXPECT_TRUE(parecido(en(d, 200, 95, y), Qt::green));
+        EXPECT_TRUE(parecido(en(d, 200, 105, y), Qt::blue));
+        EXPECT_TRUE(parecido(en(d, 200, 199, y), Qt::blue));
+    }
 }
 
-TEST_F(Fondo, UnaFotoAltaSeCortaArribaYAbajo)
+TEST_F(Fondo, AltaSeRecortaArribaYAbajo)
 {
-    // 100×400 on 400×400: scale 4, only source rows 150-250 stay; the texts sit low and
-    // right of x = 24, so the left edge of the bottom band is clear of them.
-    const QImage img = lienzo(bandas(100, 400, false, 175, 225), 400, 400);
-    ASSERT_FALSE(img.isNull());
-    EXPECT_EQ(color(img, 200, 50), 0xff0000u);
-    EXPECT_EQ(color(img, 200, 200), 0x00ff00u);
-    EXPECT_EQ(color(img, 10, 395), 0x0000ffu);
+    // 100×400 into 200×100: scaled by 2 to 200×800, 350 rows cut above and below.
+    const QList<QColor> c{Qt::red, Qt::green, Qt::blue, Qt::yellow};
+    const QString salida = ruta("alta.raw");
+    const Corrida r = fondo({bandas("alta.png", 100, 400, c, false), salida, "200", "100", "1", "1"});
+    ASSERT_EQ(r.estado, 0) << r.errores.constData();
+    const QByteArray d = leer(salida);
+    ASSERT_EQ(d.size(), 200 * 100 * 4);
+    for (int x : {0, 100, 199}) {
+        EXPECT_TRUE(parecido(en(d, 200, x, 0), Qt::green));
+        EXPECT_TRUE(parecido(en(d, 200, x, 45), Qt::green));
+        EXPECT_TRUE(parecido(en(d, 200, x, 55), Qt::blue));
+        EXPECT_TRUE(parecido(en(d, 200, x, 99), Qt::blue));
+    }
 }
 
-TEST_F(Fondo, TextosDondeYDelTamanoQueTocan)
+TEST_F(Fondo, ProporcionExtremaCubreSinDesbordar)
 {
-    QImage negro(64, 36, QImage::Format_RGB32);
-    negro.fill(Qt::black);
-    const QImage alto = lienzo(negro, 1920, 1080);
-    ASSERT_FALSE(alto.isNull());
-    // Nothing drawn above the title, which starts at y = floor(1080 × 0.74) = 799.
-    EXPECT_EQ(filasClaras(alto, 0, 1920, 0, 795).first, -1);
-    // The title's ink lies between its top and the subtitle's top (799 + 46 + 10).
-    const auto [t0, t1] = filasClaras(alto, 115, 1100, 795, 855);
-    ASSERT_GE(t0, 799);
-    const int tituloGrande = t1 - t0;
-    EXPECT_GT(tituloGrande, 30);
-    // Nothing left of the margin floor(1920 × 0.06) = 115.
-    EXPECT_EQ(filasClaras(alto, 0, 113, 0, 1080).first, -1);
-    // The product line is light blue in the lower right corner, above the bottom margin.
-    bool azulClaro = false;
-    for (int y = 1080 - 60; y < 1080 - 43 && !azulClaro; ++y)
-        for (int x = 1500; x < 1920 - 57 && !azulClaro; ++x) {
-            const QRgb p = alto.pixel(x, y);
-            azulClaro = qBlue(p) > 180 && qGreen(p) > 160 && qRed(p) < 150;
+    // A 6000×2 strip at 3000×2000 would be a 6-million-pixel-wide scaled copy if the
+    // whole photo were scaled; only its middle third shows, and every edge is opaque.
+    const QList<QColor> c{Qt::red, Qt::green, Qt::blue};
+    const QString salida = ruta("tira.raw");
+    const Corrida r = fondo({bandas("tira.png", 6000, 2, c, true), salida, "3000", "2000", "1", "1"}, 20000);
+    ASSERT_EQ(r.estado, 0) << r.errores.constData();
+    const QByteArray d = leer(salida);
+    ASSERT_EQ(d.size(), 3000 * 2000 * 4);
+    for (int y : {0, 1000, 1999})
+        for (int x : {0, 1500, 2999})
+            EXPECT_TRUE(parecido(en(d, 3000, x, y), Qt::green)) << x << "," << y;
+}
+
+TEST_F(Fondo, TextosDondeDeben)
+{
+    // Dark uniform photo: light pixels can only come from the texts.
+    const int w = 1280, h = 720;
+    const QString salida = ruta("textos.raw");
+    const Corrida r = fondo({liso("oscura.png", QColor(20, 20, 20)), salida, "1280", "720", "9.9", "1080"});
+    ASSERT_EQ(r.estado, 0) << r.errores.constData();
+    const QByteArray d = leer(salida);
+    ASSERT_EQ(d.size(), w * h * 4);
+
+    const int x = 76, y = 532; // floor(1280 × 0.06), floor(720 × 0.74)
+    int titulo = 0, subtitulo = 0, producto = 0, fuera = 0;
+    int arribaTitulo = h, abajoTitulo = 0;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            const Pixel p = en(d, w, i, j);
+            const bool cian = p.b > 150 && p.g > 120 && p.r < 110;
+            if (claro(p) && i >= x && i < w * 7 / 10 && j >= y && j < y + 46 + 10) {
+                ++titulo;
+                arribaTitulo = std::min(arribaTitulo, j);
+                abajoTitulo = std::max(abajoTitulo, j);
+            } else if (claro(p) && i >= x && j >= y + 46 + 10 && j < y + 46 + 10 + 30) {
+                ++subtitulo;
+            } else if (cian && i > w / 2 && j > h - 60) {
+                ++producto;
+            } else if (claro(p) || cian) {
+                ++fuera;
+            }
         }
-    EXPECT_TRUE(azulClaro);
-
-    // The same canvas with F = 400 draws a title of 26 px instead of 46.
-    const QImage bajo = lienzo(negro, 1920, 1080, {QStringLiteral("400")});
-    const auto [b0, b1] = filasClaras(bajo, 115, 1100, 795, 835);
-    ASSERT_GE(b0, 799);
-    EXPECT_LT(b1 - b0, tituloGrande * 0.7);
+    EXPECT_GT(titulo, 1000);
+    EXPECT_GT(subtitulo, 500);
+    EXPECT_GT(producto, 200);
+    EXPECT_EQ(fuera, 0);
+    // A 46-pixel bold title (its descenders reach into the 10-pixel gap): capitals and
+    // ascenders fill well over half the size.
+    EXPECT_GT(abajoTitulo - arribaTitulo, 25);
+    // Placed by the top of its line: the capitals start just under Y, not above it.
+    EXPECT_GE(arribaTitulo, y);
+    EXPECT_LT(arribaTitulo, y + 12);
+    // Nothing to the left of the margin.
+    for (int j = y; j < y + 46; ++j)
+        for (int i = 0; i < x - 1; ++i)
+            ASSERT_FALSE(claro(en(d, w, i, j))) << i << "," << j;
 }
 
-TEST_F(Fondo, UnaReferenciaQueNoEsEnteraValeComoLaAltura)
+TEST_F(Fondo, SombraVisibleSobreBlanco)
 {
-    const QImage foto = bandas(300, 200, true, 100, 200);
-    lienzo(foto, 300, 200, {QStringLiteral("200")});
-    const QByteArray conAltura = crudo;
-    lienzo(foto, 300, 200, {QStringLiteral("abc")});
-    EXPECT_EQ(crudo, conAltura);
+    // White text on a white photo only shows through its shadow.
+    const QString salida = ruta("blanca.raw");
+    const Corrida r = fondo({liso("blanca.png", Qt::white), salida, "800", "400", "1", "400"});
+    ASSERT_EQ(r.estado, 0);
+    const QByteArray d = leer(salida);
+    int oscuros = 0;
+    for (int j = 296; j < 296 + 30; ++j)
+        for (int i = 48; i < 400; ++i)
+            oscuros += en(d, 800, i, j).r < 200;
+    EXPECT_GT(oscuros, 100);
+    EXPECT_TRUE(parecido(en(d, 800, 400, 50), Qt::white));
 }
 
-TEST_F(Fondo, ArgumentosMalosNoEscribenNada)
+TEST_F(Fondo, ArgumentosMalos)
 {
-    bandas(64, 64, true, 20, 40).save(ruta(QStringLiteral("foto.png")));
-    const QString foto = ruta(QStringLiteral("foto.png"));
-    const QString salida = ruta(QStringLiteral("salida.raw"));
-    const auto estado = [&](const QStringList& args) {
-        const Corrida c = pintar(args);
-        EXPECT_TRUE(c.salida.isEmpty());
-        return c.estado;
-    };
-    EXPECT_EQ(estado({foto, salida, QStringLiteral("10"), QStringLiteral("10")}), 64);
+    const QString foto = liso("foto.png", Qt::gray);
+    const QString salida = ruta("no.raw");
+    EXPECT_EQ(fondo({foto, salida, "10", "10"}).estado, 64);
     for (const char* ancho : {"0", "-5", "abc", "", "1.5"})
-        EXPECT_EQ(estado({foto, salida, QString::fromLatin1(ancho), QStringLiteral("10"), QStringLiteral("v")}), 64)
-            << ancho;
-    EXPECT_EQ(estado({foto, salida, QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("v")}), 64);
-
-    QFile basura(ruta(QStringLiteral("basura.jpg")));
-    ASSERT_TRUE(basura.open(QIODevice::WriteOnly));
-    basura.write("esto no es una imagen");
-    basura.close();
-    EXPECT_EQ(estado({basura.fileName(), salida, QStringLiteral("10"), QStringLiteral("10"), QStringLiteral("v")}), 64);
-    EXPECT_EQ(estado({ruta(QStringLiteral("no-existe.png")), salida, QStringLiteral("10"), QStringLiteral("10"),
-                      QStringLiteral("v")}),
-              64);
+        EXPECT_EQ(fondo({foto, salida, ancho, "10", "1"}).estado, 64) << ancho;
+    EXPECT_EQ(fondo({foto, salida, "10", "0", "1"}).estado, 64);
     EXPECT_FALSE(QFile::exists(salida));
-
-    EXPECT_EQ(estado({foto, ruta(QStringLiteral("falta/salida.raw")), QStringLiteral("10"), QStringLiteral("10"),
-                      QStringLiteral("v")}),
-              1);
-    EXPECT_FALSE(QFile::exists(ruta(QStringLiteral("falta"))));
 }
 
-TEST_F(Fondo, UnArchivoAnteriorSeSustituyeEntero)
+TEST_F(Fondo, ImagenIlegible)
 {
-    QFile viejo(ruta(QStringLiteral("salida.raw")));
-    ASSERT_TRUE(viejo.open(QIODevice::WriteOnly));
-    viejo.write(QByteArray(100000, 'x'));
-    viejo.close();
-    lienzo(bandas(64, 64, true, 20, 40), 20, 10);
-    EXPECT_EQ(crudo.size(), 20 * 10 * 4);
+    const QString basura = ruta("basura.jpg");
+    QFile f(basura);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\xff\xd8\xff\xe0 esto no es una foto");
+    f.close();
+    const QString salida = ruta("no.raw");
+    EXPECT_EQ(fondo({basura, salida, "10", "10", "1"}).estado, 64);
+    EXPECT_EQ(fondo({ruta("no-existe.png"), salida, "10", "10", "1"}).estado, 64);
+    EXPECT_FALSE(QFile::exists(salida));
+}
+
+TEST_F(Fondo, SalidaNoEscribible)
+{
+    const QString foto = liso("foto.png", Qt::gray);
+    const QString salida = ruta("falta/fondo.raw");
+    EXPECT_EQ(fondo({foto, salida, "10", "10", "1"}).estado, 1);
+    EXPECT_FALSE(QDir(ruta("falta")).exists());
+    // A surface no machine can hold: no result, not a crash.
+    EXPECT_EQ(fondo({foto, ruta("enorme.raw"), "100000", "100000", "1"}).estado, 1);
+    EXPECT_FALSE(QFile::exists(ruta("enorme.raw")));
+}
+
+TEST_F(Fondo, ReemplazaEntero)
+{
+    const QString salida = ruta("previo.raw");
+    QFile f(salida);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(100000, 'x'));
+    f.close();
+    ASSERT_EQ(fondo({liso("foto.png", Qt::gray), salida, "20", "10", "1"}).estado, 0);
+    const QByteArray d = leer(salida);
+    ASSERT_EQ(d.size(), 20 * 10 * 4);
+    EXPECT_FALSE(d.contains('x'));
 }
