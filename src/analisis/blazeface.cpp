@@ -306,6 +306,8 @@ bool DetectorBlazeFace::Impl::nivel(double escala, std::vector<Candidata>& out, 
     if (std::max(w, h) <= kEntrada)
         return true;
     cv::resize(pixeles, escalada, cv::Size(w, h), 0, 0, cv::INTER_AREA);
+    if (a.suavizado > 0.0 && a.suavizado * escala >= 0.3)
+        cv::GaussianBlur(escalada, escalada, cv::Size(0, 0), a.suavizado * escala);
     const int bw = std::min(multiploDePaso(w), kBloqueAncho);
     const int bh = std::min(multiploDePaso(h), kBloqueAlto);
     const std::vector<int> xs = w <= bw ? std::vector<int>{0} : posicionesTeselas(w, bw, double(kSolapeBloques) / bw);
