@@ -52,6 +52,21 @@ int multiploDePaso(int v)
     return std::max(kPaso, (v + kPaso - 1) / kPaso * kPaso);
 }
 
+// Block starts along a side of `largo` pixels and the block side `lado`: as few blocks as
+// fit in `maximo`, each just big enough to keep the overlap, so a 4K frame is not padded
+// into blocks that mostly repeat each other.
+std::vector<int> bloques(int largo, int maximo, int& lado)
+{
+    if (multiploDePaso(largo) <= maximo) {
+        lado = multiploDePaso(largo);
+        return {0};
+    }
+    const int util = maximo - kSolapeBloques;
+    const int n = (largo - kSolapeBloques + util - 1) / util;
+    lado = std::min(maximo, multiploDePaso((largo + (n - 1) * kSolapeBloques + n - 1) / n));
+    return posicionesTeselas(largo, lado, double(kSolapeBloques) / lado);
+}
+
 // Candidates in input pixels (origin top-left) of a `ancho` pixels wide input.
 std::vector<Candidata> decodificar(const Salidas& s, int ancho, float umbral)
 {
@@ -308,10 +323,9 @@ bool DetectorBlazeFace::Impl::nivel(double escala, std::vector<Candidata>& out, 
     cv::resize(pixeles, escalada, cv::Size(w, h), 0, 0, cv::INTER_AREA);
     if (a.suavizado > 0.0 && a.suavizado * escala >= 0.3)
         cv::GaussianBlur(escalada, escalada, cv::Size(0, 0), a.suavizado * escala);
-    const int bw = std::min(multiploDePaso(w), kBloqueAncho);
-    const int bh = std::min(multiploDePaso(h), kBloqueAlto);
-    const std::vector<int> xs = w <= bw ? std::vector<int>{0} : posicionesTeselas(w, bw, double(kSolapeBloques) / bw);
-    const std::vector<int> ys = h <= bh ? std::vector<int>{0} : posicionesTeselas(h, bh, double(kSolapeBloques) / bh);
+    int bw = 0, bh = 0;
+    const std::vector<int> xs = bloques(w, kBloqueAncho, bw);
+    const std::vector<int> ys = bloques(h, kBloqueAlto, bh);
     const double maximo = a.anchoMaximo * kEntrada;
     for (const int y : ys)
         for (const int x : xs) {
