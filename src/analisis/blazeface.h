@@ -12,19 +12,21 @@ inline constexpr const char* kNombreModeloCaras = "face_detection_back_256x256_b
 // Each value was chosen with bench/caras: 40 generated 1080p frames, 199 real faces pasted
 // at 24-250 px, a quarter of the frames grey and grainy like night infrared, a fifth
 // re-encoded at JPEG quality 12. Figures are recall / precision / ms per frame on a shared
-// 2-core machine, with a second set of 40 frames (other seeds) after the slash where given.
+// 2-core machine; where a second figure follows, it is another 40 frames (other seeds).
 //
 // The frame is seen as a pyramid: a fine level at `escalaFina` and one at half of it, each
 // one pass of the network over the whole frame (the graph's fixed shapes are freed, see
-// blazeface.cpp), plus a coarse pass over the whole picture fitted into 256 pixels. The
-// earlier design ran 33 tiles of 384 px (a quarter overlap) a frame, 12.6 ms each:
-// 0.940 / 0.882 / 418 ms; the same scale as one pass costs 140 ms instead of 350, because
-// tiles computed their overlaps twice.
+// blazeface.cpp), plus a coarse pass over the whole picture fitted into 256 pixels: 3 runs
+// a frame, 0.965 / 0.970 / 200 ms. The earlier design ran 33 tiles of 384 px (a quarter
+// overlap) a frame, 12.6 ms each: 0.940 / 0.882 / 418 ms; the same scale as one pass costs
+// 140 ms instead of 350, because tiles computed their overlaps twice. Without the half
+// level: 0.940 / 0.974 / 163 ms (second set 0.955 / 0.984).
 struct AjustesBlazeFace {
     // Scale of the finest level (frame pixels to network input pixels). 2/3 (what 384-px
-    // tiles were): 0.955 / 0.960 / 200 ms; 0.75: +0.01 recall at threshold 0.55 for 60 ms
-    // more; 0.8: +0.02 for 85 ms more. Tiles of 512 (scale 1/2) lost a quarter of the
-    // 24-40 px faces, tiles of 256 (scale 1) cost twice as much.
+    // tiles were): 0.965 / 0.970 / 200 ms; 0.72: 0.960 / 0.914 / 239 ms (0.970 / 0.941);
+    // 0.75 and 0.8 at threshold 0.55 without smoothing: +0.01 and +0.02 recall for 60 and
+    // 85 ms more. Tiles of 512 (scale 1/2) lost a quarter of the 24-40 px faces, tiles of
+    // 256 (scale 1) cost twice as much.
     double escalaFina = 2.0 / 3.0;
     // Lowest score kept. With the smoothing below, on three sets of frames: 0.50: 0.935 /
     // 0.979, 0.965 / 0.985; 0.45: 0.965 / 0.970, 0.965 / 0.960, 0.960 / 0.950; 0.40: 0.970
@@ -45,13 +47,14 @@ struct AjustesBlazeFace {
     // half level already sees faces of that size, and corner passes made up boxes of half
     // a corner (about 550 px) on grainy and textured frames.
     bool gruesaEnCadaRegion = false;
-    // Gaussian blur of the pyramid levels, sigma in frame pixels: grain of night frames
+    // Gaussian blur of the pyramid levels, sigma in frame pixels: the grain of night frames
     // looks like texture to the network at the finest level. 1.0: 0.965 / 0.970 (night
-    // frames 0.880 / 0.978), second set 0.965 / 0.960; none: 0.955 / 0.960 (night 0.820 /
-    // 0.932), 0.960 / 0.932; 0.7: 0.960 / 0.955, 0.970 / 0.941. 1.5 on the grey frames
-    // only lost small faces (night recall 0.72). It does not hurt clear frames: 24-40 px
-    // recall 0.914 with it, 0.886 without. Stretching the contrast of grey frames instead
-    // lost faces (night recall 0.78), as equalisation did before.
+    // frames 0.880 / 0.978), second set 0.965 / 0.960 (night 0.857 / 0.977); none: 0.955 /
+    // 0.960 (night 0.820 / 0.932), 0.960 / 0.932 (night 0.837 / 0.932); 0.7: 0.960 / 0.955,
+    // 0.970 / 0.941. 1.5 on the grey frames only lost small faces (night recall 0.72). On
+    // clear frames it is about neutral (148 of 149 faces with it, 149 without; 150 of 150
+    // both on the second set), and it spares telling grainy frames apart. Stretching the
+    // contrast of grey frames instead lost faces (night recall 0.78), as equalisation did.
     double suavizado = 1.0;
 };
 
