@@ -51,6 +51,7 @@ int main(int argc, char** argv)
     if (argc > 4) a.solapeSupresion = std::atof(argv[4]);
     if (argc > 5) a.gruesaEnCadaRegion = std::atoi(argv[5]) != 0;
     if (argc > 7) a.suavizado = std::atof(argv[7]);
+    if (argc > 8) a.exigirRasgos = std::atoi(argv[8]) != 0;
     const uint32_t base = argc > 6 ? static_cast<uint32_t>(std::atoi(argv[6])) : 1000;
     // ZORV_BANCO_DETALLE=1 lists every missed face and every false box, for trials.
     const bool detalle = qEnvironmentVariableIntValue("ZORV_BANCO_DETALLE") != 0;
@@ -95,9 +96,9 @@ int main(int argc, char** argv)
     const Corrida c = correr({QStringLiteral("caras"), carpeta.path()}, 600000);
     const double msPrograma = static_cast<double>(reloj.elapsed()) / 40.0;
     const int lineas = static_cast<int>(c.salida.count('\n'));
-    std::printf("caras: escala %.3f umbral %.2f maximo %.2f supresion %.2f gruesa en esquinas %d suavizado %.2f semillas %u\n",
+    std::printf("caras: escala %.3f umbral %.2f maximo %.2f supresion %.2f gruesa en esquinas %d suavizado %.2f rasgos %d semillas %u\n",
                 a.escalaFina, static_cast<double>(a.umbral), a.anchoMaximo, a.solapeSupresion,
-                a.gruesaEnCadaRegion ? 1 : 0, a.suavizado, base);
+                a.gruesaEnCadaRegion ? 1 : 0, a.suavizado, a.exigirRasgos ? 1 : 0, base);
     std::printf("  mediana %.1f ms por fotograma (min %.1f, max %.1f), %.1f inferencias por fotograma\n",
                 ms[ms.size() / 2], ms.front(), ms.back(), double(detector.inferencias()) / 40.0);
     std::printf("  programa entero: %.1f ms por fotograma, estado %d, %d caras impresas\n", msPrograma, c.estado,

@@ -67,8 +67,20 @@ std::vector<int> bloques(int largo, int maximo, int& lado)
     return posicionesTeselas(largo, lado, double(kSolapeBloques) / lado);
 }
 
+// Whether the keypoints the model places with a box look like an upright face: the eyes in
+// the upper half of the box and the mouth clearly below them. Bounds loose enough for
+// turned and lowered heads (a camera high on a wall sees faces from above); what fails
+// them is the model's guess on texture, whose keypoints collapse into one spot. Offsets
+// are from the anchor centre, in input pixels, like the box centre.
+bool rasgosDeCara(const float* b, float ay, float top, float alto)
+{
+    const float ojos = (ay + (b[5] + b[7]) / 2.0f - top) / alto;
+    const float boca = (ay + b[11] - top) / alto;
+    return ojos < 0.5f && boca - ojos > 0.15f;
+}
+
 // Candidates in input pixels (origin top-left) of a `ancho` pixels wide input.
-std::vector<Candidata> decodificar(const Salidas& s, int ancho, float umbral)
+std::vector<Candidata> decodificar(const Salidas& s, int ancho, float umbral, bool exigirRasgos)
 {
     // Compare raw logits, so the sigmoid runs only for the few that pass.
     const float logit = std::log(umbral / (1.0f - umbral));
@@ -85,10 +97,13 @@ std::vector<Candidata> decodificar(const Salidas& s, int ancho, float umbral)
             const int celda = i / rj.porCelda;
             const float paso = static_cast<float>(rj.paso);
             const float* b = c + static_cast<ptrdiff_t>(i) * 16;
-            const float cx = (static_cast<float>(celda % columnas) + 0.5f) * paso + b[0];
-            const float cy = (static_cast<float>(celda / columnas) + 0.5f) * paso + b[1];
+            const float ax = (static_cast<float>(celda % columnas) + 0.5f) * paso;
+            const float ay = (static_cast<float>(celda / columnas) + 0.5f) * paso;
+            const float cx = ax + b[0], cy = ay + b[1];
             const float w = b[2], h = b[3];
             if (!(w > 0.0f && h > 0.0f))
+                continue;
+            if (exigirRasgos && !rasgosDeCara(b, ay, cy - h / 2, h))
                 continue;
             const float z = std::clamp(p[i], -80.0f, 80.0f);
             r.push_back({QRectF(cx - w / 2, cy - h / 2, w, h), 1.0f / (1.0f + std::exp(-z))});
@@ -337,7 +352,7 @@ bool DetectorBlazeFace::Impl::nivel(double escala, std::vector<Candidata>& out, 
             Salidas s;
             if (!inferir(lienzo, s, error))
                 return false;
-            for (const Candidata& c : decodificar(s, bw, a.umbral)) {
+            for (const Candidata& c : decodificar(s, bw, a.umbral, a.exigirRasgos)) {
                 if (c.caja.width() > maximo)
                     continue;
                 const QRectF k = c.caja;
@@ -363,7 +378,7 @@ bool DetectorBlazeFace::Impl::pasadaGruesa(const QRect& region, std::vector<Cand
     Salidas s;
     if (!inferir(lienzo, s, error))
         return false;
-    for (const Candidata& c : decodificar(s, lienzo.cols, a.umbral)) {
+    for (const Candidata& c : decodificar(s, lienzo.cols, a.umbral, a.exigirRasgos)) {
         const QRectF k = c.caja;
         out.push_back({QRectF(region.x() + k.x() / escala, region.y() + k.y() / escala, k.width() / escala,
                               k.height() / escala),
