@@ -17,16 +17,16 @@ inline constexpr const char* kNombreModeloCaras = "face_detection_back_256x256_b
 // The frame is seen as a pyramid: a fine level at `escalaFina` and one at half of it, each
 // one pass of the network over the whole frame (the graph's fixed shapes are freed, see
 // blazeface.cpp), plus a coarse pass over the whole picture fitted into 256 pixels: 3 runs
-// a frame, 0.970 / 0.941 / 191 ms (second set 0.990 / 0.952). The earlier design ran 33 tiles of 384 px (a quarter
-// overlap) a frame, 12.6 ms each: 0.940 / 0.882 / 418 ms; the same scale as one pass costs
-// 140 ms instead of 350, because tiles computed their overlaps twice. Without the half
-// level: 0.940 / 0.974 / 163 ms (second set 0.955 / 0.984).
+// a frame, 0.970 / 0.941 / 191 ms (second set 0.990 / 0.952). The earlier design ran 33
+// tiles of 384 px (a quarter overlap) a frame, 12.6 ms each: 0.940 / 0.882 / 418 ms; the
+// same scale as one pass costs 140 ms instead of 350, because tiles computed their overlaps
+// twice. Without the half level: 0.940 / 0.974 / 163 ms (second set 0.955 / 0.984).
 struct AjustesBlazeFace {
     // Scale of the finest level (frame pixels to network input pixels). At threshold 0.45
-    // without the keypoint test, 2/3 (what 384-px tiles were): 0.965 / 0.970 / 200 ms; 0.72: 0.960 / 0.914 / 239 ms (0.970 / 0.941);
-    // 0.75 and 0.8 at threshold 0.55 without smoothing: +0.01 and +0.02 recall for 60 and
-    // 85 ms more. Tiles of 512 (scale 1/2) lost a quarter of the 24-40 px faces, tiles of
-    // 256 (scale 1) cost twice as much.
+    // without the keypoint test: 2/3 (what 384-px tiles were) 0.965 / 0.970 / 200 ms; 0.72
+    // 0.960 / 0.914 / 239 ms (second set 0.970 / 0.941). At 0.55 without smoothing, 0.75
+    // and 0.8 gave +0.01 and +0.02 recall for 60 and 85 ms more. Tiles of 512 (scale 1/2)
+    // lost a quarter of the 24-40 px faces, tiles of 256 (scale 1) cost twice as much.
     double escalaFina = 2.0 / 3.0;
     // Lowest score kept. With the smoothing and the keypoint test below, on three sets of
     // frames: 0.45: 0.965 / 0.985, 0.965 / 0.970, 0.960 / 0.960; 0.40: 0.970 / 0.941, 0.990
@@ -48,13 +48,14 @@ struct AjustesBlazeFace {
     // a corner (about 550 px) on grainy and textured frames.
     bool gruesaEnCadaRegion = false;
     // Gaussian blur of the pyramid levels, sigma in frame pixels: the grain of night frames
-    // looks like texture to the network at the finest level. At threshold 0.45, 1.0: 0.965 / 0.970 (night
-    // frames 0.880 / 0.978), second set 0.965 / 0.960 (night 0.857 / 0.977); none: 0.955 /
-    // 0.960 (night 0.820 / 0.932), 0.960 / 0.932 (night 0.837 / 0.932); 0.7: 0.960 / 0.955,
-    // 0.970 / 0.941. 1.5 on the grey frames only lost small faces (night recall 0.72). On
-    // clear frames it is about neutral (148 of 149 faces with it, 149 without; 150 of 150
-    // both on the second set), and it spares telling grainy frames apart. Stretching the
-    // contrast of grey frames instead lost faces (night recall 0.78), as equalisation did.
+    // looks like texture to the network at the finest level. At threshold 0.45, 1.0: 0.965
+    // / 0.970 (night frames 0.880 / 0.978), second set 0.965 / 0.960 (night 0.857 / 0.977);
+    // none: 0.955 / 0.960 (night 0.820 / 0.932), 0.960 / 0.932 (night 0.837 / 0.932); 0.7:
+    // 0.960 / 0.955, 0.970 / 0.941. 1.5 on the grey frames only lost small faces (night
+    // recall 0.72). On clear frames it is about neutral (148 of 149 faces with it, 149
+    // without; 150 of 150 both on the second set), and it spares telling grainy frames
+    // apart. Stretching the contrast of grey frames instead lost faces (night recall 0.78),
+    // as equalisation did.
     double suavizado = 1.0;
     // Keep only boxes whose eye and mouth keypoints sit like an upright face's (see
     // blazeface.cpp). It lost no face on the three sets and removed a third of the false
