@@ -1,7 +1,8 @@
 // Face detection on 40 generated 1080p frames: median milliseconds per frame for the whole
 // per-frame work (decode, five regions, merging) and recall/precision against the pasted
-// faces. Optional arguments (tile side, overlap, score threshold, widest tile box, merging
-// overlap) replace the defaults for trials.
+// faces. Optional arguments replace the defaults for trials, in this order: finest scale,
+// score threshold, widest pyramid box, merging overlap, coarse pass on corners (0/1), first
+// seed (another set of frames), smoothing sigma, keypoint test (0/1).
 #include "analisis/blazeface.h"
 #include "analisis/caras.h"
 #include "apoyo/rostros.h"
