@@ -230,6 +230,9 @@ cv::dnn::Net* DetectorBlazeFace::Impl::red(int ancho, int alto, QString& error)
     const auto clave = std::make_pair(ancho, alto);
     if (auto it = redes.find(clave); it != redes.end())
         return &it->second;
+    // A folder of frames of many sizes must not keep a network for each.
+    if (redes.size() >= 8)
+        redes.clear();
     try {
         cv::dnn::Net n = cv::dnn::readNetFromONNX(modelo.data(), modelo.size());
         n.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
