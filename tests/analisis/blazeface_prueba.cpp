@@ -48,9 +48,9 @@ TEST(BlazeFace, CarasDeDiaDeTodosLosTamanos)
 TEST(BlazeFace, NocheYCompresionFuerte)
 {
     const Puntuacion p = evaluar({{21, {40, 80, 130, 200}, true, 80}, {22, {36, 60, 120, 250}, false, 12}});
-    // Measured 8/8 faces with 3 false boxes in the grainy grey frame.
-    EXPECT_GE(p.recuerdo(), 0.6) << p.aciertos << "/" << p.caras;
-    EXPECT_GE(p.precision(), 0.6) << p.aciertos << "/" << p.detectadas;
+    // Measured 8/8 faces and no false box.
+    EXPECT_GE(p.recuerdo(), 0.75) << p.aciertos << "/" << p.caras;
+    EXPECT_GE(p.precision(), 0.75) << p.aciertos << "/" << p.detectadas;
 }
 
 TEST(BlazeFace, ModeloAusenteOAjenoEsUnFalloDelDetector)
@@ -117,4 +117,48 @@ TEST(BlazeFace, CaraCortadaPorElBordeQuedaDentroDelFotograma)
         EXPECT_LE(k.right(), 1280.5);
         EXPECT_LE(k.bottom(), 720.5);
     }
+}
+
+TEST(BlazeFace, FotogramaCuatroKEnVariosBloques)
+{
+    // A 4K frame is too big for one network input and is cut into overlapping blocks. Faces
+    // this small are seen only at the finest level, so a block's offset gone wrong moves or
+    // loses every face outside the first block.
+    PedidoFotograma a{31, {30, 34, 38, 44, 50, 56}, false, 85};
+    PedidoFotograma b{32, {30, 36, 42, 48, 54, 60}, false, 85};
+    a.ancho = b.ancho = 3840;
+    a.alto = b.alto = 2160;
+    const Puntuacion p = evaluar({a, b});
+    EXPECT_GE(p.recuerdo(), 0.8) << p.aciertos << "/" << p.caras;
+    EXPECT_GE(p.precision(), 0.8) << p.aciertos << "/" << p.detectadas;
+}
+
+TEST(BlazeFace, UnaEsquinaDevuelveSusCarasNormalizadasAElla)
+{
+    // Corner crops take the whole frame's findings that lie inside them, normalised to the
+    // crop with the origin at its lower-left corner; a face outside a crop is not its own.
+    const FotogramaConCaras f = fotogramaConCaras({41, {70}, false, 85});
+    ASSERT_FALSE(f.imagen.isNull());
+    ASSERT_EQ(f.caras.size(), 1u);
+    const QRectF cara = f.caras[0];
+    DetectorBlazeFace d({}, modelo());
+    int conCara = 0;
+    for (const QRect& r : regionesDeFotograma(1920, 1080)) {
+        const ResultadoDeteccion res = d.detectar(f.imagen, r);
+        ASSERT_TRUE(res.ok) << qPrintable(res.error);
+        int coinciden = 0;
+        for (const QRectF& caja : res.cajas) {
+            const QRectF k = aPixeles(caja, QRectF(r));
+            const QRectF i = k.intersected(cara);
+            coinciden += i.width() * i.height() > 0.5 * cara.width() * cara.height();
+        }
+        const QRectF dentro = QRectF(r).intersected(cara);
+        if (dentro.width() * dentro.height() > 0.9 * cara.width() * cara.height()) {
+            EXPECT_EQ(coinciden, 1) << r.x() << "," << r.y();
+            ++conCara;
+        } else if (!QRectF(r).contains(cara.center())) {
+            EXPECT_EQ(coinciden, 0) << r.x() << "," << r.y();
+        }
+    }
+    EXPECT_GE(conCara, 2); // the whole picture and at least one corner
 }

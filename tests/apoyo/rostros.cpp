@@ -37,7 +37,7 @@ FotogramaConCaras fotogramaConCaras(const PedidoFotograma& p)
     if (foto.isNull())
         return f;
     std::mt19937 azar(p.semilla);
-    QImage img = texturaRuido(1920, 1080, p.semilla, 24 + static_cast<int>(p.semilla % 40));
+    QImage img = texturaRuido(p.ancho, p.alto, p.semilla, 24 + static_cast<int>(p.semilla % 40));
     QPainter pintor(&img);
     pintor.setRenderHint(QPainter::SmoothPixmapTransform);
     for (int ancho : p.anchos) {
@@ -49,8 +49,8 @@ FotogramaConCaras fotogramaConCaras(const PedidoFotograma& p)
             trozo = trozo.mirrored(true, false);
         // A free place: no overlap with the faces already pasted.
         for (int intento = 0; intento < 200; ++intento) {
-            const int x = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, 1920 - tam.width())));
-            const int y = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, 1080 - tam.height())));
+            const int x = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, p.ancho - tam.width())));
+            const int y = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, p.alto - tam.height())));
             const double cx = espejo ? kRecorte.right() + 1 - kCaraEnFoto.right() : kCaraEnFoto.x() - kRecorte.x();
             const QRectF cara(x + cx * s, y + (kCaraEnFoto.y() - kRecorte.y()) * s, kCaraEnFoto.width() * s,
                               kCaraEnFoto.height() * s);

@@ -1,5 +1,5 @@
 #pragma once
-// 1080p frames with a real face photograph (from matplotlib's Debian data) pasted at known
+// Frames (1080p unless asked otherwise) with a real face photograph (from matplotlib's Debian data) pasted at known
 // places and sizes, so the face detector can be scored against the truth.
 #include <QImage>
 #include <QRectF>
@@ -19,6 +19,7 @@ struct PedidoFotograma {
     std::vector<int> anchos;   // face widths in pixels, one face each
     bool nocturno = false;     // grey, low contrast and grainy, like night infrared
     int calidadJPEG = -1;      // re-encoded at this quality when >= 0
+    int ancho = 1920, alto = 1080;
 };
 
 // Null image when the photograph is missing.
