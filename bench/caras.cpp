@@ -53,6 +53,8 @@ int main(int argc, char** argv)
     if (argc > 5) a.gruesaEnCadaRegion = std::atoi(argv[5]) != 0;
     if (argc > 7) a.suavizado = std::atof(argv[7]);
     if (argc > 8) a.exigirRasgos = std::atoi(argv[8]) != 0;
+    // Faces rolled by this many degrees (a head tilted, a camera mounted askew).
+    const double giro = qEnvironmentVariableIntValue("ZORV_BANCO_GIRO");
     const uint32_t base = argc > 6 ? static_cast<uint32_t>(std::atoi(argv[6])) : 1000;
     // ZORV_BANCO_DETALLE=1 lists every missed face and every false box, for trials.
     const bool detalle = qEnvironmentVariableIntValue("ZORV_BANCO_DETALLE") != 0;
@@ -66,6 +68,7 @@ int main(int argc, char** argv)
         p.semilla = base + static_cast<uint32_t>(i);
         p.nocturno = i % 4 == 0;
         p.calidadJPEG = i % 5 == 1 ? 12 : 80;
+        p.giro = giro;
         p.anchos = i % 3 == 0 ? std::vector<int>{24, 28, 32, 36, 40} : std::vector<int>{30, 48, 80, 130, 250};
         const FotogramaConCaras f = fotogramaConCaras(p);
         if (f.imagen.isNull()) {

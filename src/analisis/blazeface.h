@@ -60,7 +60,9 @@ struct AjustesBlazeFace {
     // Keep only boxes whose eye and mouth keypoints sit like an upright face's (see
     // blazeface.cpp). It lost no face on the three sets and removed a third of the false
     // boxes at threshold 0.40 (213 boxes to 205, 212 to 207, 217 to 212): the model's
-    // guesses on texture put all their keypoints in one spot.
+    // guesses on texture put all their keypoints in one spot. Tilted heads keep their
+    // faces: with every face rolled 25 degrees, 0.973 recall with and without it; at 40
+    // degrees 0.946 against 0.951 (one face in 185), precision 0.926 against 0.903.
     bool exigirRasgos = true;
 };
 
