@@ -7,8 +7,12 @@
 
 QString script;
 QStringList argumentos;
-int argcProceso = 0;
-char** argvProceso = nullptr;
+namespace {
+char nombrePrograma[] = "zorv-ventanas";
+char* argvSustituto[] = {nombrePrograma, nullptr};
+} // namespace
+int argcProceso = 1;
+char** argvProceso = argvSustituto;
 
 namespace {
 

@@ -9,7 +9,7 @@ extern QString script;
 extern QStringList argumentos;
 
 // The process's own argc/argv, kept for the GUI modes: QApplication wants references
-// that outlive it.
+// that outlive it. Until main records them (in-process tests), a one-word stand-in.
 extern int argcProceso;
 extern char** argvProceso;
 

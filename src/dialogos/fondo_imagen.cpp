@@ -2,6 +2,7 @@
 
 #include "comun/salida.h"
 #include "comun/texto.h"
+#include "estilo/etiqueta.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -49,14 +50,6 @@ void textoConSombra(QPainter& p, const QFont& fuente, const QColor& color, int x
     p.drawText(x, base, texto);
 }
 
-QFont fuenteDeSistema(int pixeles, bool negrita)
-{
-    QFont f;
-    f.setPixelSize(pixeles);
-    f.setBold(negrita);
-    return f;
-}
-
 // One axis of the cover fit: the source span [desde, hasta) that reaches the canvas and
 // where its scaled copy goes (integer start and length, reaching past both edges).
 struct Tramo {
@@ -95,15 +88,15 @@ void dibujarTextos(QPainter& p, int w, int h, const QString& version, int f)
     const int x = suelo(w * 0.06);
     const int y = suelo(h * 0.74);
     if (t.titulo > 0)
-        textoConSombra(p, fuenteDeSistema(t.titulo, true), Qt::white, x, y,
+        textoConSombra(p, fuenteSistema(t.titulo, QFont::Bold), Qt::white, x, y,
                        QStringLiteral("Arrastra aquí tus vídeos"));
     if (t.subtitulo > 0)
-        textoConSombra(p, fuenteDeSistema(t.subtitulo, false), QColor(255, 255, 255, qRound(0.9 * 255)),
+        textoConSombra(p, fuenteSistema(t.subtitulo), QColor(255, 255, 255, qRound(0.9 * 255)),
                        x, y + t.titulo + 10,
                        QStringLiteral("o una carpeta entera · también valen varios a la vez"));
     if (t.producto > 0) {
         const QString linea = QStringLiteral("ZorvPlayer ") + version + QStringLiteral(" · ZORV");
-        const QFont fuente = fuenteDeSistema(t.producto, false);
+        const QFont fuente = fuenteSistema(t.producto);
         const QFontMetrics m(fuente);
         const int ancho = m.horizontalAdvance(linea);
         textoConSombra(p, fuente, QColor(127, 214, 232), w - ancho - suelo(w * 0.03),
@@ -175,13 +168,8 @@ void pintarFondo(const QStringList& args)
     // Nothing is shown: the offscreen platform gives fonts and painting without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(callarQt);
-    static int argcLocal = 1;
-    static char nombre[] = "zorv-ventanas";
-    static char* argvLocal[] = {nombre, nullptr};
-    int& argc = argvProceso ? argcProceso : argcLocal;
-    char** argv = argvProceso ? argvProceso : argvLocal;
     if (!QCoreApplication::instance())
-        new QGuiApplication(argc, argv);
+        new QGuiApplication(argcProceso, argvProceso);
 
     QImageReader lector(args[0]);
     lector.setAllocationLimit(kLimiteDecodificarMB);

@@ -17,12 +17,7 @@ void prepararApp()
             aviso(QStringLiteral("no hay pantalla donde mostrar la ventana"));
             salir(1);
         }
-        static int argcLocal = 1;
-        static char nombre[] = "zorv-ventanas";
-        static char* argvLocal[] = {nombre, nullptr};
-        int& argc = argvProceso ? argcProceso : argcLocal;
-        char** argv = argvProceso ? argvProceso : argvLocal;
-        new QApplication(argc, argv);
+        new QApplication(argcProceso, argvProceso);
     }
     QApplication::setApplicationName(QStringLiteral("ZorvPlayer"));
     // Our windows end the run through salir(); closing the last one must not quit an

@@ -1,10 +1,11 @@
 #include "estilo/etiqueta.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 
 QFont fuenteSistema(int tam, QFont::Weight peso)
 {
-    QFont f = QApplication::font();
+    // The application's font, not a widget's: "fondo" draws with no widgets at all.
+    QFont f = QGuiApplication::font();
     f.setPixelSize(tam);
     f.setWeight(peso);
     return f;
