@@ -13,26 +13,23 @@ void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inic
     panel.setOption(QFileDialog::DontUseNativeDialog, true);
     panel.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     panel.setAcceptMode(QFileDialog::AcceptOpen);
+    // Qt ships its chooser in English; our users read Spanish.
+    panel.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
+    panel.setLabelText(QFileDialog::LookIn, QStringLiteral("Buscar en:"));
+    panel.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
     if (que == QStringLiteral("carpeta")) {
         panel.setFileMode(QFileDialog::Directory);
         panel.setOption(QFileDialog::ShowDirsOnly, true);
         panel.setWindowTitle(QStringLiteral("Elige la carpeta del caso (o la carpeta con los vídeos)"));
         panel.setLabelText(QFileDialog::Accept, QStringLiteral("Abrir carpeta"));
+        panel.setLabelText(QFileDialog::FileName, QStringLiteral("Carpeta:"));
+        panel.setNameFilter(QStringLiteral("Carpetas (*)"));
         if (!inicial.isEmpty() && QFileInfo(inicial).isDir())
             panel.setDirectory(inicial);
     } else {
         panel.setFileMode(QFileDialog::ExistingFiles);
         panel.setWindowTitle(QStringLiteral("Elige los vídeos que quieres abrir"));
         panel.setLabelText(QFileDialog::Accept, QStringLiteral("Abrir"));
-    }
-    // Qt ships its chooser in English; our users read Spanish.
-    panel.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
-    panel.setLabelText(QFileDialog::LookIn, QStringLiteral("Buscar en:"));
-    panel.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
-    if (que == QStringLiteral("carpeta")) {
-        panel.setLabelText(QFileDialog::FileName, QStringLiteral("Carpeta:"));
-        panel.setNameFilter(QStringLiteral("Carpetas (*)"));
-    } else {
         panel.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
         panel.setNameFilter(QStringLiteral("Todos los archivos (*)"));
     }
