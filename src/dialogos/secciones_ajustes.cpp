@@ -24,6 +24,14 @@ QLineEdit* campo(const QString& texto, int ancho, int alto)
     return t;
 }
 
+// A number field at (x, y) with its stepper just right of it, the two reading as one.
+void ponerNumero(QLineEdit* campo, Paso* paso, QWidget* en, int x, int y)
+{
+    poner(campo, en, x, y);
+    paso->setParent(en);
+    paso->setGeometry(x + campo->width() + 2, y - 2, 19, 28);
+}
+
 BotonZORV* boton(const QString& titulo, std::function<void()> accion)
 {
     return new BotonZORV(titulo, false, std::move(accion));
@@ -72,9 +80,7 @@ Volteada* ControladorAjustes::seccionCapturas()
                        [this] { cambioCalidad(); });
     tCalidad = campo(QString(), 44, 24);
     cambioCalidad();
-    poner(tCalidad, v, 116, 174);
-    calidad->setParent(v);
-    calidad->setGeometry(162, 172, 19, 28);
+    ponerNumero(tCalidad, calidad, v, 116, 174);
     poner(etiqueta(QStringLiteral("(95 = se ve igual y pesa la mitad)"), 11, QFont::Normal,
                    Color::gris),
           v, 196, 178);
@@ -113,9 +119,7 @@ Volteada* ControladorAjustes::seccionRafaga()
                         [this] { cambioSegundos(); });
     tSegundos = campo(QString(), 60, 24);
     cambioSegundos();
-    poner(tSegundos, v, 200, 106);
-    segundos->setParent(v);
-    segundos->setGeometry(262, 104, 19, 28);
+    ponerNumero(tSegundos, segundos, v, 200, 106);
     poner(etiqueta(QStringLiteral("(2 = una captura cada dos segundos)"), 11, QFont::Normal,
                    Color::gris),
           v, 290, 110);
