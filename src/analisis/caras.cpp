@@ -1,6 +1,7 @@
 #include "analisis/caras.h"
 
 #include "analisis/blazeface.h"
+#include "analisis/supresion.h"
 #include "comun/fotogramas.h"
 #include "comun/salida.h"
 
@@ -19,12 +20,8 @@ std::array<QRect, 5> regionesDeFotograma(int ancho, int alto)
 
 bool esDuplicada(const QRectF& a, const QRectF& b)
 {
-    const double iw = std::min(a.right(), b.right()) - std::max(a.left(), b.left());
-    const double ih = std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top());
-    if (iw <= 0.0 || ih <= 0.0)
-        return false;
     const double menor = std::min(a.width() * a.height(), b.width() * b.height());
-    return iw * ih > 0.3 * menor;
+    return areaComun(a, b) > 0.3 * menor;
 }
 
 QRectF aPixeles(const QRectF& caja, const QRectF& region)

@@ -2,13 +2,18 @@
 
 #include <algorithm>
 
-double interseccionSobreUnion(const QRectF& a, const QRectF& b)
+double areaComun(const QRectF& a, const QRectF& b)
 {
     const double iw = std::min(a.right(), b.right()) - std::max(a.left(), b.left());
     const double ih = std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top());
-    if (iw <= 0.0 || ih <= 0.0)
+    return iw > 0.0 && ih > 0.0 ? iw * ih : 0.0;
+}
+
+double interseccionSobreUnion(const QRectF& a, const QRectF& b)
+{
+    const double i = areaComun(a, b);
+    if (i <= 0.0)
         return 0.0;
-    const double i = iw * ih;
     const double u = a.width() * a.height() + b.width() * b.height() - i;
     return u > 0.0 ? i / u : 0.0;
 }

@@ -8,6 +8,9 @@ struct Candidata {
     float puntuacion = 0.0f;
 };
 
+// The area two rectangles share; 0 when they only touch along an edge or a corner.
+double areaComun(const QRectF& a, const QRectF& b);
+
 double interseccionSobreUnion(const QRectF& a, const QRectF& b);
 
 // Weighted non-maximum suppression: the best remaining box gathers every box that overlaps
