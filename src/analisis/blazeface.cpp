@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -31,7 +32,7 @@ constexpr int kBloqueAlto = 1024;
 // from a level, so such a face lies whole in some block.
 constexpr int kSolapeBloques = 128;
 // The exact file the build fetched; anything else would silently change the results.
-constexpr const char* kHuellaModelo = "427cbbe0fc41448d09e1dc9cfabe2423d997cf2faaeab91fadd09a510b63b8e2";
+constexpr const char* kHuellaModelo = ZORV_HUELLA_MODELO;
 
 // The model's anchor grids, in output order: stride 16 with 2 anchors a cell, stride 32
 // with 6.
@@ -184,6 +185,8 @@ struct DetectorBlazeFace::Impl {
     bool cargar();
     cv::dnn::Net* red(int ancho, int alto, QString& error);
     bool inferir(const cv::Mat& lienzo8, Salidas& s, QString& error);
+    bool analizar(const cv::Mat& lienzo8, QPointF desplazamiento, double escala, QPointF base,
+                  double maximo, std::vector<Candidata>& out, QString& error);
     void prepararImagen(const QImage& imagen);
     bool nivel(double escala, std::vector<Candidata>& out, QString& error);
     bool pasadaGruesa(const QRect& region, std::vector<Candidata>& out, QString& error);
@@ -352,17 +355,8 @@ bool DetectorBlazeFace::Impl::nivel(double escala, std::vector<Candidata>& out, 
             lienzo.setTo(cv::Scalar(128, 128, 128));
             const cv::Rect trozo(x, y, std::min(bw, w - x), std::min(bh, h - y));
             escalada(trozo).copyTo(lienzo(cv::Rect(0, 0, trozo.width, trozo.height)));
-            Salidas s;
-            if (!inferir(lienzo, s, error))
+            if (!analizar(lienzo, QPointF(x, y), escala, QPointF(), maximo, out, error))
                 return false;
-            for (const Candidata& c : decodificar(s, bw, a.umbral, a.exigirRasgos)) {
-                if (c.caja.width() > maximo)
-                    continue;
-                const QRectF k = c.caja;
-                out.push_back({QRectF((x + k.x()) / escala, (y + k.y()) / escala, k.width() / escala,
-                                      k.height() / escala),
-                               c.puntuacion});
-            }
         }
     return true;
 }
@@ -378,12 +372,25 @@ bool DetectorBlazeFace::Impl::pasadaGruesa(const QRect& region, std::vector<Cand
     lienzo.setTo(cv::Scalar(128, 128, 128));
     cv::resize(pixeles(cv::Rect(region.x(), region.y(), region.width(), region.height())),
                lienzo(cv::Rect(0, 0, w, h)), cv::Size(w, h), 0, 0, cv::INTER_AREA);
+    return analizar(lienzo, QPointF(), escala, region.topLeft(),
+                    std::numeric_limits<double>::infinity(), out, error);
+}
+
+// One network run over `lienzo8` and its boxes in frame pixels: an input box at k lands
+// at base + (desplazamiento + k) / escala. Boxes wider than `maximo` input pixels are left out.
+bool DetectorBlazeFace::Impl::analizar(const cv::Mat& lienzo8, QPointF desplazamiento, double escala,
+                                       QPointF base, double maximo, std::vector<Candidata>& out,
+                                       QString& error)
+{
     Salidas s;
-    if (!inferir(lienzo, s, error))
+    if (!inferir(lienzo8, s, error))
         return false;
-    for (const Candidata& c : decodificar(s, lienzo.cols, a.umbral, a.exigirRasgos)) {
+    for (const Candidata& c : decodificar(s, lienzo8.cols, a.umbral, a.exigirRasgos)) {
         const QRectF k = c.caja;
-        out.push_back({QRectF(region.x() + k.x() / escala, region.y() + k.y() / escala, k.width() / escala,
+        if (k.width() > maximo)
+            continue;
+        out.push_back({QRectF(base.x() + (desplazamiento.x() + k.x()) / escala,
+                              base.y() + (desplazamiento.y() + k.y()) / escala, k.width() / escala,
                               k.height() / escala),
                        c.puntuacion});
     }
@@ -425,7 +432,8 @@ ResultadoDeteccion DetectorBlazeFace::detectar(const QImage& imagen, const QRect
         r.error = d->errorFotograma;
         return r;
     }
-    const QRect dentro = region.intersected(QRect(0, 0, d->rgb.width(), d->rgb.height()));
+    const QRect fotograma(0, 0, d->rgb.width(), d->rgb.height());
+    const QRect dentro = region.intersected(fotograma);
     if (dentro.isEmpty())
         return r;
     const QRectF marco(dentro);
@@ -433,7 +441,7 @@ ResultadoDeteccion DetectorBlazeFace::detectar(const QImage& imagen, const QRect
     for (const Candidata& c : d->delFotograma)
         if (marco.contains(c.caja.center()))
             todas.push_back(c);
-    if (d->a.gruesaEnCadaRegion || dentro == QRect(0, 0, d->rgb.width(), d->rgb.height()))
+    if (d->a.gruesaEnCadaRegion || dentro == fotograma)
         if (!d->pasadaGruesa(dentro, todas, r.error)) {
             r.ok = false;
             return r;
