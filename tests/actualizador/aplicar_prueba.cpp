@@ -66,6 +66,15 @@ protected:
         return correrActualizador(o);
     }
 
+    // A stand-in for the running player: a process whose command line is A + "/usr/bin/mpv".
+    void arrancarJugador(QProcess& jugador, const QString& segundos)
+    {
+        QDir().mkpath(a + QStringLiteral("/usr/bin"));
+        QFile::copy(QStringLiteral("/bin/sleep"), a + QStringLiteral("/usr/bin/mpv"));
+        jugador.start(a + QStringLiteral("/usr/bin/mpv"), {segundos});
+        ASSERT_TRUE(jugador.waitForStarted());
+    }
+
     void esperarSinCambios()
     {
         EXPECT_EQ(leer(a + QStringLiteral("/version")), "1.0");
@@ -89,11 +98,8 @@ TEST_F(Aplicar, NadaPreparadoTerminaSinHacerNada)
 TEST_F(Aplicar, ElJugadorAbiertoImpideAplicar)
 {
     preparar(hacerPaquete(archivos()));
-    QDir().mkpath(a + QStringLiteral("/usr/bin"));
-    QFile::copy(QStringLiteral("/bin/sleep"), a + QStringLiteral("/usr/bin/mpv"));
     QProcess jugador;
-    jugador.start(a + QStringLiteral("/usr/bin/mpv"), {QStringLiteral("30")});
-    ASSERT_TRUE(jugador.waitForStarted());
+    ASSERT_NO_FATAL_FAILURE(arrancarJugador(jugador, QStringLiteral("30")));
     EXPECT_EQ(correr(), 1);
     jugador.kill();
     jugador.waitForFinished();
@@ -104,11 +110,8 @@ TEST_F(Aplicar, ElJugadorAbiertoImpideAplicar)
 TEST_F(Aplicar, UnJugadorQueSeCierraDuranteLaEsperaSeSustituye)
 {
     preparar(hacerPaquete(archivos()));
-    QDir().mkpath(a + QStringLiteral("/usr/bin"));
-    QFile::copy(QStringLiteral("/bin/sleep"), a + QStringLiteral("/usr/bin/mpv"));
     QProcess jugador;
-    jugador.start(a + QStringLiteral("/usr/bin/mpv"), {QStringLiteral("0.15")});
-    ASSERT_TRUE(jugador.waitForStarted());
+    ASSERT_NO_FATAL_FAILURE(arrancarJugador(jugador, QStringLiteral("0.15")));
     EXPECT_EQ(correr(), 0);
     jugador.waitForFinished();
     EXPECT_EQ(leer(a + QStringLiteral("/version")), "2.0");
