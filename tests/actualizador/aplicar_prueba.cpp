@@ -2,6 +2,7 @@
 #include "apoyo_actualizador.h"
 #include "comun/json.h"
 
+#include "apoyo/programa.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -10,13 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray leer(const QString& ruta)
-{
-    QFile f(ruta);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
 
 class Aplicar : public ::testing::Test {
 protected:
@@ -32,7 +26,7 @@ protected:
 
     QString u() const { return raiz.path() + QStringLiteral("/datos/update"); }
     QString p() const { return u() + QStringLiteral("/ZorvPlayer-2.0.tar.gz"); }
-    QString log() const { return QString::fromUtf8(leer(u() + QStringLiteral("/actualizador.log"))); }
+    QString log() const { return QString::fromUtf8(leerArchivo(u() + QStringLiteral("/actualizador.log"))); }
 
     QMap<QString, QByteArray> archivos() const
     {
@@ -77,7 +71,7 @@ protected:
 
     void esperarSinCambios()
     {
-        EXPECT_EQ(leer(a + QStringLiteral("/version")), "1.0");
+        EXPECT_EQ(leerArchivo(a + QStringLiteral("/version")), "1.0");
         EXPECT_FALSE(QFile::exists(a + QStringLiteral(".nuevo")));
         EXPECT_FALSE(QFile::exists(a + QStringLiteral(".viejo")));
         EXPECT_TRUE(QFile::exists(u() + QStringLiteral("/pendiente.json")));
@@ -114,7 +108,7 @@ TEST_F(Aplicar, UnJugadorQueSeCierraDuranteLaEsperaSeSustituye)
     ASSERT_NO_FATAL_FAILURE(arrancarJugador(jugador, QStringLiteral("0.15")));
     EXPECT_EQ(correr(), 0);
     jugador.waitForFinished();
-    EXPECT_EQ(leer(a + QStringLiteral("/version")), "2.0");
+    EXPECT_EQ(leerArchivo(a + QStringLiteral("/version")), "2.0");
 }
 
 TEST_F(Aplicar, ManifiestosFalsosSeRechazanAntesDeCopiar)
@@ -152,7 +146,7 @@ TEST_F(Aplicar, SustituyeLimpiaYReabreSoloSiSePide)
 {
     preparar(hacerPaquete(archivos()));
     EXPECT_EQ(correr(), 0);
-    EXPECT_EQ(leer(a + QStringLiteral("/version")), "2.0");
+    EXPECT_EQ(leerArchivo(a + QStringLiteral("/version")), "2.0");
     EXPECT_TRUE(QFile::exists(a + QStringLiteral("/usr/lib/libz.so")));
     EXPECT_FALSE(QFile::exists(a + QStringLiteral(".nuevo")));
     EXPECT_FALSE(QFile::exists(a + QStringLiteral(".viejo")));
@@ -204,7 +198,7 @@ TEST_F(Aplicar, PaquetesHostilesNoEscribenFueraYSeRechazan)
         s.close();
         ASSERT_EQ(sh(QStringLiteral("python3 '%1'").arg(s.fileName())), 0);
         EXPECT_FALSE(paqueteSeguro(t));
-        preparar(leer(t));
+        preparar(leerArchivo(t));
         EXPECT_EQ(correr(), 1);
         EXPECT_TRUE(log().endsWith(QStringLiteral("no se pudo abrir el paquete\n")));
         EXPECT_FALSE(QFile::exists(fuera));

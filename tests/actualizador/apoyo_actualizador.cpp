@@ -1,5 +1,7 @@
 #include "apoyo_actualizador.h"
 
+#include "apoyo/programa.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -62,7 +64,5 @@ QByteArray hacerPaquete(const QMap<QString, QByteArray>& archivos, const Opcione
              (op.firmarManifiesto ? firmar(manifiesto) : firmar("otro")).toLatin1());
     sh(QStringLiteral("chmod +x '%1/AppRun' 2>/dev/null; cd '%2' && tar -czf paquete.tar.gz ZorvPlayer")
            .arg(n, t.path()));
-    QFile f(t.path() + QStringLiteral("/paquete.tar.gz"));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return leerArchivo(t.path() + QStringLiteral("/paquete.tar.gz"));
 }

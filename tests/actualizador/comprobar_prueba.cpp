@@ -24,9 +24,7 @@ protected:
     QString u() const { return datos.path() + QStringLiteral("/update"); }
     QString log() const
     {
-        QFile f(u() + QStringLiteral("/actualizador.log"));
-        f.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(f.readAll());
+        return QString::fromUtf8(leerArchivo(u() + QStringLiteral("/actualizador.log")));
     }
 
     void publicar(const QString& version, const QByteArray& paquete, QJsonObject linux = {},

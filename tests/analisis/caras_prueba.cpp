@@ -39,8 +39,7 @@ void guardar(const QString& carpeta, const QString& nombre, int w = 64, int h = 
 
 QString leerProgreso(const QString& carpeta)
 {
-    QFile f(QDir(carpeta).filePath(QStringLiteral("progreso.txt")));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    return QString::fromLatin1(leerArchivo(QDir(carpeta).filePath(QStringLiteral("progreso.txt"))));
 }
 
 QString todo(const QString& carpeta, DetectorCaras& d)

@@ -304,8 +304,7 @@ int lineasLeidas(QProcess& p, QByteArray& acumulado, int hasta)
 
 QByteArray progreso(const QTemporaryDir& dir)
 {
-    QFile f(dir.filePath("progreso.txt"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return leerArchivo(dir.filePath("progreso.txt"));
 }
 
 } // namespace

@@ -1,10 +1,17 @@
 #include "apoyo/programa.h"
 
+#include <QFile>
 #include <QProcess>
 
 QString rutaPrograma()
 {
     return QStringLiteral(ZORV_BINARIO);
+}
+
+QByteArray leerArchivo(const QString& ruta)
+{
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString raizFuentes()

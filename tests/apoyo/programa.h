@@ -12,6 +12,8 @@ struct Corrida {
 };
 
 QString rutaPrograma();
+// A whole file's bytes; empty when it cannot be read.
+QByteArray leerArchivo(const QString& ruta);
 QString raizFuentes();
 
 // Runs the program with the mode word and arguments; gives up after `limiteMs`.

@@ -1,5 +1,6 @@
 #include "comun/json.h"
 
+#include "apoyo/programa.h"
 #include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -17,12 +18,6 @@ void escribirBytes(const QString& ruta, const QByteArray& bytes)
     QFile f(ruta);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
-}
-
-QByteArray leerBytes(const QString& ruta)
-{
-    QFile f(ruta);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -53,7 +48,7 @@ TEST(Json, escribeCompactoConClavesOrdenadasYCreaLasCarpetas)
     o["b"] = 1;
     o["a"] = QJsonObject{{"z", "ñ"}, {"c", QJsonArray{1.5, false}}};
     ASSERT_TRUE(escribirJSON(o, ruta));
-    EXPECT_EQ(leerBytes(ruta), QByteArray("{\"a\":{\"c\":[1.5,false],\"z\":\"ñ\"},\"b\":1}"));
+    EXPECT_EQ(leerArchivo(ruta), QByteArray("{\"a\":{\"c\":[1.5,false],\"z\":\"ñ\"},\"b\":1}"));
 }
 
 TEST(Json, loQueJsonNoPuedeGuardarNoSeEscribeNiPisaElArchivo)
@@ -66,7 +61,7 @@ TEST(Json, loQueJsonNoPuedeGuardarNoSeEscribeNiPisaElArchivo)
     EXPECT_FALSE(escribirJSON(o, ruta));
     o["n"] = QJsonArray{HUGE_VAL};
     EXPECT_FALSE(escribirJSON(o, ruta));
-    EXPECT_EQ(leerBytes(ruta), QByteArray("{\"viejo\":1}"));
+    EXPECT_EQ(leerArchivo(ruta), QByteArray("{\"viejo\":1}"));
     EXPECT_FALSE(escribirJSON(QJsonObject{{"a", 1}}, ""));
 }
 

@@ -56,12 +56,6 @@ protected:
     {
         return correr(QStringList{"fondo"} + args, limiteMs, sinPantalla());
     }
-
-    QByteArray leer(const QString& r)
-    {
-        QFile f(r);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 };
 
 Pixel en(const QByteArray& datos, int w, int x, int y)
@@ -104,7 +98,7 @@ TEST_F(Fondo, TamanoExactoOpacoYSinSalida)
     const Corrida c = fondo({liso("foto.png", QColor(40, 90, 140)), salida, "333", "217", "1.2.3"});
     ASSERT_EQ(c.estado, 0) << c.errores.constData();
     EXPECT_TRUE(c.salida.isEmpty());
-    const QByteArray datos = leer(salida);
+    const QByteArray datos = leerArchivo(salida);
     ASSERT_EQ(datos.size(), 333 * 217 * 4);
     for (qsizetype i = 3; i < datos.size(); i += 4)
         ASSERT_EQ(uchar(datos[i]), 255) << "píxel " << i / 4;
@@ -121,7 +115,7 @@ TEST_F(Fondo, AnchaSeRecortaPorLosLados)
     const QString salida = ruta("ancha.raw");
     const Corrida r = fondo({bandas("ancha.png", 800, 200, c, true), salida, "200", "100", "1", "1"});
     ASSERT_EQ(r.estado, 0) << r.errores.constData();
-    const QByteArray d = leer(salida);
+    const QByteArray d = leerArchivo(salida);
     ASSERT_EQ(d.size(), 200 * 100 * 4);
     for (int y : {0, 50, 99}) {
         EXPECT_TRUE(parecido(en(d, 200, 0, y), Qt::green));
@@ -138,7 +132,7 @@ TEST_F(Fondo, AltaSeRecortaArribaYAbajo)
     const QString salida = ruta("alta.raw");
     const Corrida r = fondo({bandas("alta.png", 100, 400, c, false), salida, "200", "100", "1", "1"});
     ASSERT_EQ(r.estado, 0) << r.errores.constData();
-    const QByteArray d = leer(salida);
+    const QByteArray d = leerArchivo(salida);
     ASSERT_EQ(d.size(), 200 * 100 * 4);
     for (int x : {0, 100, 199}) {
         EXPECT_TRUE(parecido(en(d, 200, x, 0), Qt::green));
@@ -156,7 +150,7 @@ TEST_F(Fondo, ProporcionExtremaCubreSinDesbordar)
     const QString salida = ruta("tira.raw");
     const Corrida r = fondo({bandas("tira.png", 6000, 2, c, true), salida, "3000", "2000", "1", "1"}, 20000);
     ASSERT_EQ(r.estado, 0) << r.errores.constData();
-    const QByteArray d = leer(salida);
+    const QByteArray d = leerArchivo(salida);
     ASSERT_EQ(d.size(), 3000 * 2000 * 4);
     for (int y : {0, 1000, 1999})
         for (int x : {0, 1500, 2999})
@@ -170,7 +164,7 @@ TEST_F(Fondo, TextosDondeDeben)
     const QString salida = ruta("textos.raw");
     const Corrida r = fondo({liso("oscura.png", QColor(20, 20, 20)), salida, "1280", "720", "9.9", "1080"});
     ASSERT_EQ(r.estado, 0) << r.errores.constData();
-    const QByteArray d = leer(salida);
+    const QByteArray d = leerArchivo(salida);
     ASSERT_EQ(d.size(), w * h * 4);
 
     const int x = 76, y = 532; // floor(1280 × 0.06), floor(720 × 0.74)
@@ -214,7 +208,7 @@ TEST_F(Fondo, SombraVisibleSobreBlanco)
     const QString salida = ruta("blanca.raw");
     const Corrida r = fondo({liso("blanca.png", Qt::white), salida, "800", "400", "1", "400"});
     ASSERT_EQ(r.estado, 0);
-    const QByteArray d = leer(salida);
+    const QByteArray d = leerArchivo(salida);
     int oscuros = 0;
     for (int j = 296; j < 296 + 30; ++j)
         for (int i = 48; i < 400; ++i)
@@ -266,7 +260,7 @@ TEST_F(Fondo, ReemplazaEntero)
     f.write(QByteArray(100000, 'x'));
     f.close();
     ASSERT_EQ(fondo({liso("foto.png", Qt::gray), salida, "20", "10", "1"}).estado, 0);
-    const QByteArray d = leer(salida);
+    const QByteArray d = leerArchivo(salida);
     ASSERT_EQ(d.size(), 20 * 10 * 4);
     EXPECT_FALSE(d.contains('x'));
 }

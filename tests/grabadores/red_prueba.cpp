@@ -66,8 +66,7 @@ public:
         p.waitForFinished(3000);
     }
     QByteArray sondas() const {
-        QFile f(registro);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return leerArchivo(registro);
     }
     QTemporaryDir dir;
     QProcess p;
