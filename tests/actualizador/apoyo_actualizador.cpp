@@ -7,18 +7,6 @@
 #include <QFile>
 #include <QProcess>
 
-namespace {
-
-void escribir(const QString& ruta, const QByteArray& datos)
-{
-    QDir().mkpath(ruta.section(QLatin1Char('/'), 0, -2));
-    QFile f(ruta);
-    f.open(QIODevice::WriteOnly);
-    f.write(datos);
-}
-
-} // namespace
-
 int sh(const QString& orden)
 {
     QProcess p;
@@ -50,7 +38,7 @@ QByteArray hacerPaquete(const QMap<QString, QByteArray>& archivos, const Opcione
     const QString n = t.path() + QStringLiteral("/ZorvPlayer");
     QByteArray manifiesto;
     for (auto it = archivos.begin(); it != archivos.end(); ++it) {
-        escribir(n + QLatin1Char('/') + it.key(), it.value());
+        escribirArchivo(n + QLatin1Char('/') + it.key(), it.value());
         if (it.key() == op.omitir)
             continue;
         const QString digesto = it.key() == op.falsear ? sha256Hex("otra cosa") : sha256Hex(it.value());
@@ -59,8 +47,8 @@ QByteArray hacerPaquete(const QMap<QString, QByteArray>& archivos, const Opcione
     if (!op.sobrante.isEmpty())
         manifiesto += (sha256Hex("x") + QStringLiteral("  ") + op.sobrante + QLatin1Char('\n')).toUtf8();
     manifiesto += (op.equipo + QLatin1Char('\n')).toUtf8();
-    escribir(n + QStringLiteral("/.firma/manifiesto"), manifiesto);
-    escribir(n + QStringLiteral("/.firma/manifiesto.sig"),
+    escribirArchivo(n + QStringLiteral("/.firma/manifiesto"), manifiesto);
+    escribirArchivo(n + QStringLiteral("/.firma/manifiesto.sig"),
              (op.firmarManifiesto ? firmar(manifiesto) : firmar("otro")).toLatin1());
     sh(QStringLiteral("chmod +x '%1/AppRun' 2>/dev/null; cd '%2' && tar -czf paquete.tar.gz ZorvPlayer")
            .arg(n, t.path()));

@@ -1,6 +1,8 @@
 #include "apoyo/programa.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 QString rutaPrograma()
@@ -12,6 +14,13 @@ QByteArray leerArchivo(const QString& ruta)
 {
     QFile f(ruta);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool escribirArchivo(const QString& ruta, const QByteArray& datos)
+{
+    QDir().mkpath(QFileInfo(ruta).path());
+    QFile f(ruta);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(datos) == datos.size();
 }
 
 QString raizFuentes()

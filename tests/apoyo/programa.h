@@ -14,6 +14,8 @@ struct Corrida {
 QString rutaPrograma();
 // A whole file's bytes; empty when it cannot be read.
 QByteArray leerArchivo(const QString& ruta);
+// Writes the file whole, creating its folders; false when it could not.
+bool escribirArchivo(const QString& ruta, const QByteArray& datos);
 QString raizFuentes();
 
 // Runs the program with the mode word and arguments; gives up after `limiteMs`.

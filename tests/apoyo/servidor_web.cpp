@@ -1,6 +1,7 @@
 #include "apoyo/servidor_web.h"
 
 #include "apoyo/espacio_red.h"
+#include "apoyo/programa.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -143,8 +144,5 @@ QString ServidorWeb::url(const QString& ruta) const {
 }
 
 void ServidorWeb::poner(const QString& nombre, const QByteArray& datos) const {
-    const QString ruta = raiz() + '/' + nombre;
-    QDir().mkpath(QFileInfo(ruta).path());
-    QFile f(ruta);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(datos);
+    escribirArchivo(raiz() + '/' + nombre, datos);
 }

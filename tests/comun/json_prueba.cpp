@@ -13,28 +13,21 @@
 
 namespace {
 
-void escribirBytes(const QString& ruta, const QByteArray& bytes)
-{
-    QFile f(ruta);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 } // namespace
 
 TEST(Json, soloUnObjetoEnLaRaizEsUnDocumento)
 {
     QTemporaryDir dir;
     const QString ruta = dir.filePath("a.json");
-    escribirBytes(ruta, "[1,2]");
+    ASSERT_TRUE(escribirArchivo(ruta, "[1,2]"));
     EXPECT_FALSE(leerJSON(ruta));
-    escribirBytes(ruta, "{\"a\":");
+    ASSERT_TRUE(escribirArchivo(ruta, "{\"a\":"));
     EXPECT_FALSE(leerJSON(ruta));
-    escribirBytes(ruta, "");
+    ASSERT_TRUE(escribirArchivo(ruta, ""));
     EXPECT_FALSE(leerJSON(ruta));
     EXPECT_FALSE(leerJSON(dir.filePath("no-existe.json")));
     EXPECT_FALSE(leerJSON(""));
-    escribirBytes(ruta, "{\"x\":[1,{\"y\":true}]}");
+    ASSERT_TRUE(escribirArchivo(ruta, "{\"x\":[1,{\"y\":true}]}"));
     const auto o = leerJSON(ruta);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->value("x").toArray().size(), 2);
@@ -55,7 +48,7 @@ TEST(Json, loQueJsonNoPuedeGuardarNoSeEscribeNiPisaElArchivo)
 {
     QTemporaryDir dir;
     const QString ruta = dir.filePath("a.json");
-    escribirBytes(ruta, "{\"viejo\":1}");
+    ASSERT_TRUE(escribirArchivo(ruta, "{\"viejo\":1}"));
     QJsonObject o;
     o["n"] = std::nan("");
     EXPECT_FALSE(escribirJSON(o, ruta));

@@ -26,12 +26,6 @@ url.rewrite-once = ( "^/estado(\?.*)?$" => "/camara.cgi$1", "^/agente$" => "/cam
 url.redirect = ( "^/mover$" => "/privado/dato.txt" )
 )";
 
-void escribir(const QString& ruta, const QByteArray& datos) {
-    QFile f(ruta);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(datos);
-}
-
 // One lighttpd for the whole suite: starting it per test would only cost time.
 class HttpReal : public ::testing::Test {
 protected:
@@ -40,18 +34,16 @@ protected:
         o.extra = QString::fromLatin1(CONFIG_AUTH);
         web = new ServidorWeb(o);
         const QString r = web->raiz();
-        escribir(web->carpeta() + "/usuarios",
-                 ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() + "\n");
-        QDir().mkpath(r + "/privado");
-        QDir().mkpath(r + "/basica");
-        escribir(r + "/privado/dato.txt", "contenido privado");
-        escribir(r + "/basica/dato.txt", "contenido basico");
-        escribir(r + "/mal.txt", QByteArray("a\xff" "b"));
-        escribir(r + "/grande.bin", QByteArray(3 * 1024 * 1024 + 17, 'g'));
+        ASSERT_TRUE(escribirArchivo(web->carpeta() + "/usuarios",
+                                    ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() + "\n"));
+        ASSERT_TRUE(escribirArchivo(r + "/privado/dato.txt", "contenido privado"));
+        ASSERT_TRUE(escribirArchivo(r + "/basica/dato.txt", "contenido basico"));
+        ASSERT_TRUE(escribirArchivo(r + "/mal.txt", QByteArray("a\xff" "b")));
+        ASSERT_TRUE(escribirArchivo(r + "/grande.bin", QByteArray(3 * 1024 * 1024 + 17, 'g')));
         QFile::copy(raizFuentes() + "/tests/grabadores/camara_falsa.cgi", r + "/camara.cgi");
-        escribir(r + "/sin-largo.cgi",
-                 "printf 'Content-Type: application/octet-stream\\r\\n\\r\\n'\n"
-                 "head -c 300000 /dev/zero\n");
+        ASSERT_TRUE(escribirArchivo(r + "/sin-largo.cgi",
+                                    "printf 'Content-Type: application/octet-stream\\r\\n\\r\\n'\n"
+                                    "head -c 300000 /dev/zero\n"));
     }
     static void TearDownTestSuite() {
         delete web;
@@ -125,7 +117,7 @@ TEST_F(HttpReal, EstadosDeError) {
 
 TEST_F(HttpReal, PaginaDeErrorNoVaAlFichero) {
     const QString destino = tmp.filePath("grabacion.mp4");
-    escribir(destino, "restos de antes");
+    ASSERT_TRUE(escribirArchivo(destino, "restos de antes"));
     const Http h = Http::peticion(web->url("/estado?codigo=404"), {}, {}, "GET", std::nullopt, 20,
                                   destino, [](int) { ADD_FAILURE() << "progreso de una página de error"; });
     EXPECT_EQ(h.estado, 404);
