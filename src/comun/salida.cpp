@@ -1,5 +1,7 @@
 #include "comun/salida.h"
 
+#include "comun/nombres.h"
+
 #include <QByteArray>
 #include <cerrno>
 #include <cstdio>
@@ -40,7 +42,7 @@ void salir(int estado, const QString& texto)
 {
     std::fflush(nullptr);
     if (!texto.isEmpty())
-        escribirTodo(STDOUT_FILENO, texto.toUtf8());
+        escribirTodo(STDOUT_FILENO, bytesDeTexto(texto));
     // _exit rather than exit: windows and worker threads may still be alive, and
     // static destructors racing them have nothing to add to a finished job.
     ::_exit(estado);
@@ -48,11 +50,22 @@ void salir(int estado, const QString& texto)
 
 void aviso(const QString& texto)
 {
-    escribirTodo(STDERR_FILENO, (texto + QLatin1Char('\n')).toUtf8());
+    escribirTodo(STDERR_FILENO, bytesDeTexto(texto + QLatin1Char('\n')));
 }
 
 void escribirSalida(const QString& texto)
 {
     if (!texto.isEmpty())
-        escribirTodo(STDOUT_FILENO, texto.toUtf8());
+        escribirTodo(STDOUT_FILENO, bytesDeTexto(texto));
+}
+
+void mensajeQtCallado(QtMsgType tipo, const QMessageLogContext&, const QString& mensaje)
+{
+    if (tipo == QtFatalMsg || tipo == QtCriticalMsg)
+        aviso(mensaje);
+}
+
+void callarMensajesQt()
+{
+    qInstallMessageHandler(mensajeQtCallado);
 }
