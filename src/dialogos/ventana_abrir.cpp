@@ -1,10 +1,70 @@
 #include "dialogos/ventana_abrir.h"
 
 #include "comun/salida.h"
+#include "comun/texto.h"
 #include "estilo/aplicacion.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
+#include <QScreen>
+#include <QSplitter>
+#include <QTreeView>
+
+namespace {
+
+// Qt's chooser formats sizes and dates with the session's locale (English on most
+// machines that run us) and names folders "Folder": our users read Spanish.
+class ColumnasEnEspanol : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& indice, int rol) const override
+    {
+        const auto* archivos = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (rol != Qt::DisplayRole || !archivos || !indice.isValid())
+            return QIdentityProxyModel::data(indice, rol);
+        const QModelIndex origen = mapToSource(indice);
+        switch (indice.column()) {
+        case 1:
+            return archivos->isDir(origen) ? QString() : tamanoLegible(archivos->size(origen));
+        case 2:
+            if (archivos->isDir(origen))
+                return QStringLiteral("Carpeta");
+            break;
+        case 3:
+            return archivos->lastModified(origen).toLocalTime().toString(
+                QStringLiteral("dd/MM/yyyy HH:mm"));
+        }
+        return QIdentityProxyModel::data(indice, rol);
+    }
+};
+
+// Big enough that a name, its size, type and date are read whole; never past the screen.
+void dimensionar(QFileDialog& panel)
+{
+    QSize tam(860, 520);
+    if (const QScreen* pantalla = QGuiApplication::primaryScreen())
+        tam = tam.boundedTo(pantalla->availableGeometry().size() - QSize(48, 48));
+    panel.resize(tam);
+    if (auto* lista = panel.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* cabecera = lista->header();
+        cabecera->setStretchLastSection(false);
+        cabecera->setSectionResizeMode(0, QHeaderView::Stretch);
+        cabecera->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        cabecera->setSectionResizeMode(2, QHeaderView::Interactive);
+        cabecera->resizeSection(2, 150);
+        cabecera->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+    }
+    if (auto* division = panel.findChild<QSplitter*>(QStringLiteral("splitter")))
+        division->setSizes({160, tam.width() - 160});
+}
+
+} // namespace
 
 void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inicial)
 {
@@ -33,6 +93,8 @@ void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inic
         panel.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
         panel.setNameFilter(QStringLiteral("Todos los archivos (*)"));
     }
+    panel.setProxyModel(new ColumnasEnEspanol(&panel));
+    dimensionar(panel);
 }
 
 QString lineasElegidas(const QStringList& rutas)
@@ -48,6 +110,9 @@ void ventanaAbrir(const QStringList& args)
     const QString que = args.value(0, QStringLiteral("archivos"));
     const QString inicial = args.value(1);
     prepararApp();
+    // The chooser's file types come from the MIME database in the default locale's
+    // language; this run shows nothing else.
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     QFileDialog panel;
     configurarAbrir(panel, que, inicial);
     panel.show();
