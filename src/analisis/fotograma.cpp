@@ -1,6 +1,7 @@
 #include "analisis/fotograma.h"
 
 #include "comun/nombres.h"
+#include "comun/salida.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,5 +28,8 @@ QImage leerFotograma(const QString& ruta)
         lector.setFormat(extension.toLatin1());
     lector.setAutoTransform(false);
     lector.setAllocationLimit(kLimiteFotogramaMB);
+    // libpng reports a damaged file on standard error by itself; the player expects only
+    // our own lines there, and a damaged frame is handled by its caller.
+    ErrorEstandarApartado callar;
     return lector.read();
 }

@@ -30,3 +30,18 @@ void escribirSalida(const QString& texto);
 // Critical and fatal messages still get through, one line each.
 void callarMensajesQt();
 void mensajeQtCallado(QtMsgType tipo, const QMessageLogContext& contexto, const QString& mensaje);
+
+// While one of these lives, file descriptor 2 points at /dev/null, for library code that
+// writes there itself rather than through Qt (libpng's default error handler, Xlib while
+// the display is opened). `aviso` still reaches the real standard error meanwhile. In
+// AddressSanitizer builds it does nothing: a report must never be swallowed.
+class ErrorEstandarApartado {
+public:
+    ErrorEstandarApartado();
+    ~ErrorEstandarApartado();
+    ErrorEstandarApartado(const ErrorEstandarApartado&) = delete;
+    ErrorEstandarApartado& operator=(const ErrorEstandarApartado&) = delete;
+
+private:
+    int guardado_ = -1;
+};

@@ -6,36 +6,8 @@
 #include <QLibraryInfo>
 #include <QStyleFactory>
 #include <QTranslator>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-// While the application object is being created, the platform's own libraries may write
-// straight to file descriptor 2 (Xlib's "Authorization required, but no authorization
-// protocol specified"); it points at /dev/null then, and this keeps the real one.
-int errorEstandarGuardado = -1;
-
-void apartarErrorEstandar()
-{
-    std::fflush(stderr);
-    errorEstandarGuardado = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    const int nulo = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (errorEstandarGuardado >= 0 && nulo >= 0)
-        ::dup2(nulo, STDERR_FILENO);
-    if (nulo >= 0)
-        ::close(nulo);
-}
-
-void devolverErrorEstandar()
-{
-    if (errorEstandarGuardado < 0)
-        return;
-    ::dup2(errorEstandarGuardado, STDERR_FILENO);
-    ::close(errorEstandarGuardado);
-    errorEstandarGuardado = -1;
-}
 
 [[noreturn]] void sinPantalla()
 {
@@ -50,10 +22,8 @@ void mensajeQtVentanas(QtMsgType tipo, const QMessageLogContext& contexto, const
     // Qt gives up with a fatal message (and an abort) when no platform plugin reaches a
     // display: a named display that does not answer, a refused authorisation, a Wayland
     // socket without a Wayland plugin. For the player that is no display at all.
-    if (tipo == QtFatalMsg && creandoAplicacion) {
-        devolverErrorEstandar();
+    if (tipo == QtFatalMsg && creandoAplicacion)
         sinPantalla();
-    }
     mensajeQtCallado(tipo, contexto, mensaje);
 }
 
@@ -69,9 +39,11 @@ void prepararApp()
         // Qt's business; the user is told what matters in the window itself.
         qInstallMessageHandler(mensajeQtVentanas);
         creandoAplicacion = true;
-        apartarErrorEstandar();
-        new QApplication(argcProceso, argvProceso);
-        devolverErrorEstandar();
+        {
+            // Xlib prints a refused authorisation straight to standard error.
+            ErrorEstandarApartado callar;
+            new QApplication(argcProceso, argvProceso);
+        }
         creandoAplicacion = false;
     }
     QApplication::setApplicationName(QStringLiteral("ZorvPlayer"));

@@ -1,0 +1,11 @@
+#pragma once
+// Files and folders whose names are bytes that are not UTF-8 ("caf\xe9"), made through the
+// system calls: Qt would re-encode such a name on the way.
+#include <QByteArray>
+
+// Creates the folder; false when it could not.
+bool crearCarpetaCruda(const QByteArray& ruta);
+// Writes the file whole; false when it could not.
+bool escribirCrudo(const QByteArray& ruta, const QByteArray& datos);
+// The whole file; empty when it cannot be read.
+QByteArray leerCrudo(const QByteArray& ruta);
