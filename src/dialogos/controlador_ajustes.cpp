@@ -95,13 +95,11 @@ void ControladorAjustes::ordenarTeclado()
     orden << bGuardar_ << bCancelar_;
     for (qsizetype i = 1; i < orden.size(); ++i)
         QWidget::setTabOrder(orden[i - 1], orden[i]);
-    // The window opens with the keyboard in the first field of the section, not on
-    // "Cancelar" where a Space would close it unsaved; and the focus mark is drawn from
-    // the start, not only once Tab has been pressed.
+    // The window opens with the keyboard in the first field of the section (a text field
+    // shows its focus at once), not on "Cancelar" where a Space would close it unsaved.
     const QList<QWidget*> primeros = enfocables(secciones.first().vista);
     if (!primeros.isEmpty())
         primeros.first()->setFocus(Qt::OtherFocusReason);
-    ventana->setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void ControladorAjustes::construirLateral(QWidget* lateral)

@@ -107,8 +107,9 @@ TEST(EntradasRaras, SeguirUnaZonaEnFotogramasDe8K)
 
 TEST(EntradasRaras, NombresQueNoSonUtf8)
 {
-    QTemporaryDir raiz;
-    const QByteArray carpeta = QFile::encodeName(raiz.path()) + "/caf\xe9";
+    CarpetaCrudaTemporal raiz;
+    ASSERT_FALSE(raiz.ruta().isEmpty());
+    const QByteArray carpeta = raiz.ruta() + "/caf\xe9";
     ASSERT_TRUE(crearCarpetaCruda(carpeta));
     const Escena e = escenaDePrueba(320, 240, 40, 40, 13);
 

@@ -1,6 +1,9 @@
 #include "apoyo/nombres_crudos.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,4 +38,28 @@ QByteArray leerCrudo(const QByteArray& ruta)
         datos.append(bloque, n);
     ::close(fd);
     return datos;
+}
+
+namespace {
+
+int borrarEntrada(const char* ruta, const struct stat*, int, struct FTW*)
+{
+    ::remove(ruta);
+    return 0; // keep going: remove what can be removed
+}
+
+} // namespace
+
+CarpetaCrudaTemporal::CarpetaCrudaTemporal()
+{
+    const QByteArray tmp = qEnvironmentVariableIsEmpty("TMPDIR") ? QByteArray("/tmp") : qgetenv("TMPDIR");
+    QByteArray plantilla = tmp + "/zorv-crudo-XXXXXX";
+    if (::mkdtemp(plantilla.data()))
+        ruta_ = plantilla;
+}
+
+CarpetaCrudaTemporal::~CarpetaCrudaTemporal()
+{
+    if (!ruta_.isEmpty())
+        ::nftw(ruta_.constData(), borrarEntrada, 16, FTW_DEPTH | FTW_PHYS);
 }

@@ -9,3 +9,18 @@ bool crearCarpetaCruda(const QByteArray& ruta);
 bool escribirCrudo(const QByteArray& ruta, const QByteArray& datos);
 // The whole file; empty when it cannot be read.
 QByteArray leerCrudo(const QByteArray& ruta);
+
+// A temporary folder that is removed with everything in it, names Qt cannot spell
+// included (QTemporaryDir leaves those behind).
+class CarpetaCrudaTemporal {
+public:
+    CarpetaCrudaTemporal();
+    ~CarpetaCrudaTemporal();
+    CarpetaCrudaTemporal(const CarpetaCrudaTemporal&) = delete;
+    CarpetaCrudaTemporal& operator=(const CarpetaCrudaTemporal&) = delete;
+    // Empty when it could not be made.
+    const QByteArray& ruta() const { return ruta_; }
+
+private:
+    QByteArray ruta_;
+};

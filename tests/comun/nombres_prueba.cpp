@@ -54,8 +54,9 @@ TEST(Nombres, ElTextoCorrienteEsSuUtf8)
 
 TEST(Nombres, CarpetaYFotogramasQueNoSonUtf8)
 {
-    QTemporaryDir raiz;
-    const QByteArray base = QFile::encodeName(raiz.path()) + "/caf\xe9";
+    CarpetaCrudaTemporal raiz;
+    ASSERT_FALSE(raiz.ruta().isEmpty());
+    const QByteArray base = raiz.ruta() + "/caf\xe9";
     ASSERT_TRUE(crearCarpetaCruda(base));
     ASSERT_TRUE(escribirCrudo(base + "/000100\xff.png", "x"));
     ASSERT_TRUE(escribirCrudo(base + "/000101.png", "x"));
