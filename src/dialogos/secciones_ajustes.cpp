@@ -3,6 +3,7 @@
 #include "dialogos/controlador_ajustes.h"
 #include "dialogos/numero_campo.h"
 #include "dialogos/servidores.h"
+#include "dialogos/ventana_abrir.h"
 #include "estilo/alerta.h"
 #include "estilo/boton_zorv.h"
 #include "estilo/color.h"
@@ -227,6 +228,7 @@ void ControladorAjustes::elegirCarpeta()
     d.setOption(QFileDialog::DontUseNativeDialog, true);
     d.setFileMode(QFileDialog::Directory);
     d.setOption(QFileDialog::ShowDirsOnly, true);
+    columnasLegibles(d);
     const QString actual = tCarpeta->text().trimmed();
     if (!actual.isEmpty() && QFileInfo(actual).isDir())
         d.setDirectory(actual);

@@ -44,9 +44,11 @@ public:
     }
 };
 
-// Big enough that a name, its size, type and date are read whole; never past the screen.
-void dimensionar(QFileDialog& panel)
+} // namespace
+
+void columnasLegibles(QFileDialog& panel)
 {
+    panel.setProxyModel(new ColumnasEnEspanol(&panel));
     QSize tam(860, 520);
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
         tam = tam.boundedTo(pantalla->availableGeometry().size() - QSize(48, 48));
@@ -63,8 +65,6 @@ void dimensionar(QFileDialog& panel)
     if (auto* division = panel.findChild<QSplitter*>(QStringLiteral("splitter")))
         division->setSizes({160, tam.width() - 160});
 }
-
-} // namespace
 
 void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inicial)
 {
@@ -93,8 +93,7 @@ void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inic
         panel.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
         panel.setNameFilter(QStringLiteral("Todos los archivos (*)"));
     }
-    panel.setProxyModel(new ColumnasEnEspanol(&panel));
-    dimensionar(panel);
+    columnasLegibles(panel);
 }
 
 QString lineasElegidas(const QStringList& rutas)

@@ -7,6 +7,11 @@ class QFileDialog;
 // several files.
 void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inicial);
 
+// Qt's chooser made readable for our users: sizes and dates in Spanish ("2 MB",
+// "03/05/2024 21:07"), folders called "Carpeta", columns wide enough for what they hold,
+// and a size that shows them, within the screen.
+void columnasLegibles(QFileDialog& panel);
+
 // The chosen paths as the player reads them: one per line, each with its line break.
 QString lineasElegidas(const QStringList& rutas);
 

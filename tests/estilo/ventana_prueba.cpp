@@ -3,6 +3,7 @@
 #include "estilo/etiqueta.h"
 #include "estilo/ventana_zorv.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -20,9 +21,28 @@ TEST(VentanaZORV, TituloYTamano)
     EXPECT_EQ(fija.maximumSize(), QSize(680, 460));
     EXPECT_TRUE(fija.windowFlags() & Qt::WindowStaysOnTopHint);
 
-    VentanaZORV libre(QStringLiteral("Cámaras"), 900, 600, true);
-    EXPECT_EQ(libre.size(), QSize(900, 600));
-    EXPECT_NE(libre.maximumSize(), QSize(900, 600));
+    // Smaller than the test screen (800 × 600), so it keeps the size it asked for.
+    VentanaZORV libre(QStringLiteral("Cámaras"), 760, 560, true);
+    EXPECT_EQ(libre.size(), QSize(760, 560));
+    EXPECT_NE(libre.maximumSize(), QSize(760, 560));
+}
+
+TEST(VentanaZORV, DentroDeLaPantallaAunqueNoQuepa)
+{
+    const QRect zona = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Caso {
+        int ancho, alto;
+        bool redimensionable;
+    };
+    for (const Caso& k : {Caso{680, 460, false}, Caso{zona.width() + 300, zona.height() + 200, true},
+                          Caso{zona.width() + 300, zona.height() + 200, false}}) {
+        VentanaZORV v(QStringLiteral("Grande"), k.ancho, k.alto, k.redimensionable);
+        // The title bar (top left) can always be reached.
+        EXPECT_TRUE(zona.contains(v.geometry().topLeft())) << k.ancho << "×" << k.alto;
+        if (k.redimensionable || (k.ancho <= zona.width() && k.alto <= zona.height())) {
+            EXPECT_TRUE(zona.contains(v.geometry())) << k.ancho << "×" << k.alto;
+        }
+    }
 }
 
 TEST(VentanaZORV, CerrarAvisaUnaVezYTerminaElModal)
