@@ -4,6 +4,7 @@
 #include "apoyo/servidor_web.h"
 #include "grabadores/http.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +20,9 @@ const char* CONFIG_AUTH = R"(
 auth.backend = "htdigest"
 auth.backend.htdigest.userfile = "%CARPETA%/usuarios"
 auth.require = ( "/privado/" => ("method" => "digest", "realm" => "zorv", "require" => "valid-user"),
-                 "/basica/" => ("method" => "basic", "realm" => "zorv", "require" => "valid-user") )
+                 "/basica/" => ("method" => "basic", "realm" => "zorv", "require" => "valid-user"),
+                 "/sha/" => ("method" => "digest", "realm" => "zorv256", "algorithm" => "SHA-256",
+                             "require" => "valid-user") )
 setenv.add-environment = ("ESCENARIO" => "estado")
 server.stream-response-body = 2
 url.rewrite-once = ( "^/estado(\?.*)?$" => "/camara.cgi$1", "^/agente$" => "/camara.cgi" )
@@ -34,8 +37,12 @@ protected:
         o.extra = QString::fromLatin1(CONFIG_AUTH);
         web = new ServidorWeb(o);
         const QString r = web->raiz();
+        const QByteArray sha = QCryptographicHash::hash("admin:zorv256:secreta",
+                                                        QCryptographicHash::Sha256).toHex();
         ASSERT_TRUE(escribirArchivo(web->carpeta() + "/usuarios",
-                                    ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() + "\n"));
+                                    ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() +
+                                        "\nadmin:zorv256:" + sha + "\n"));
+        ASSERT_TRUE(escribirArchivo(r + "/sha/dato.txt", "contenido sha"));
         ASSERT_TRUE(escribirArchivo(r + "/privado/dato.txt", "contenido privado"));
         ASSERT_TRUE(escribirArchivo(r + "/basica/dato.txt", "contenido basico"));
         ASSERT_TRUE(escribirArchivo(r + "/mal.txt", QByteArray("a\xff" "b")));
@@ -80,6 +87,13 @@ TEST_F(HttpReal, CredencialesDigestYBasica) {
     const Http b = pedir(origen("admin", "secreta"), web->url("/basica/dato.txt"), "GET",
                          std::nullopt, std::nullopt, {});
     EXPECT_EQ(b.texto(), QStringLiteral("contenido basico"));
+    // SHA-256 digest, and a query string the signed request target must carry.
+    const Http s = pedir(origen("admin", "secreta"), web->url("/sha/dato.txt"), "GET",
+                         std::nullopt, std::nullopt, {});
+    EXPECT_EQ(s.texto(), QStringLiteral("contenido sha"));
+    const Http q = pedir(origen("admin", "secreta"), web->url("/privado/dato.txt?a=1&b=%20"),
+                         "GET", std::nullopt, std::nullopt, {});
+    EXPECT_EQ(q.texto(), QStringLiteral("contenido privado"));
     // A redirection on the same host keeps the credentials and is followed.
     const Http m = pedir(origen("admin", "secreta"), web->url("/mover"), "GET", std::nullopt,
                          std::nullopt, {});
