@@ -287,9 +287,49 @@ QString mensajeDe(CURLcode c, const Ronda& r, bool direccionWeb) {
     }
 }
 
-// The statuses a redirection is followed for, as the platform's loading layer does.
-bool esRedireccion(int estado) {
-    return estado == 301 || estado == 302 || estado == 303 || estado == 307 || estado == 308;
+// Where a response sends the request next, if it is a redirection we follow: the
+// statuses the platform's loading layer follows, to a web address.
+std::unique_ptr<Direccion> destinoDe(int estado, const QString& ubicacion) {
+    const bool redirige =
+        estado == 301 || estado == 302 || estado == 303 || estado == 307 || estado == 308;
+    if (!redirige || ubicacion.isEmpty()) return nullptr;
+    auto d = std::make_unique<Direccion>(ubicacion);
+    if (!d->valida() || !d->web()) return nullptr;
+    return d;
+}
+
+// As browsers do: after a 303, and after a 301 or 302 to a POST, the request goes on as a
+// GET without body. Credentials are offered again only if the new place asks.
+void redirigir(Pedido& p, int estado) {
+    if ((estado == 303 && p.metodo != "HEAD") ||
+        ((estado == 301 || estado == 302) && p.metodo == "POST")) {
+        p.metodo = "GET";
+        p.cuerpo.reset();
+    }
+    p.autorizacion.clear();
+}
+
+// One request and its response, into `r` and the Http it belongs to.
+CURLcode hacerRonda(Ronda& r, const Direccion& d, const Pedido& p, double timeout,
+                    Reloj::time_point limite) {
+    curl_slist* cabeceras = curl_slist_append(nullptr, "Expect:");
+    if (p.cuerpo) cabeceras = curl_slist_append(cabeceras, "Content-Type: application/xml");
+    if (!p.autorizacion.isEmpty())
+        cabeceras = curl_slist_append(cabeceras, "Authorization: " + p.autorizacion);
+    CURL* c = curl_easy_init();
+    configurar(c, r, d, p, timeout, limite, cabeceras);
+    CURLcode resultado = correr(c, r, limite);
+    char* destino = nullptr;
+    if (resultado == CURLE_OK && curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &destino) == CURLE_OK &&
+        destino)
+        r.redireccion = QString::fromUtf8(destino);
+    curl_easy_cleanup(c);
+    curl_slist_free_all(cabeceras);
+    // curl takes a length it cannot hold for no length at all; such a body is never whole.
+    const int estado = r.h.estado;
+    const bool sinCuerpo = p.metodo == "HEAD" || estado == 204 || estado == 304;
+    if (resultado == CURLE_OK && r.largoImposible && !sinCuerpo) resultado = CURLE_PARTIAL_FILE;
+    return resultado;
 }
 
 }  // namespace
@@ -323,24 +363,8 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
     Pedido pedido{metodo.toUtf8(), cuerpo ? std::optional(cuerpo->toUtf8()) : std::nullopt, {}};
     int redirecciones = 0;
     for (;;) {
-        curl_slist* cabeceras = curl_slist_append(nullptr, "Expect:");
-        if (pedido.cuerpo) cabeceras = curl_slist_append(cabeceras, "Content-Type: application/xml");
-        if (!pedido.autorizacion.isEmpty())
-            cabeceras = curl_slist_append(cabeceras, "Authorization: " + pedido.autorizacion);
         Ronda r(h, milliseconds(qint64(timeout * 1000)));
-        CURL* c = curl_easy_init();
-        configurar(c, r, *direccion, pedido, timeout, limite, cabeceras);
-        CURLcode resultado = correr(c, r, limite);
-        if (resultado == CURLE_OK) {
-            char* destino = nullptr;
-            if (curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &destino) == CURLE_OK && destino)
-                r.redireccion = QString::fromUtf8(destino);
-        }
-        curl_easy_cleanup(c);
-        curl_slist_free_all(cabeceras);
-
-        const bool sinCuerpo = pedido.metodo == "HEAD" || h.estado == 204 || h.estado == 304;
-        if (resultado == CURLE_OK && r.largoImposible && !sinCuerpo) resultado = CURLE_PARTIAL_FILE;
+        const CURLcode resultado = hacerRonda(r, *direccion, pedido, timeout, limite);
         if (resultado != CURLE_OK) {
             h.error = int(resultado);
             descartarFichero();
@@ -354,28 +378,20 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
         // The password goes only to the address the caller named, and twice at most.
         if (h.estado == 401 && !usuario.isEmpty() && h.intentosAuth <= 1 &&
             direccion->anfitrion() == anfitrion) {
-            if (auto a = autenticador.responder(leerRetos(r.retos), pedido.metodo,
-                                                direccion->destino(), pedido.cuerpo.value_or(QByteArray()))) {
+            if (auto a = autenticador.responder(leerRetos(r.retos), pedido.metodo, direccion->destino(),
+                                                pedido.cuerpo.value_or(QByteArray()))) {
                 ++h.intentosAuth;
                 pedido.autorizacion = *a;
                 continue;
             }
         }
-        if (!esRedireccion(h.estado) || r.redireccion.isEmpty()) break;
-        auto siguiente = std::make_unique<Direccion>(r.redireccion);
-        if (!siguiente->valida() || !siguiente->web()) break;
-        if (soloMismaDireccion && siguiente->anfitrion() != anfitrion) break;
+        auto siguiente = destinoDe(h.estado, r.redireccion);
+        if (!siguiente || (soloMismaDireccion && siguiente->anfitrion() != anfitrion)) break;
         if (++redirecciones > MAXIMO_REDIRECCIONES) {
             descartarFichero();
             throw ErrorCamara(QStringLiteral("demasiadas redirecciones"));
         }
-        // As browsers do: 303 always, and 301 or 302 after a POST, continue with a GET.
-        if ((h.estado == 303 && pedido.metodo != "HEAD") ||
-            ((h.estado == 301 || h.estado == 302) && pedido.metodo == "POST")) {
-            pedido.metodo = "GET";
-            pedido.cuerpo.reset();
-        }
-        pedido.autorizacion.clear();
+        redirigir(pedido, h.estado);
         direccion = std::move(siguiente);
     }
     if (h.salida) {

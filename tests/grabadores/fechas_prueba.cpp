@@ -66,6 +66,8 @@ const CasoFecha CASOS[] = {
     {MADRID, "yyyy-MM-dd'T'HH:mm:ssXXX", false, "2024-03-05T14:07:09+01:00", "2024-03-05T13:07:09.000Z", nullptr},
     {NUEVA_YORK, "yyyy-MM-dd'T'HH:mm:ssXXX", false, "2024-03-05T14:07:09+01:00", "2024-03-05T13:07:09.000Z", "2024-03-05T08:07:09-05:00"},
     {UTC, "yyyy-MM-dd'T'HH:mm:ssXXX", true, "2024-03-05T14:07:09Z", "2024-03-05T14:07:09.000Z", nullptr},
+    {MADRID, "yyyy-MM-dd-HH-mm-ss", false, "2024-03-05-14-07-09", "2024-03-05T13:07:09.000Z", nullptr},
+    {NUEVA_YORK, "yyyy-MM-dd'T'HH:mm:ssXXXXX", true, "2024-03-05T14:07:09+08:00", "2024-03-05T06:07:09.000Z", "2024-03-05T06:07:09Z"},
     // Patterns that are not patterns read nothing.
     {UTC, "yyyy-MM-dd 'sin cerrar", false, "2024-03-05 sin cerrar", nullptr, nullptr},
     {UTC, "yyyy-qq", false, "2024-qq", nullptr, nullptr},
