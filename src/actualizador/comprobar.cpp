@@ -41,6 +41,15 @@ void quitarOtrosPaquetes(const QString& u, const QString& p)
             QFile::remove(viejo.filePath());
 }
 
+// The update folder is ours alone: a link found in place of one of our files was
+// planted, and is replaced rather than written through.
+void escribirPropio(const QJsonObject& datos, const QString& ruta)
+{
+    if (QFileInfo(ruta).isSymLink())
+        QFile::remove(ruta);
+    escribirJSON(datos, ruta);
+}
+
 } // namespace
 
 int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, const QString& u,
@@ -62,8 +71,8 @@ int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, co
         QFile::remove(pendiente);
         return 0;
     }
-    escribirJSON({{QStringLiteral("version"), ultima.version}, {QStringLiteral("notas"), ultima.notas}},
-                 disponible);
+    escribirPropio({{QStringLiteral("version"), ultima.version}, {QStringLiteral("notas"), ultima.notas}},
+                   disponible);
     const QString hay = QStringLiteral("hay ") + ultima.version + QStringLiteral(" (instalada ")
         + instalada + QStringLiteral("), ");
     if (sub == QLatin1String("consultar")) {
@@ -90,7 +99,7 @@ int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, co
         return descartar(QStringLiteral("firma ZORV NO válida, descartado"));
     if (!paqueteSeguro(p))
         return descartar(QStringLiteral("el paquete no pasa la comprobación del sistema, descartado"));
-    escribirJSON({{QStringLiteral("version"), ultima.version}, {QStringLiteral("dmg"), p}}, pendiente);
+    escribirPropio({{QStringLiteral("version"), ultima.version}, {QStringLiteral("dmg"), p}}, pendiente);
     quitarOtrosPaquetes(u, p);
     log(ultima.version + QStringLiteral(" verificada y preparada"));
     return 0;

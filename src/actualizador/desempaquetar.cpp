@@ -35,56 +35,70 @@ QByteArray leerPequeno(const QString& ruta)
     return f.readAll();
 }
 
-} // namespace
-
-Desempaquetado desempaquetar(const QString& p, const QString& m, const QString& version, qint64 maximo)
+// Whether both signature files are listed as small plain files.
+bool conFirma(const QList<Miembro>& listado)
 {
-    Desempaquetado r;
-    const std::optional<QList<Miembro>> listado = listarPaquete(p);
-    if (!listado)
-        return r;
     int firmas = 0;
-    qint64 total = 0;
-    for (const Miembro& x : *listado) {
+    for (const Miembro& x : listado)
         if ((x.nombre == kManifiesto || x.nombre == kFirma) && x.tipo == '-' && x.tamano <= kMaximoFirma)
             ++firmas;
-        if (x.tipo == '-')
-            total += x.tamano;
+    return firmas == 2;
+}
+
+// Whether the files listed fit in `tope` bytes, compared before each addition so that
+// huge sizes cannot wrap the sum around.
+bool cabe(const QList<Miembro>& listado, qint64 tope)
+{
+    qint64 total = 0;
+    for (const Miembro& x : listado) {
+        if (x.tipo != '-')
+            continue;
+        if (x.tamano > tope - total)
+            return false;
+        total += x.tamano;
     }
-    r.estado = Desempaquetado::NoFirmado;
-    if (firmas != 2)
-        return r;
-    r.estado = Desempaquetado::NoAbre;
-    if (!extraer(p, m, {QStringLiteral("--"), kManifiesto, kFirma}))
-        return r;
-    r.estado = Desempaquetado::NoFirmado;
-    const std::optional<Manifiesto> manifiesto = manifiestoFirmado(
-        leerPequeno(m + QLatin1Char('/') + kManifiesto),
-        QString::fromLatin1(leerPequeno(m + QLatin1Char('/') + kFirma)).trimmed(), version);
-    if (!manifiesto || !listadoCoincide(*listado, *manifiesto))
-        return r;
-    r.estado = Desempaquetado::NoAbre;
-    if (total > maximo || total > QStorageInfo(m).bytesAvailable())
-        return r;
-    // Every member is now known to be a folder, a signature file or named by the
-    // manifest; they are passed by name, NUL-separated since a name may hold a newline.
+    return true;
+}
+
+// Every member by name, NUL-separated since a name may hold a newline.
+bool extraerTodos(const QString& p, const QString& m, const QList<Miembro>& listado)
+{
     QByteArray nombres;
-    for (const Miembro& x : *listado)
+    for (const Miembro& x : listado)
         nombres += QFile::encodeName(x.nombre) + '\0';
     const QString lista = m + QStringLiteral("/miembros");
     QFile f(lista);
     if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly) || f.write(nombres) != nombres.size())
-        return r;
+        return false;
     f.close();
-    const bool extraido = extraer(p, m, {QStringLiteral("--null"), QStringLiteral("--verbatim-files-from"),
-                                         QStringLiteral("-T"), lista});
+    const bool hecho = extraer(p, m, {QStringLiteral("--null"), QStringLiteral("--verbatim-files-from"),
+                                      QStringLiteral("-T"), lista});
     QFile::remove(lista);
-    if (!extraido)
-        return r;
-    r.estado = Desempaquetado::NoFirmado;
+    return hecho;
+}
+
+} // namespace
+
+Desempaquetado desempaquetar(const QString& p, const QString& m, const QString& version, qint64 maximo)
+{
+    const std::optional<QList<Miembro>> listado = listarPaquete(p);
+    if (!listado)
+        return {Desempaquetado::NoAbre, {}};
+    if (!conFirma(*listado))
+        return {Desempaquetado::NoFirmado, {}};
+    if (!extraer(p, m, {QStringLiteral("--"), kManifiesto, kFirma}))
+        return {Desempaquetado::NoAbre, {}};
+    const std::optional<Manifiesto> manifiesto = manifiestoFirmado(
+        leerPequeno(m + QLatin1Char('/') + kManifiesto),
+        QString::fromLatin1(leerPequeno(m + QLatin1Char('/') + kFirma)).trimmed(), version);
+    if (!manifiesto || !listadoCoincide(*listado, *manifiesto))
+        return {Desempaquetado::NoFirmado, {}};
+    // Now every member is known to be a folder, a signature file or named by the
+    // signed manifest: only their size, and the room where they go, can stop them.
+    const qint64 libre = QStorageInfo(m).bytesAvailable();
+    if (!cabe(*listado, libre >= 0 ? qMin(maximo, libre) : maximo) || !extraerTodos(p, m, *listado))
+        return {Desempaquetado::NoAbre, {}};
     if (!arbolCoincide(m + QStringLiteral("/ZorvPlayer"), *manifiesto))
-        return r;
-    r.estado = Desempaquetado::Abierto;
-    r.manifiesto = *manifiesto;
-    return r;
+        return {Desempaquetado::NoFirmado, {}};
+    return {Desempaquetado::Abierto, *manifiesto};
 }

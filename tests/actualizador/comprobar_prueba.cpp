@@ -169,26 +169,30 @@ TEST_F(Comprobar, SoloLasVersionesQueNombranOtraRutaSeRechazan)
     }
 }
 
-TEST_F(Comprobar, LaDescargaNoEscribeAtravesDeUnEnlace)
+TEST_F(Comprobar, NadaSeEscribeAtravesDeUnEnlace)
 {
-    const QString fuera = datos.path() + QStringLiteral("/fuera");
+    const QStringList nombres = {QStringLiteral("ZorvPlayer-2.0.tar.gz"), QStringLiteral("disponible.json"),
+                                 QStringLiteral("pendiente.json"), QStringLiteral("actualizador.log")};
     const QByteArray bueno = hacerPaquete(kArchivos);
     for (const bool firmaBuena : {false, true}) {
         SCOPED_TRACE(firmaBuena);
-        ASSERT_TRUE(escribirArchivo(fuera, "original"));
+        QDir(u()).removeRecursively();
         QDir().mkpath(u());
-        ASSERT_TRUE(QFile::link(fuera, u() + QStringLiteral("/ZorvPlayer-2.0.tar.gz")));
+        for (const QString& n : nombres) {
+            ASSERT_TRUE(escribirArchivo(datos.path() + QStringLiteral("/fuera-") + n, "original"));
+            ASSERT_TRUE(QFile::link(datos.path() + QStringLiteral("/fuera-") + n, u() + QLatin1Char('/') + n));
+        }
         const QString sha = sha256Hex(bueno);
         publicar(QStringLiteral("2.0"), bueno,
                  {{QStringLiteral("url"), web.url(QString()) + QStringLiteral("/p.tar.gz")},
                   {QStringLiteral("sha256"), sha},
                   {QStringLiteral("sig"), firmar(firmaBuena ? sha.toUtf8() : QByteArray("otro"))}});
         EXPECT_EQ(correr(QStringLiteral("comprobar")), firmaBuena ? 0 : 1);
-        EXPECT_EQ(leerArchivo(fuera), "original");
+        for (const QString& n : nombres)
+            EXPECT_EQ(leerArchivo(datos.path() + QStringLiteral("/fuera-") + n), "original") << n.toStdString();
         const QFileInfo p(u() + QStringLiteral("/ZorvPlayer-2.0.tar.gz"));
         EXPECT_EQ(p.exists() && !p.isSymLink(), firmaBuena);
-        QFile::remove(p.filePath());
-        QFile::remove(u() + QStringLiteral("/pendiente.json"));
+        EXPECT_FALSE(log().isEmpty());
     }
 }
 
