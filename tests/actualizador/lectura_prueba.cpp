@@ -1,8 +1,7 @@
-// The readers of what comes from outside (the server's JSON, tar's listing, the
-// manifest) decide on bytes alone.
+// The readers of what a package holds (tar's listing, the manifest) decide on text
+// alone, before anything of the package is unpacked.
 #include "actualizador/manifiesto.h"
 #include "actualizador/paquete.h"
-#include "actualizador/ultima.h"
 #include "apoyo_actualizador.h"
 
 #include <gtest/gtest.h>
@@ -151,31 +150,4 @@ TEST(Manifiesto, ElListadoDebeSerExactamenteLoFirmado)
         ASSERT_TRUE(listado);
         EXPECT_EQ(listadoCoincide(*listado, *m), c.coincide);
     }
-}
-
-TEST(Ultima, EstadosDelDocumento)
-{
-    const QByteArray linux = R"("linux":{"url":"u","sha256":"s","sig":"f"})";
-    struct Caso {
-        QByteArray cuerpo;
-        Ultima::Estado estado;
-    };
-    const Caso casos[] = {
-        {"{\"version\":\"2.0\"," + linux + "}", Ultima::Valida},
-        {"{\"version\":\"2.0\",\"linux\":{\"url\":\"u\",\"sha256\":\"s\"}}", Ultima::Incompleta},
-        {"{\"version\":\"2.0\",\"linux\":{\"url\":\"u\",\"sha256\":\"s\",\"sig\":3}}", Ultima::Incompleta},
-        {"{\"version\":2," + linux + "}", Ultima::Ilegible},
-        {"{\"version\":\"../x\"," + linux + "}", Ultima::Ilegible},
-        {"[1]", Ultima::Ilegible},
-        {"", Ultima::Ilegible},
-        {"{\"version\":\"2.0\"", Ultima::Ilegible},
-    };
-    for (const Caso& c : casos) {
-        SCOPED_TRACE(c.cuerpo.toStdString());
-        EXPECT_EQ(leerUltima(c.cuerpo).estado, c.estado);
-    }
-    const Ultima u = leerUltima("{\"version\":\"2.0\",\"notas\":5," + linux + "}");
-    EXPECT_EQ(u.notas, QString());
-    EXPECT_EQ(u.url, QStringLiteral("u"));
-    EXPECT_EQ(u.firma, QStringLiteral("f"));
 }
