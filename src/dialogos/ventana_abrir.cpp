@@ -9,38 +9,45 @@
 #include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QLocale>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTreeView>
+
+std::optional<QString> textoLegible(const QModelIndex& indice)
+{
+    const auto* archivos = qobject_cast<const QFileSystemModel*>(indice.model());
+    if (!archivos || !indice.isValid())
+        return std::nullopt;
+    switch (indice.column()) {
+    case 1:
+        return archivos->isDir(indice) ? QString() : tamanoLegible(archivos->size(indice));
+    case 2:
+        if (archivos->isDir(indice))
+            return QStringLiteral("Carpeta");
+        return std::nullopt;
+    case 3:
+        return archivos->lastModified(indice).toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+    default:
+        return std::nullopt;
+    }
+}
 
 namespace {
 
-// Qt's chooser formats sizes and dates with the session's locale (English on most
-// machines that run us) and names folders "Folder": our users read Spanish.
-class ColumnasEnEspanol : public QIdentityProxyModel {
+// Only what is drawn changes: the chooser's model, its sorting and its completion of
+// typed names stay Qt's own.
+class ColumnasEnEspanol : public QStyledItemDelegate {
 public:
-    using QIdentityProxyModel::QIdentityProxyModel;
+    using QStyledItemDelegate::QStyledItemDelegate;
 
-    QVariant data(const QModelIndex& indice, int rol) const override
+protected:
+    void initStyleOption(QStyleOptionViewItem* opcion, const QModelIndex& indice) const override
     {
-        const auto* archivos = qobject_cast<const QFileSystemModel*>(sourceModel());
-        if (rol != Qt::DisplayRole || !archivos || !indice.isValid())
-            return QIdentityProxyModel::data(indice, rol);
-        const QModelIndex origen = mapToSource(indice);
-        switch (indice.column()) {
-        case 1:
-            return archivos->isDir(origen) ? QString() : tamanoLegible(archivos->size(origen));
-        case 2:
-            if (archivos->isDir(origen))
-                return QStringLiteral("Carpeta");
-            break;
-        case 3:
-            return archivos->lastModified(origen).toLocalTime().toString(
-                QStringLiteral("dd/MM/yyyy HH:mm"));
-        }
-        return QIdentityProxyModel::data(indice, rol);
+        QStyledItemDelegate::initStyleOption(opcion, indice);
+        if (const auto texto = textoLegible(indice))
+            opcion->text = *texto;
     }
 };
 
@@ -48,12 +55,12 @@ public:
 
 void columnasLegibles(QFileDialog& panel)
 {
-    panel.setProxyModel(new ColumnasEnEspanol(&panel));
     QSize tam(860, 520);
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
         tam = tam.boundedTo(pantalla->availableGeometry().size() - QSize(48, 48));
     panel.resize(tam);
     if (auto* lista = panel.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        lista->setItemDelegate(new ColumnasEnEspanol(lista));
         QHeaderView* cabecera = lista->header();
         cabecera->setStretchLastSection(false);
         cabecera->setSectionResizeMode(0, QHeaderView::Stretch);

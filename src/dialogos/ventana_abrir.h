@@ -1,7 +1,9 @@
 #pragma once
 #include <QStringList>
+#include <optional>
 
 class QFileDialog;
+class QModelIndex;
 
 // Sets up the chooser: one folder ("carpeta", starting in `inicial` when it exists) or
 // several files.
@@ -11,6 +13,10 @@ void configurarAbrir(QFileDialog& panel, const QString& que, const QString& inic
 // "03/05/2024 21:07"), folders called "Carpeta", columns wide enough for what they hold,
 // and a size that shows them, within the screen.
 void columnasLegibles(QFileDialog& panel);
+
+// What the chooser shows in the size, type or date column of a file-system model index;
+// nothing where Qt's own text stays.
+std::optional<QString> textoLegible(const QModelIndex& indice);
 
 // The chosen paths as the player reads them: one per line, each with its line break.
 QString lineasElegidas(const QStringList& rutas);

@@ -38,10 +38,13 @@ TEST(Abrir, ColumnasEnterasYFechasEnEspanol)
     ASSERT_NE(lista, nullptr);
     const QAbstractItemModel* m = lista->model();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m->rowCount(lista->rootIndex()) == 2; }, 10000));
+    // What is drawn in a cell: Qt's text unless ours replaces it.
     const auto celda = [&](const QString& fila, int columna) {
         for (int r = 0; r < m->rowCount(lista->rootIndex()); ++r)
-            if (m->index(r, 0, lista->rootIndex()).data().toString() == fila)
-                return m->index(r, columna, lista->rootIndex()).data().toString();
+            if (m->index(r, 0, lista->rootIndex()).data().toString() == fila) {
+                const QModelIndex i = m->index(r, columna, lista->rootIndex());
+                return textoLegible(i).value_or(i.data().toString());
+            }
         return QStringLiteral("(no está)");
     };
     EXPECT_EQ(celda(nombre, 1), QStringLiteral("2 MB"));
