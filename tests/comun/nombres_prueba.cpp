@@ -4,7 +4,6 @@
 #include "comun/fotogramas.h"
 #include "comun/nombres.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -73,19 +72,4 @@ TEST(Nombres, CarpetaYFotogramasQueNoSonUtf8)
     EXPECT_TRUE(info->carpeta);
     EXPECT_TRUE(info->modificada.isValid());
     EXPECT_FALSE(infoEntrada(textoDeBytes(base + "/falta")).has_value());
-}
-
-TEST(Nombres, UnaRutaVaciaNoEsLaCarpetaDeTrabajo)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("caso")));
-    ASSERT_TRUE(QFile(dir.filePath(QStringLiteral("a.png"))).open(QIODevice::WriteOnly));
-    const QString previa = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    const QStringList vacia = nombresEnCarpeta(QString());
-    const QStringList fotogramas = listarFotogramas(QString(), QStringLiteral(".png"));
-    QDir::setCurrent(previa);
-    EXPECT_TRUE(vacia.isEmpty());
-    EXPECT_TRUE(fotogramas.isEmpty());
-    EXPECT_TRUE(nombresEnCarpeta(dir.filePath(QStringLiteral("no-existe"))).isEmpty());
 }
