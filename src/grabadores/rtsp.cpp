@@ -14,12 +14,9 @@
 namespace {
 
 constexpr double LIMITE_SONDEO_S = 8.0;
-// A stream that freezes leaves ffmpeg waiting for the next packet for ever; past this
-// much silence it gives up by itself and closes the MP4 properly. ffmpeg can only close
-// the file when it ends on its own: a signal cannot wake a read that waits.
-const QString SILENCIO_MAXIMO_US = QStringLiteral("10000000");
-// Last resort for an ffmpeg that still runs long after the end: an interrupt lets it
-// close the file; a kill follows if it does not.
+// Last resort for an ffmpeg that still runs long after the end (a stream that freezes
+// leaves it waiting for the next packet for ever): an interrupt lets it close the file,
+// a kill follows if it does not end.
 constexpr qint64 MARGEN_VIGIA_MS = 30000;
 constexpr qint64 GRACIA_INTERRUPCION_MS = 5000;
 
@@ -86,12 +83,19 @@ bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const Q
     QProcess proceso;
     // A path, like every program this system runs: never looked up in PATH.
     proceso.setProgram(QFileInfo(ffmpeg).absoluteFilePath());
-    proceso.setArguments(
-        {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-         QStringLiteral("-rtsp_transport"), QStringLiteral("tcp"), QStringLiteral("-timeout"),
-         SILENCIO_MAXIMO_US, QStringLiteral("-i"), urlRTSP(origen, ruta), QStringLiteral("-t"),
-         QString::number(segundos), QStringLiteral("-c"), QStringLiteral("copy"),
-         QStringLiteral("-movflags"), QStringLiteral("+faststart"), salida});
+    // The MP4 is written in fragments, one per key frame, each flushed to disk at once,
+    // so that whatever ends ffmpeg leaves a file that plays up to the last fragment:
+    // while it waits for a frozen stream an interrupt cannot reach it, and a killed
+    // ffmpeg never writes the index a plain MP4 keeps at its end. Cameras often send
+    // G.711 sound, which MP4 cannot hold: it becomes AAC; the picture is copied untouched.
+    proceso.setArguments({QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                          QStringLiteral("-rtsp_transport"), QStringLiteral("tcp"),
+                          QStringLiteral("-i"), urlRTSP(origen, ruta), QStringLiteral("-t"),
+                          QString::number(segundos), QStringLiteral("-c"), QStringLiteral("copy"),
+                          QStringLiteral("-c:a"), QStringLiteral("aac"),
+                          QStringLiteral("-movflags"),
+                          QStringLiteral("+frag_keyframe+empty_moov+default_base_moof"),
+                          QStringLiteral("-flush_packets"), QStringLiteral("1"), salida});
     // ffmpeg reads keys from its standard input; it must never wait for the terminal.
     proceso.setStandardInputFile(QProcess::nullDevice());
     proceso.setStandardOutputFile(QProcess::nullDevice());

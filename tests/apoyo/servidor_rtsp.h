@@ -13,7 +13,8 @@ struct OpcionesRTSP {
     QString direccion = QStringLiteral("0.0.0.0");   // address to listen on inside it
     QString autenticacion = QStringLiteral("ninguna");  // or "basica", "digest"
     QString usuario, clave;
-    // Each path with what it carries: "video" (H.264), "audio" (G.711 only) or "atasca"
+    // Each path with what it carries: "video" (H.264), "sonido" (H.264 and G.711 audio),
+    // "audio" (G.711 only) or "atasca"
     // (video that freezes after five seconds without ending). A query is ignored.
     QList<std::pair<QString, QString>> rutas;
 };

@@ -3,9 +3,10 @@
 
     servidor_rtsp.py DIRECCION PUERTO AUTH USUARIO CLAVE RUTA=CLASE...
 
-AUTH is "ninguna", "basica" or "digest". CLASE is "video" (H.264), "audio" (G.711
-only) or "atasca" (video that stops after five seconds without ending, as a camera
-whose stream freezes). A query in RUTA is ignored: the server matches paths only.
+AUTH is "ninguna", "basica" or "digest". CLASE is "video" (H.264), "sonido" (H.264
+with G.711 audio, as many cameras send), "audio" (G.711 only) or "atasca" (video that
+stops after five seconds without ending, as a camera whose stream freezes). A query
+in RUTA is ignored: the server matches paths only.
 Prints "listo" once it accepts connections.
 """
 import sys
@@ -22,13 +23,15 @@ VIDEO = ("videotestsrc is-live=true pattern=ball ! "
          "x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 bitrate=300 ! "
          "rtph264pay name=pay0 pt=96 config-interval=1")
 AUDIO = ("audiotestsrc is-live=true ! audio/x-raw,rate=8000,channels=1 ! "
-         "mulawenc ! rtppcmupay name=pay0 pt=0")
+         "mulawenc ! rtppcmupay name={pago} pt=0")
 
 
 def fabrica(clase, con_clave):
     f = GstRtspServer.RTSPMediaFactory()
     if clase == "audio":
-        texto = AUDIO
+        texto = AUDIO.format(pago="pay0")
+    elif clase == "sonido":
+        texto = VIDEO.format(valvula="") + " " + AUDIO.format(pago="pay1")
     elif clase == "atasca":
         texto = VIDEO.format(valvula="valve name=valvula ! ")
     else:
