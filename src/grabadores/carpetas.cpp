@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 #include <dirent.h>
@@ -145,7 +146,11 @@ QList<OrigenPtr> subcarpetas(const QString& carpeta)
         return true;
     });
     close(fd);
-    QCollator orden;
+    // Under the bare C locale Qt compares code points and ignores numeric mode; a file
+    // browser still shows cam2 before cam10 there, and this program speaks Spanish.
+    const QLocale sistema = QLocale::system();
+    QCollator orden(sistema.language() == QLocale::C ? QLocale(QLocale::Spanish, QLocale::Spain)
+                                                     : sistema);
     orden.setNumericMode(true);
     orden.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(nombres.begin(), nombres.end(), orden);
