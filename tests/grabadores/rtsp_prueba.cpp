@@ -128,54 +128,47 @@ TEST_F(RTSPReal, SondeoEligeLaPrimeraRutaConVideo) {
     }
 }
 
-TEST_F(RTSPReal, GrabacionDeCincoSegundos) {
+// Two recordings side by side from one camera: one to its end, one whose stream freezes
+// after five seconds. ffmpeg then waits for ever; the watchdog ends it, and what came
+// before the freeze still plays.
+TEST_F(RTSPReal, GrabacionCompletaYConElDirectoCongelado) {
     OpcionesRTSP o;
     o.autenticacion = QStringLiteral("digest");
     o.usuario = QStringLiteral("admin");
     o.clave = QStringLiteral("c@m 1");
-    o.rutas = {{QStringLiteral("/Streaming/Channels/101"), QStringLiteral("sonido")}};
+    o.rutas = {{QStringLiteral("/Streaming/Channels/101"), QStringLiteral("sonido")},
+               {QStringLiteral("/live"), QStringLiteral("atasca")}};
     const auto s = servidor(o);
+    const struct {
+        int segundos;
+        QStringList flujos;  // the camera's G.711 sound comes along as AAC
+        double minimo, maximo;
+    } casos[] = {{5, {"video", "audio"}, 4.0, 6.5}, {8, {"video"}, 0.0, 6.0}};
     QTemporaryDir dir;
-    const QString salida = dir.filePath(QStringLiteral("directo.mp4"));
-    QList<int> avances;
-    bool hecho = false;
-    enCliente([&] {
-        hecho = grabarRTSP(camara(red->ipServidor, o.usuario, o.clave), o.rutas[0].first, 5, salida,
-                           FFMPEG, [&](int p) { avances << p; });
-    });
-    EXPECT_TRUE(hecho);
-    ASSERT_GE(avances.size(), 5);
-    EXPECT_TRUE(std::is_sorted(avances.begin(), avances.end()));
-    EXPECT_LT(avances.first(), 30);
-    EXPECT_EQ(avances.last(), 100);
-    // The camera's G.711 sound, which MP4 cannot hold as it is, comes along as AAC.
-    const Leido l = leido(salida);
-    EXPECT_EQ(l.flujos, QStringList({"video", "audio"}));
-    EXPECT_GT(l.segundos, 4.0);
-    EXPECT_LT(l.segundos, 6.5);
-}
-
-// A camera that stops sending in the middle: ffmpeg waits for ever, the watchdog ends it,
-// and what came before the freeze can still be played.
-TEST_F(RTSPReal, DirectoQueSeCongelaDejaUnFicheroLegible) {
-    OpcionesRTSP o;
-    o.rutas = {{QStringLiteral("/live"), QStringLiteral("atasca")}};
-    const auto s = servidor(o);
-    QTemporaryDir dir;
-    const QString salida = dir.filePath(QStringLiteral("congelado.mp4"));
-    QList<int> avances;
-    bool hecho = false;
-    enCliente([&] {
-        hecho = grabarRTSP(camara(red->ipServidor, QStringLiteral("admin"), {}), QStringLiteral("/live"),
-                           8, salida, FFMPEG, [&](int p) { avances << p; });
-    });
-    EXPECT_TRUE(hecho);
-    ASSERT_FALSE(avances.isEmpty());
-    EXPECT_EQ(avances.last(), 100);
-    const Leido l = leido(salida);
-    EXPECT_EQ(l.flujos, QStringList{"video"});
-    EXPECT_GT(l.segundos, 0.0);
-    EXPECT_LT(l.segundos, 6.0);
+    bool hecho[2] = {false, false};
+    QList<int> avances[2];
+    std::vector<std::thread> hilos;
+    for (int i = 0; i < 2; ++i)
+        hilos.emplace_back([&, i] {
+            enCliente([&] {
+                hecho[i] = grabarRTSP(camara(red->ipServidor, o.usuario, o.clave), o.rutas[i].first,
+                                      casos[i].segundos, dir.filePath(QString::number(i) + ".mp4"),
+                                      FFMPEG, [&](int p) { avances[i] << p; });
+            });
+        });
+    for (auto& h : hilos) h.join();
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(o.rutas[i].first.toStdString());
+        EXPECT_TRUE(hecho[i]);
+        ASSERT_GE(avances[i].size(), 5);
+        EXPECT_TRUE(std::is_sorted(avances[i].begin(), avances[i].end()));
+        EXPECT_LT(avances[i].first(), 30);
+        EXPECT_EQ(avances[i].last(), 100);
+        const Leido l = leido(dir.filePath(QString::number(i) + ".mp4"));
+        EXPECT_EQ(l.flujos, casos[i].flujos);
+        EXPECT_GT(l.segundos, casos[i].minimo);
+        EXPECT_LT(l.segundos, casos[i].maximo);
+    }
 }
 
 // Stand-ins for an ffmpeg that never ends on its own: one that closes its file when
