@@ -6,6 +6,7 @@
 #include "comun/salida.h"
 #include "estilo/alerta.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QMetaObject>
 #include <QTimer>
@@ -255,8 +256,19 @@ void Camaras::marcarTodos()
     cuenta();
 }
 
+void Camaras::temporalEnCurso(const QString& ruta)
+{
+    std::lock_guard<std::mutex> l(mTemporal);
+    temporal = ruta;
+}
+
 void Camaras::alCerrarVentana()
 {
+    {
+        std::lock_guard<std::mutex> l(mTemporal);
+        if (!temporal.isEmpty())
+            QFile::remove(temporal);
+    }
     if (descargados.isEmpty())
         terminar(1, QString());
     else

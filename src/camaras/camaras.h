@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class ModeloArbol;
@@ -132,7 +133,13 @@ private:
     // reports thousands of times a second does not flood the event loop.
     Progreso avisoProgreso(std::function<void(int)> enPrincipal);
 
+    // The temporary file a job is writing right now: closing the window ends the process
+    // at once, and must not leave it behind.
+    void temporalEnCurso(const QString& ruta);
+
     Operaciones ops;
+    std::mutex mTemporal;
+    QString temporal;
     ModeloArbol* arbolModelo = nullptr;
     ModeloLista* listaModelo = nullptr;
     QThreadPool cola;

@@ -62,6 +62,7 @@ void Camaras::descargar()
                 progreso(p, paso + QLatin1Char(' ') + QString::number(std::clamp(p, 0, 100)) + QStringLiteral(" %"));
             });
             const QDateTime inicio = QDateTime::currentDateTimeUtc();
+            temporalEnCurso(temporal);
             try {
                 QFile::remove(temporal);
                 std::optional<Huella> huella;
@@ -76,8 +77,10 @@ void Camaras::descargar()
                         seguidor.avisar();
                         alMainHilo(p);
                     });
-                    if (!QFileInfo::exists(temporal))
+                    if (!QFileInfo::exists(temporal)) {
+                        temporalEnCurso(QString());
                         continue;  // the routine ended without error and without a file
+                    }
                     huella = seguidor.terminar();
                     if (!huella)
                         throw ErrorCamara(QStringLiteral("no se pudo leer lo descargado"));
@@ -86,6 +89,7 @@ void Camaras::descargar()
                 }
                 const QString final = asentar(temporal, sub, nombre, original, e.procedencia, inicio,
                                               QDateTime::currentDateTimeUtc(), *huella);
+                temporalEnCurso(QString());
                 enVentana([this, f, final] {
                     descargados << final;
                     f->marcado = false;
@@ -96,6 +100,7 @@ void Camaras::descargar()
                 // No partial file stays behind, under any name.
                 QFile::remove(temporal);
                 const QString motivo = descripcion(error);
+                temporalEnCurso(QString());
                 enVentana([this, f, motivo] {
                     f->estado = QStringLiteral("ERROR: ") + motivo;
                     recargarLista();
@@ -160,6 +165,7 @@ void Camaras::grabarDirecto()
                             + QStringLiteral(" %"));
         });
         QFile::remove(temporal);
+        temporalEnCurso(temporal);
         QString final, fallo;
         {
             SeguidorHash seguidor(temporal);
@@ -183,6 +189,7 @@ void Camaras::grabarDirecto()
                                          : QStringLiteral("La grabación falló: ") + motivo;
             }
         }
+        temporalEnCurso(QString());
         enVentana([this, final, fallo] {
             bloquear(false);
             progresoFin();

@@ -152,6 +152,7 @@ bool SeguidorHash::leerNuevo()
             cabeza.append(bloque.constData(), qsizetype(std::min<int64_t>(n, kCabeza - cabeza.size())));
         leido += n;
     }
+    hechos = leido;
     if (leido > inicio)
         ::sync_file_range(fd, off_t(inicio), off_t(leido - inicio), SYNC_FILE_RANGE_WRITE);
     return true;

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -54,6 +55,8 @@ public:
     // The writer is done: hash the rest and check the head. Nothing if the file cannot be
     // read at all.
     std::optional<Huella> terminar();
+    // Bytes hashed so far (tests wait on it).
+    int64_t leidos() const { return hechos.load(); }
 
 private:
     void bucle();
@@ -73,6 +76,7 @@ private:
     int fd = -1;
     uint64_t dispositivo = 0, inodo = 0;
     int64_t leido = 0;
+    std::atomic<int64_t> hechos{0};
     bool repasado = false;
     QByteArray cabeza;
     QByteArray bloque;

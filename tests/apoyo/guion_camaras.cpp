@@ -37,7 +37,8 @@ void GuionCamaras::anotar(const QString& linea)
     registro << linea;
 }
 
-void escribirPorPasos(const QString& ruta, const QByteArray& datos, int pasos, const Progreso& progreso)
+void escribirPorPasos(const QString& ruta, const QByteArray& datos, int pasos, const Progreso& progreso,
+                      const std::function<void()>& tras)
 {
     QFile f(ruta);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -48,6 +49,8 @@ void escribirPorPasos(const QString& ruta, const QByteArray& datos, int pasos, c
         f.flush();
         if (progreso)
             progreso(int((hecho + trozo) * 100 / datos.size()));
+        if (hecho == 0 && tras)
+            tras();
     }
 }
 
@@ -104,7 +107,7 @@ Operaciones GuionCamaras::operaciones()
                 throw ErrorCamara(erroresDescarga.value(f->dato));
             }
             const QByteArray datos = contenidos.value(f->dato, QByteArray("contenido de ") + f->dato.toUtf8());
-            escribirPorPasos(destino, datos, pasosDescarga, progreso);
+            escribirPorPasos(destino, datos, pasosDescarga, progreso, trasPrimerTrozo);
             if (reescribeCabeza && !datos.isEmpty()) {
                 QFile g(destino);
                 if (g.open(QIODevice::ReadWrite)) {
@@ -123,7 +126,7 @@ Operaciones GuionCamaras::operaciones()
                + QString::number(segundos) + QLatin1Char(' ') + ffmpeg);
         if (alEmpezar)
             alEmpezar();
-        escribirPorPasos(salida, directo, pasosDescarga, progreso);
+        escribirPorPasos(salida, directo, pasosDescarga, progreso, trasPrimerTrozo);
         return QFileInfo::exists(salida);
     };
     return o;

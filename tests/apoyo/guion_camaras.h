@@ -40,6 +40,8 @@ struct GuionCamaras {
     // Runs on the background thread at the start of each download and live recording;
     // a test can hold the job there.
     std::function<void()> alEmpezar;
+    // Runs after the first piece of a file has been written.
+    std::function<void()> trasPrimerTrozo;
 
     // Every call the window made, as "operation argument..." lines.
     QStringList llamadas() const;
@@ -52,5 +54,7 @@ private:
     QStringList registro;
 };
 
-// Bytes written in `pasos` pieces with a progress call after each.
-void escribirPorPasos(const QString& ruta, const QByteArray& datos, int pasos, const Progreso& progreso);
+// Bytes written in `pasos` pieces with a progress call after each, and `tras` after the
+// first.
+void escribirPorPasos(const QString& ruta, const QByteArray& datos, int pasos, const Progreso& progreso,
+                      const std::function<void()>& tras = {});

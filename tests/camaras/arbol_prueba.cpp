@@ -189,3 +189,35 @@ TEST(ArbolCamaras, EquipoPorDireccion)
         EXPECT_EQ(v.c->nRED->hijos.size(), 2);
     }
 }
+
+TEST(ArbolCamaras, BarridoEnCursoGuardaSuBoton)
+{
+    GuionCamaras g;
+    QSemaphore dentro, seguir;
+    VentanaGuion v(g, [&](Operaciones& o) {
+        o.buscarRed = [&](const Progreso& progreso) {
+            progreso(50);
+            dentro.release();
+            seguir.acquire();
+            return QList<OrigenPtr>{equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("dahua"))};
+        };
+    });
+    v.c->buscarTodo();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dentro.tryAcquire(); }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(v.c->lEstado->text(), QStringLiteral("Barriendo la red… 50 %"));
+    EXPECT_EQ(VentanaGuion::textos(v.c->nUSB), QStringList{kSinUnidades}) << "drives are shown before the network";
+    EXPECT_TRUE(v.c->nRED->hijos.isEmpty());
+    EXPECT_FALSE(v.c->bBuscar->isEnabled());
+    // Another job ending meanwhile does not hand the button back, and a second sweep waits.
+    v.c->bloquear(true);
+    v.c->bloquear(false);
+    EXPECT_FALSE(v.c->bBuscar->isEnabled());
+    v.c->buscarTodo();
+    seguir.release();
+    v.asentar();
+    EXPECT_EQ(g.llamadas().count(QStringLiteral("buscarUnidades")), 1);
+    EXPECT_TRUE(v.c->bBuscar->isEnabled());
+    EXPECT_EQ(VentanaGuion::textos(v.c->nRED), QStringList{"10.77.0.5  ·  dahua"});
+    EXPECT_EQ(v.c->lEstado->text(), QStringLiteral("0 dispositivos · 1 equipos en red"));
+}

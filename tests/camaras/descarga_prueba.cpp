@@ -286,3 +286,39 @@ TEST(DescargaCamaras, SinRutinasYSinNada)
     EXPECT_EQ(v.fin->first, 1);
     EXPECT_EQ(v.fin->second, QString());
 }
+
+TEST(DescargaCamaras, CerrarAMitadNoDejaNada)
+{
+    for (const bool directo : {false, true}) {
+        GuionCamaras g;
+        g.equipos = {equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("hikvision"))};
+        g.listados[QStringLiteral("hikvision")] = [](const OrigenPtr& o) {
+            return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("a.mp4"), QDateTime::currentDateTime())};
+        };
+        g.rutaRTSP = QStringLiteral("/live");
+        QSemaphore dentro, seguir;
+        g.trasPrimerTrozo = [&] {
+            dentro.release();
+            seguir.acquire();
+        };
+        VentanaGuion v(g);
+        v.barrer();
+        v.elegir(v.c->nRED->hijos[0]);
+        if (directo) {
+            v.c->grabarDirecto();
+        } else {
+            v.c->listarRed();
+            v.asentar();
+            v.marcar(0);
+            v.c->descargar();
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dentro.tryAcquire(); }, 10000));
+        EXPECT_EQ(todo(v.c->destino).size(), 1) << "the temporary file is being written";
+        v.c->ventana->close();
+        ASSERT_TRUE(v.fin);
+        EXPECT_EQ(v.fin->first, 1);
+        EXPECT_EQ(todo(v.c->destino), QStringList()) << (directo ? "live" : "download");
+        seguir.release();
+        v.asentar();
+    }
+}

@@ -60,10 +60,12 @@ TEST(Evidencia, HuellaMientrasLlegan)
                 f.write(datos.mid(i, 256 * 1024));
                 f.flush();
                 seguidor.avisar();
-                QThread::msleep(3);
             }
         }
-        QThread::msleep(150);  // let the follower catch up before the rewrite
+        // The follower has hashed everything before the writer goes back over it.
+        for (int i = 0; i < 2000 && seguidor.leidos() < datos.size(); ++i)
+            QThread::msleep(5);
+        ASSERT_EQ(seguidor.leidos(), datos.size());
         if (k.escritor == Escritor::reescribeCabeza) {
             QFile f(ruta);
             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
