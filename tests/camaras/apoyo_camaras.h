@@ -6,11 +6,29 @@
 #include "camaras/modelo_lista.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
 #include <functional>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <optional>
+
+// Holds a background job at a point of its script until the test lets it go on.
+struct Retencion {
+    // What the script runs at that point.
+    std::function<void()> punto()
+    {
+        return [this] {
+            dentro.release();
+            seguir.acquire();
+        };
+    }
+    // Waits (turning the event loop) until a job is held there.
+    bool llegada() { return QTest::qWaitFor([this] { return dentro.tryAcquire(); }, 10000); }
+    void soltar(int n = 1) { seguir.release(n); }
+
+    QSemaphore dentro, seguir;
+};
 
 struct VentanaGuion {
     // `retocar` may take routines out of the table, as a build that lacks them would.

@@ -193,17 +193,16 @@ TEST(ArbolCamaras, EquipoPorDireccion)
 TEST(ArbolCamaras, BarridoEnCursoGuardaSuBoton)
 {
     GuionCamaras g;
-    QSemaphore dentro, seguir;
+    Retencion r;
     VentanaGuion v(g, [&](Operaciones& o) {
         o.buscarRed = [&](const Progreso& progreso) {
             progreso(50);
-            dentro.release();
-            seguir.acquire();
+            r.punto()();
             return QList<OrigenPtr>{equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("dahua"))};
         };
     });
     v.c->buscarTodo();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dentro.tryAcquire(); }, 10000));
+    ASSERT_TRUE(r.llegada());
     QCoreApplication::processEvents();
     EXPECT_EQ(v.c->lEstado->text(), QStringLiteral("Barriendo la red… 50 %"));
     EXPECT_EQ(VentanaGuion::textos(v.c->nUSB), QStringList{kSinUnidades}) << "drives are shown before the network";
@@ -214,7 +213,7 @@ TEST(ArbolCamaras, BarridoEnCursoGuardaSuBoton)
     v.c->bloquear(false);
     EXPECT_FALSE(v.c->bBuscar->isEnabled());
     v.c->buscarTodo();
-    seguir.release();
+    r.soltar();
     v.asentar();
     EXPECT_EQ(g.llamadas().count(QStringLiteral("buscarUnidades")), 1);
     EXPECT_TRUE(v.c->bBuscar->isEnabled());

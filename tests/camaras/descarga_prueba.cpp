@@ -168,11 +168,8 @@ TEST(DescargaCamaras, MientrasDescargaLaVentanaLoDice)
         return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("a.dav"), QDateTime::currentDateTime()),
                                  grabacionGuion(o, QStringLiteral("b.dav"), QDateTime::currentDateTime().addSecs(-5))};
     };
-    QSemaphore dentro, seguir;
-    g.alEmpezar = [&] {
-        dentro.release();
-        seguir.acquire();
-    };
+    Retencion r;
+    g.alEmpezar = r.punto();
     VentanaGuion v(g);
     v.barrer();
     v.elegir(v.c->nRED->hijos[0]);
@@ -180,7 +177,7 @@ TEST(DescargaCamaras, MientrasDescargaLaVentanaLoDice)
     v.asentar();
     v.c->bTodos->click();
     v.c->bDesc->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dentro.tryAcquire(); }, 10000));
+    ASSERT_TRUE(r.llegada());
     QCoreApplication::processEvents();
     EXPECT_TRUE(v.c->ocupado);
     EXPECT_EQ(v.c->lProg->text(), QStringLiteral("(1 de 2) a.dav…"));
@@ -195,11 +192,11 @@ TEST(DescargaCamaras, MientrasDescargaLaVentanaLoDice)
     // A temporary, hidden name while the bytes arrive; nothing under the final one.
     const QString sub = v.base + QStringLiteral("/Robo 12/camaras/10.77.0.5");
     EXPECT_TRUE(todo(sub).isEmpty() || todo(sub) == QStringList{".a.parcial.dav"}) << todo(sub).join(' ').toStdString();
-    seguir.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dentro.tryAcquire(); }, 10000));
+    r.soltar();
+    ASSERT_TRUE(r.llegada());
     ASSERT_TRUE(QTest::qWaitFor([&] { return v.c->lProg->text().startsWith(QStringLiteral("(2 de 2) b.dav…")); }, 10000));
     EXPECT_EQ(todo(sub), (QStringList{"a.dav", "a.dav.txt"}));
-    seguir.release();
+    r.soltar();
     v.asentar();
     EXPECT_FALSE(v.c->ocupado);
     EXPECT_EQ(v.c->descargados.size(), 2);
@@ -296,11 +293,8 @@ TEST(DescargaCamaras, CerrarAMitadNoDejaNada)
             return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("a.mp4"), QDateTime::currentDateTime())};
         };
         g.rutaRTSP = QStringLiteral("/live");
-        QSemaphore dentro, seguir;
-        g.trasPrimerTrozo = [&] {
-            dentro.release();
-            seguir.acquire();
-        };
+        Retencion r;
+        g.trasPrimerTrozo = r.punto();
         VentanaGuion v(g);
         v.barrer();
         v.elegir(v.c->nRED->hijos[0]);
@@ -312,13 +306,13 @@ TEST(DescargaCamaras, CerrarAMitadNoDejaNada)
             v.marcar(0);
             v.c->descargar();
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return dentro.tryAcquire(); }, 10000));
+        ASSERT_TRUE(r.llegada());
         EXPECT_EQ(todo(v.c->destino).size(), 1) << "the temporary file is being written";
         v.c->ventana->close();
         ASSERT_TRUE(v.fin);
         EXPECT_EQ(v.fin->first, 1);
         EXPECT_EQ(todo(v.c->destino), QStringList()) << (directo ? "live" : "download");
-        seguir.release();
+        r.soltar();
         v.asentar();
     }
 }

@@ -97,11 +97,8 @@ TEST(MontajeCamaras, Capturas)
         }
         return l;
     };
-    QSemaphore dentro, seguir;
-    g.alEmpezar = [&] {
-        dentro.release();
-        seguir.acquire();
-    };
+    Retencion r;
+    g.alEmpezar = r.punto();
     VentanaGuion v(g);
     v.barrer();
     v.c->expandir(v.c->nRED);
@@ -117,11 +114,11 @@ TEST(MontajeCamaras, Capturas)
     v.c->recargarLista();
     capturar(v.c->ventana.get(), QStringLiteral("camaras-listado.png"));
     v.c->bDesc->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dentro.tryAcquire(); }, 10000));
+    ASSERT_TRUE(r.llegada());
     QCoreApplication::processEvents();  // the start of the first file reaches the window
     v.c->progreso(42, v.c->lProg->text() + QStringLiteral(" 42 %"));
     capturar(v.c->ventana.get(), QStringLiteral("camaras-descarga.png"));
-    seguir.release(3);
+    r.soltar(3);
     v.asentar();
     EXPECT_EQ(v.c->descargados.size(), 3);
 }
