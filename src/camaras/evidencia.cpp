@@ -66,7 +66,7 @@ QString horaLocal(const QDateTime& f)
 
 QString horaUTC(const QDateTime& f)
 {
-    return fmt(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"), true).texto(f);
+    return fmt(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.SSS'Z'"), true).texto(f);
 }
 
 } // namespace
