@@ -73,10 +73,7 @@ void Camaras::descargar()
                     if (!bajar)
                         throw ErrorCamara(QStringLiteral("esta versión aún no sabe descargar de ") + e.familia);
                     SeguidorHash seguidor(temporal);
-                    bajar(f, temporal, conversor, [&](int p) {
-                        seguidor.avisar();
-                        alMainHilo(p);
-                    });
+                    bajar(f, temporal, conversor, alMainHilo);
                     if (!QFileInfo::exists(temporal)) {
                         temporalEnCurso(QString());
                         continue;  // the routine ended without error and without a file
@@ -171,10 +168,7 @@ void Camaras::grabarDirecto()
             SeguidorHash seguidor(temporal);
             const QDateTime inicio = QDateTime::currentDateTimeUtc();
             try {
-                const bool hecho = o.grabarRTSP(*origen, *ruta, segundos, temporal, conversor, [&](int p) {
-                    seguidor.avisar();
-                    alMainHilo(p);
-                });
+                const bool hecho = o.grabarRTSP(*origen, *ruta, segundos, temporal, conversor, alMainHilo);
                 if (!hecho || !QFileInfo::exists(temporal))
                     throw ErrorCamara(QString());
                 const std::optional<Huella> huella = seguidor.terminar();

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int64_t kCabeza = 64 * 1024;
 constexpr int kBloque = 1 << 20;
+constexpr int64_t kVolcado = 8 << 20;
 
 } // namespace
 
@@ -64,25 +65,13 @@ SeguidorHash::~SeguidorHash()
     cerrar();
 }
 
-void SeguidorHash::avisar()
-{
-    {
-        std::lock_guard<std::mutex> l(m);
-        aviso = true;
-    }
-    cv.notify_one();
-}
-
 void SeguidorHash::bucle()
 {
     std::unique_lock<std::mutex> l(m);
     while (!fin) {
-        // The poll covers writers that report progress rarely (a live recording twice a
-        // second); the notice covers fast ones without spinning.
-        cv.wait_for(l, std::chrono::milliseconds(100), [this] { return fin || aviso; });
+        cv.wait_for(l, std::chrono::milliseconds(50), [this] { return fin; });
         if (fin)
             break;
-        aviso = false;
         l.unlock();
         leerNuevo();
         l.lock();
@@ -119,6 +108,7 @@ void SeguidorHash::empezarDeNuevo()
     cerrar();
     sha.reiniciar();
     leido = 0;
+    volcado = 0;
     cabeza.clear();
 }
 
@@ -153,8 +143,10 @@ bool SeguidorHash::leerNuevo()
         leido += n;
     }
     hechos = leido;
-    if (leido > inicio)
-        ::sync_file_range(fd, off_t(inicio), off_t(leido - inicio), SYNC_FILE_RANGE_WRITE);
+    if (leido - volcado >= kVolcado || (leido > volcado && leido == inicio)) {
+        ::sync_file_range(fd, off_t(volcado), off_t(leido - volcado), SYNC_FILE_RANGE_WRITE);
+        volcado = leido;
+    }
     return true;
 }
 

@@ -41,8 +41,10 @@ private:
 // append are hashed in one pass. A writer that rewrites what it wrote (ffmpeg moving the
 // MP4 index to the front at the end, a truncation, a replaced file) is caught by keeping
 // the first 64 KiB and the inode as hashed: the file is then hashed again from its final
-// bytes, which `repasado` reports. Writeback of what was read is started on the way so
-// that the final flush before the rename is short.
+// bytes, which `repasado` reports. The reader looks every 50 ms rather than at each of the
+// writer's progress calls (thousands a second for a fast download), so it reads in large
+// stretches and costs the writer next to nothing. Writeback of what was read is started
+// on the way, a few MiB at a time, so that the final flush before the rename is short.
 class SeguidorHash {
 public:
     explicit SeguidorHash(QString ruta);
@@ -50,8 +52,6 @@ public:
     SeguidorHash(const SeguidorHash&) = delete;
     SeguidorHash& operator=(const SeguidorHash&) = delete;
 
-    // The writer made progress: read what is new now rather than at the next poll.
-    void avisar();
     // The writer is done: hash the rest and check the head. Nothing if the file cannot be
     // read at all.
     std::optional<Huella> terminar();
@@ -70,12 +70,12 @@ private:
     std::mutex m;
     std::condition_variable cv;
     bool fin = false;
-    bool aviso = false;
     std::thread hilo;
 
     int fd = -1;
     uint64_t dispositivo = 0, inodo = 0;
     int64_t leido = 0;
+    int64_t volcado = 0;  // writeback asked for up to here
     std::atomic<int64_t> hechos{0};
     bool repasado = false;
     QByteArray cabeza;

@@ -59,7 +59,6 @@ TEST(Evidencia, HuellaMientrasLlegan)
             for (qsizetype i = 0; i < datos.size(); i += 256 * 1024) {
                 f.write(datos.mid(i, 256 * 1024));
                 f.flush();
-                seguidor.avisar();
             }
         }
         // The follower has hashed everything before the writer goes back over it.
