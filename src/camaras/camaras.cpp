@@ -65,12 +65,20 @@ void Camaras::esperarFondo() { cola.waitForDone(); }
 
 void Camaras::recargarArbol(const std::function<void()>& cambio)
 {
-    // A reset closes every row; the user's choice for the network heading and the row
-    // of the source on show survive it.
-    const bool redAbierta = expandida(nRED);
+    // A reset closes every row: the rows that were open and still exist open again, and
+    // the row of the source on show stays chosen.
+    QList<NodoPtr> abiertas;
+    const std::function<void(const QList<NodoPtr>&)> recoger = [&](const QList<NodoPtr>& filas) {
+        for (const NodoPtr& n : filas)
+            if (n->expandible() && expandida(n)) {
+                abiertas << n;
+                recoger(n->hijos);
+            }
+    };
+    recoger({nUSB, nRED});
     arbolModelo->recargar(cambio);
-    if (redAbierta)
-        expandir(nRED);
+    for (const NodoPtr& n : abiertas)
+        expandir(n);
     if (!actual)
         return;
     const std::function<NodoPtr(const QList<NodoPtr>&)> buscar = [&](const QList<NodoPtr>& filas) -> NodoPtr {

@@ -175,6 +175,7 @@ TEST(ArbolCamaras, EquipoPorDireccion)
         EXPECT_EQ(fila->origen->puertos, k.puertos);
         EXPECT_EQ(v.c->actual, fila->origen) << "the new device is shown";
         EXPECT_TRUE(v.c->expandida(v.c->nRED));
+        EXPECT_TRUE(v.c->expandida(v.c->nUSB)) << "open rows stay open";
         EXPECT_EQ(v.c->lEstado->text(), QString());
     }
     EXPECT_TRUE(g.llamadas().contains(QStringLiteral("familia 10.77.0.9 8000,554")));
