@@ -180,13 +180,14 @@ void Camaras::listarRed()
                 break;
             }
         }
+        hallados = ordenarRecientes(hallados);
         enVentana([this, origen, hallados, acertada, fallos] {
             if (!acertada.isEmpty())
                 origen->familia = acertada;
             bloquear(false);
             // Shown only if the user is still looking at this device.
             if (actual == origen) {
-                pintarLista(hallados);
+                pintarListaOrdenada(hallados);
                 if (hallados.isEmpty()) {
                     QString linea = QStringLiteral("Sin grabaciones en ese periodo");
                     if (!fallos.isEmpty())

@@ -221,14 +221,15 @@ void Camaras::escanearOrigen(const OrigenPtr& origen)
     bloquear(true);
     const auto listarUnidad = ops.listarUnidad;
     fondo([this, origen, listarUnidad] {
-        const QList<FicheroPtr> hallados = listarUnidad ? listarUnidad(origen) : QList<FicheroPtr>();
+        const QList<FicheroPtr> hallados =
+            ordenarRecientes(listarUnidad ? listarUnidad(origen) : QList<FicheroPtr>());
         enVentana([this, origen, hallados, hay = bool(listarUnidad)] {
             bloquear(false);
             estado(QString());
             // The user may have moved on to another source meanwhile: its list stays its own.
             if (actual != origen)
                 return;
-            pintarLista(hallados);
+            pintarListaOrdenada(hallados);
             if (!hay)
                 lCuenta->setText(QStringLiteral("Buscar vídeos en unidades y carpetas aún no está disponible en esta versión."));
             else if (hallados.isEmpty())
@@ -355,7 +356,12 @@ Progreso Camaras::avisoProgreso(std::function<void(int)> enPrincipal)
 
 void Camaras::pintarLista(const QList<FicheroPtr>& lista_)
 {
-    ficheros = ordenarRecientes(lista_);
+    pintarListaOrdenada(ordenarRecientes(lista_));
+}
+
+void Camaras::pintarListaOrdenada(const QList<FicheroPtr>& lista_)
+{
+    ficheros = lista_;
     recargarLista(true);
     cuenta();
 }

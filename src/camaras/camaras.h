@@ -99,6 +99,9 @@ public:
     void fondo(std::function<void()> trabajo);
     void enVentana(std::function<void()> trabajo);
     void pintarLista(const QList<FicheroPtr>& lista);
+    // The same for a list already in that order (sorted off the main thread: ordering
+    // 20000 local dates takes longer than the window may stall).
+    void pintarListaOrdenada(const QList<FicheroPtr>& lista);
 
     // Flows behind the buttons.
     void buscarTodo();

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <limits>
+#include <vector>
 
 QString unirRuta(const QString& carpeta, const QString& nombre)
 {
@@ -100,11 +102,17 @@ QStringList familiasAProbar(const QString& familia)
 
 QList<FicheroPtr> ordenarRecientes(QList<FicheroPtr> ficheros)
 {
-    std::stable_sort(ficheros.begin(), ficheros.end(), [](const FicheroPtr& a, const FicheroPtr& b) {
-        if (!a->fecha || !b->fecha)
-            return a->fecha.has_value() && !b->fecha.has_value();
-        return *a->fecha > *b->fecha;
-    });
+    // Each date is turned into a number once: comparing local date-times converts
+    // zones on every comparison, and a drive can offer 20000 recordings.
+    std::vector<std::pair<qint64, FicheroPtr>> claves;
+    claves.reserve(size_t(ficheros.size()));
+    for (FicheroPtr& f : ficheros)
+        claves.emplace_back(f->fecha ? f->fecha->toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
+                            std::move(f));
+    std::stable_sort(claves.begin(), claves.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (qsizetype i = 0; i < ficheros.size(); ++i)
+        ficheros[i] = std::move(claves[size_t(i)].second);
     return ficheros;
 }
 
