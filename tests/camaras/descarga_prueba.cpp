@@ -3,6 +3,7 @@
 #include "apoyo/impresion.h"
 #include "apoyo/programa.h"
 #include "apoyo_camaras.h"
+#include "camaras/operaciones.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -314,5 +315,43 @@ TEST(DescargaCamaras, CerrarAMitadNoDejaNada)
         EXPECT_EQ(todo(v.c->destino), QStringList()) << (directo ? "live" : "download");
         r.soltar();
         v.asentar();
+    }
+}
+
+TEST(DescargaCamaras, CarpetaRealConLasRutinasDelPrograma)
+{
+    // The program's own drive and folder routines; nothing that touches the network.
+    GuionCamaras g;
+    VentanaGuion v(g, [](Operaciones& o) {
+        o = operacionesReales();
+        o.buscarUnidades = nullptr;
+        o.buscarRed = nullptr;
+        o.familia = nullptr;
+        o.detectarFamilia = nullptr;
+    });
+    QTemporaryDir medio;
+    const QString raiz = medio.path() + QStringLiteral("/EXPORT");
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam10/a.MP4"), QByteArray(70000, 'a')));
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/b.mp4"), QByteArray(10, 'b')));
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/notas.txt"), "no"));
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/.oculta/c.mp4"), "c"));
+    v.barrer();
+    v.carpeta = raiz;
+    v.c->abrirCarpeta();
+    const NodoPtr fila = v.c->nUSB->hijos.value(0);
+    ASSERT_TRUE(fila);
+    EXPECT_EQ(VentanaGuion::textos(fila), (QStringList{"cam2", "cam10"}));
+    v.c->dobleArbol(v.indice(fila));
+    v.asentar();
+    QStringList nombres = v.celdas(ModeloLista::nombre);
+    nombres.sort();
+    EXPECT_EQ(nombres, (QStringList{"a.MP4", "b.mp4"}));
+    v.c->bTodos->click();
+    v.c->bDesc->click();
+    v.asentar();
+    ASSERT_EQ(v.c->descargados.size(), 2);
+    for (const QString& ruta : v.c->descargados) {
+        EXPECT_TRUE(ruta.startsWith(v.c->destino + QStringLiteral("/EXPORT  (-"))) << ruta.toStdString();
+        registroCuadra(ruta);
     }
 }
