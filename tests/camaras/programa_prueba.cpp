@@ -1,0 +1,366 @@
+// The whole program on a virtual display, inside a test network namespace that holds a
+// camera with an FTP server and a live RTSP stream: found by the sweep, listed with the
+// credentials typed in the window, two recordings downloaded, the live stream recorded,
+// the window closed with the keyboard. And the program killed in the middle of a
+// download. The program reaches the display through the X socket file, which the
+// namespace does not hide; it reaches nothing but the test's own servers.
+#include "apoyo/espacio_red.h"
+#include "apoyo/pantalla.h"
+#include "apoyo/servidor_ftp.h"
+#include "apoyo/servidor_rtsp.h"
+#include "comun/ejecutar.h"
+#include "estilo/color.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString USUARIO = QStringLiteral("admin");
+const QString CLAVE = QStringLiteral("Clave7x");
+// Three recordings of one size; the server hands them out slowly enough for a download
+// to be watched and interrupted.
+const QStringList GRABACIONES = {QStringLiteral("2024-05-01/CH01-0800.mp4"), QStringLiteral("2024-05-01/CH01-0900.mp4"),
+                                 QStringLiteral("2024-05-01/CH02-1000.mp4")};
+constexpr int TAMANO = 600 * 1024;
+constexpr int RITMO = 256 * 1024;
+
+// Places in the window, in its own coordinates (the layout is fixed at 1080 x 680).
+const QPoint ARBOL_VACIO(150, 540);  // below the tree's rows
+const QRect ROTULO_USUARIO(322, 140, 56, 24);  // "Usuario": shown for network devices only
+const QPoint USUARIO_CAMPO(437, 152);
+const QPoint CLAVE_CAMPO(649, 152);
+const QPoint LISTAR(1004, 152);
+const QPoint SEGUNDOS(504, 186);
+const QPoint GRABAR(702, 190);
+const QRect LISTA(322, 216, 736, 360);
+// Names in the list, left of where the header's "Fichero" could be.
+const QRect NOMBRES(LISTA.x() + 29, LISTA.y(), 90, LISTA.height());
+const int CASILLAS_X = LISTA.x() + 9;
+const QRect DESCARGAR(776, 634, 200, 32);
+
+bool parecido(QRgb a, const QColor& b)
+{
+    return std::abs(qRed(a) - b.red()) + std::abs(qGreen(a) - b.green()) + std::abs(qBlue(a) - b.blue()) < 24;
+}
+
+// How many pixels of `zona` have colour `c`.
+int pixeles(const QImage& img, const QRect& zona, const QColor& c)
+{
+    int n = 0;
+    for (int y = zona.top(); y <= zona.bottom(); ++y)
+        for (int x = zona.left(); x <= zona.right(); ++x)
+            if (img.rect().contains(x, y) && parecido(img.pixel(x, y), c))
+                ++n;
+    return n;
+}
+
+// How many pixels of `zona` are dark (text).
+int oscuros(const QImage& img, const QRect& zona)
+{
+    int n = 0;
+    for (int y = zona.top(); y <= zona.bottom(); ++y)
+        for (int x = zona.left(); x <= zona.right(); ++x)
+            if (img.rect().contains(x, y) && qGray(img.pixel(x, y)) < 110)
+                ++n;
+    return n;
+}
+
+// The vertical centre of each line of text in `zona`, top to bottom.
+QList<int> lineas(const QImage& img, const QRect& zona)
+{
+    QList<int> centros;
+    int desde = -1;
+    for (int y = zona.top(); y <= zona.bottom() + 1; ++y) {
+        const bool texto = y <= zona.bottom() && oscuros(img, QRect(zona.left(), y, zona.width(), 1)) > 0;
+        if (texto && desde < 0)
+            desde = y;
+        if (!texto && desde >= 0) {
+            centros << (desde + y - 1) / 2;
+            desde = -1;
+        }
+    }
+    return centros;
+}
+
+// Every file below `carpeta`, hidden ones included, as relative paths.
+QStringList todo(const QString& carpeta)
+{
+    QStringList r;
+    QDirIterator it(carpeta, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        r << QDir(carpeta).relativeFilePath(it.next());
+    r.sort();
+    return r;
+}
+
+bool esperar(const std::function<bool()>& hecho, int limiteMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!hecho()) {
+        if (t.elapsed() > limiteMs)
+            return false;
+        QThread::msleep(200);
+    }
+    return true;
+}
+
+// Processes whose command line mentions `texto` (a program left running by ours).
+QStringList procesosCon(const QString& texto)
+{
+    QStringList r;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile f(QStringLiteral("/proc/") + pid + QStringLiteral("/cmdline"));
+        if (!pid.front().isDigit() || !f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray linea = f.readAll().replace('\0', ' ');
+        if (linea.contains(texto.toUtf8()))
+            r << pid + QLatin1Char(' ') + QString::fromUtf8(linea);
+    }
+    return r;
+}
+
+QString sha256sum(const QString& ruta)
+{
+    const ResultadoProceso r = ejecutar(QStringLiteral("/usr/bin/sha256sum"), {ruta});
+    return r.salida.section(QLatin1Char(' '), 0, 0);
+}
+
+class CamarasEnPantalla : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!puedeCrearEspacios())
+            return;
+        red = new EspacioRed(90);
+        if (!red->listo())
+            return;
+        OpcionesFTP f;
+        f.usuario = USUARIO;
+        f.clave = CLAVE;
+        f.espacio = red->servidor;
+        f.direccion = red->ipServidor;
+        f.bytesPorSegundo = RITMO;
+        ftp = new ServidorFTP(f);
+        for (int i = 0; i < GRABACIONES.size(); ++i)
+            ftp->poner(GRABACIONES[i], QByteArray(TAMANO, char('a' + i)));
+        ftp->poner(QStringLiteral("2024-05-01/leeme.txt"), "no es un vídeo");
+        OpcionesRTSP r;
+        r.espacio = red->servidor;
+        r.autenticacion = QStringLiteral("digest");
+        r.usuario = USUARIO;
+        r.clave = CLAVE;
+        r.rutas = {{QStringLiteral("/Streaming/Channels/101"), QStringLiteral("video")}};
+        rtsp = new ServidorRTSP(r);
+        pantalla = new PantallaVirtual;
+    }
+    static void TearDownTestSuite()
+    {
+        delete pantalla;
+        delete rtsp;
+        delete ftp;
+        delete red;
+        pantalla = nullptr;
+        rtsp = nullptr;
+        ftp = nullptr;
+        red = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!puedeCrearEspacios())
+            GTEST_SKIP() << "hace falta ser root para crear espacios de red";
+        ASSERT_TRUE(red->listo()) << red->error().toStdString();
+        ASSERT_TRUE(ftp->listo()) << ftp->error().toStdString();
+        ASSERT_TRUE(rtsp->listo()) << rtsp->error().toStdString();
+        if (!pantalla->lista())
+            GTEST_SKIP() << "sin Xvfb";
+        base = dir.path() + QStringLiteral("/casos");
+        destino = base + QStringLiteral("/Robo 12/camaras");
+    }
+
+    // Starts the program inside the client namespace and waits for its window.
+    void abrir()
+    {
+        ejecucion = std::make_unique<Ejecucion>(
+            *pantalla, QStringList{QStringLiteral("camaras"), base, QStringLiteral("Robo 12"), QStringLiteral("/usr/bin/ffmpeg")},
+            QString(), QProcessEnvironment(), red->cliente);
+        ventana = pantalla->esperarVentana(QStringLiteral("Cámaras y dispositivos"));
+        ASSERT_FALSE(ventana.isEmpty()) << ejecucion->terminar(100).errores.toStdString();
+    }
+
+    // The window as it is on screen now; with ZORV_CAPTURAS set, also kept there as
+    // `nombre`.png, to be looked at.
+    QImage ver(const QString& nombre = QString()) const
+    {
+        const QString ruta = dir.filePath(QStringLiteral("pantalla.png"));
+        if (!pantalla->captura(ruta))
+            return {};
+        const QImage img = QImage(ruta).copy(pantalla->geometria(ventana));
+        const QString carpeta = qEnvironmentVariable("ZORV_CAPTURAS");
+        if (!nombre.isEmpty() && !carpeta.isEmpty())
+            img.save(carpeta + QLatin1Char('/') + nombre + QStringLiteral(".png"));
+        return img;
+    }
+
+    bool verHasta(const std::function<bool(const QImage&)>& cumple, int limiteMs)
+    {
+        return esperar([&] { return cumple(ver()); }, limiteMs);
+    }
+
+    void pulsar(const QPoint& p) const { pantalla->pulsarEn(ventana, p.x(), p.y()); }
+
+    void escribirEn(const QPoint& campo, const QString& texto) const
+    {
+        pulsar(campo);
+        pantalla->teclas({QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
+        pantalla->teclear(texto);
+    }
+
+    // Once the sweep has found the camera: open "Red local" and choose its one device
+    // (the last row) with the keyboard, as often as it takes for the sweep to end.
+    void elegirCamara()
+    {
+        const bool elegida = verHasta(
+            [&](const QImage& img) {
+                if (oscuros(img, ROTULO_USUARIO) > 15)
+                    return true;
+                pulsar(ARBOL_VACIO);
+                pantalla->teclas({QStringLiteral("End"), QStringLiteral("Right"), QStringLiteral("End")});
+                return false;
+            },
+            60000);
+        ASSERT_TRUE(elegida) << "the sweep never offered the camera";
+    }
+
+    // Credentials typed in the window, then "Listar"; waits for the rows.
+    void listar()
+    {
+        escribirEn(USUARIO_CAMPO, USUARIO);
+        escribirEn(CLAVE_CAMPO, CLAVE);
+        pulsar(LISTAR);
+        ASSERT_TRUE(verHasta([&](const QImage& img) { return (filas = lineas(img, NOMBRES)).size() == 3; }, 60000))
+            << "not the three recordings: " << filas.size();
+    }
+
+    // Ticks the check box of a row of the list.
+    void marcar(int fila) { pulsar(QPoint(CASILLAS_X, filas.value(fila))); }
+
+    void descargar()
+    {
+        ASSERT_TRUE(verHasta([&](const QImage& img) { return pixeles(img, DESCARGAR, Color::turquesa) > 500; }, 10000))
+            << "the download button never became pressable";
+        pulsar(DESCARGAR.center());
+    }
+
+    static inline EspacioRed* red = nullptr;
+    static inline ServidorFTP* ftp = nullptr;
+    static inline ServidorRTSP* rtsp = nullptr;
+    static inline PantallaVirtual* pantalla = nullptr;
+    QTemporaryDir dir;
+    QString base, destino, ventana;
+    QList<int> filas;  // centre of each row of the list
+    std::unique_ptr<Ejecucion> ejecucion;
+};
+
+TEST_F(CamarasEnPantalla, BarrerListarDescargarGrabarYCerrar)
+{
+    ASSERT_NO_FATAL_FAILURE(abrir());
+    ver(QStringLiteral("1-inicio"));
+    ASSERT_NO_FATAL_FAILURE(elegirCamara());
+    ASSERT_NO_FATAL_FAILURE(listar());
+    ver(QStringLiteral("2-listado"));
+    marcar(0);
+    marcar(1);
+    ASSERT_NO_FATAL_FAILURE(descargar());
+    const QString sub = destino + QStringLiteral("/") + red->ipServidor;
+    ASSERT_TRUE(esperar([&] { return !todo(sub).isEmpty(); }, 20000));
+    ver(QStringLiteral("3-descargando"));
+    const QStringList bajadas = {QStringLiteral("CH01-0800.mp4"), QStringLiteral("CH01-0800.mp4.txt"),
+                                 QStringLiteral("CH01-0900.mp4"), QStringLiteral("CH01-0900.mp4.txt")};
+    ASSERT_TRUE(esperar([&] { return todo(sub) == bajadas; }, 60000)) << todo(sub).join(' ').toStdString();
+
+    // Five seconds of the live stream, to the end.
+    escribirEn(SEGUNDOS, QStringLiteral("5"));
+    pulsar(GRABAR);
+    const auto directos = [&] { return QDir(destino).entryList({QStringLiteral("directo-*.mp4")}, QDir::Files); };
+    ASSERT_TRUE(esperar([&] { return directos().size() == 1; }, 120000));
+    ASSERT_TRUE(esperar([&] { return QFile::exists(destino + QLatin1Char('/') + directos()[0] + QStringLiteral(".txt")); }, 20000));
+
+    // A long one, stopped by closing the window with the keyboard.
+    escribirEn(SEGUNDOS, QStringLiteral("600"));
+    pulsar(GRABAR);
+    const auto parcial = [&] {
+        const QStringList f = QDir(destino).entryList({QStringLiteral(".directo-*")}, QDir::Files | QDir::Hidden);
+        return f.isEmpty() ? 0 : QFileInfo(destino + QLatin1Char('/') + f[0]).size();
+    };
+    ASSERT_TRUE(esperar([&] { return parcial() > 20000; }, 120000));
+    pantalla->teclas({QStringLiteral("ctrl+w")});
+    const Corrida c = ejecucion->terminar(60000);
+    EXPECT_EQ(c.estado, 0) << c.errores.toStdString();
+
+    // Exactly the new files, in the order they arrived, one per line.
+    const QStringList dichas = QString::fromUtf8(c.salida).split(QLatin1Char('\n'));
+    ASSERT_EQ(dichas.size(), 4) << c.salida.toStdString();
+    EXPECT_EQ(dichas.mid(0, 2), (QStringList{sub + QStringLiteral("/CH01-0800.mp4"), sub + QStringLiteral("/CH01-0900.mp4")}));
+    QStringList esperadas = {QStringLiteral("Robo 12/camaras/") + red->ipServidor + QStringLiteral("/CH01-0800.mp4"),
+                             QStringLiteral("Robo 12/camaras/") + red->ipServidor + QStringLiteral("/CH01-0900.mp4"),
+                             QDir(base).relativeFilePath(dichas[2]), QDir(base).relativeFilePath(dichas[3])};
+    QStringList conRegistros;
+    for (const QString& e : esperadas)
+        conRegistros << e << e + QStringLiteral(".txt");
+    conRegistros.sort();
+    EXPECT_EQ(todo(base), conRegistros) << "nothing else, no temporary file left";
+    for (const QString& ruta : dichas) {
+        SCOPED_TRACE(ruta.toStdString());
+        const QString registro = QString::fromUtf8(leerArchivo(ruta + QStringLiteral(".txt")));
+        EXPECT_TRUE(registro.contains(QStringLiteral("SHA-256: ") + sha256sum(ruta) + QLatin1Char('\n'))) << registro.toStdString();
+        EXPECT_TRUE(registro.contains(QStringLiteral("Dirección: ") + red->ipServidor + QLatin1Char('\n')));
+    }
+    EXPECT_EQ(leerArchivo(dichas[0]), QByteArray(TAMANO, 'a'));
+    EXPECT_EQ(leerArchivo(dichas[1]), QByteArray(TAMANO, 'b'));
+    for (int i : {2, 3}) {
+        const ResultadoProceso r = ejecutar(QStringLiteral("/usr/bin/ffprobe"),
+                                            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                             QStringLiteral("format=duration"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), dichas[i]});
+        EXPECT_EQ(r.estado, 0) << dichas[i].toStdString();
+        const double segundos = r.salida.trimmed().toDouble();
+        EXPECT_GT(segundos, i == 2 ? 4.0 : 0.5) << "playable: " << dichas[i].toStdString();
+        EXPECT_LT(segundos, i == 2 ? 7.0 : 600.0);
+    }
+    EXPECT_TRUE(QString::fromUtf8(leerArchivo(dichas[3] + QStringLiteral(".txt")))
+                    .contains(QStringLiteral("Nota: grabación detenida al cerrar la ventana")));
+    EXPECT_EQ(procesosCon(destino), QStringList()) << "ffmpeg left running";
+}
+
+TEST_F(CamarasEnPantalla, MatarloAMitadDeUnaDescargaNoDejaNadaConNombreFinal)
+{
+    ASSERT_NO_FATAL_FAILURE(abrir());
+    ASSERT_NO_FATAL_FAILURE(elegirCamara());
+    ASSERT_NO_FATAL_FAILURE(listar());
+    marcar(0);
+    ASSERT_NO_FATAL_FAILURE(descargar());
+    const QString sub = destino + QStringLiteral("/") + red->ipServidor;
+    const QString temporal = sub + QStringLiteral("/.CH01-0800.parcial.mp4");
+    ASSERT_TRUE(esperar([&] { return QFileInfo(temporal).size() > 0; }, 30000)) << todo(base).join(' ').toStdString();
+    ejecucion->matar();
+    for (const QString& f : todo(base))
+        EXPECT_TRUE(QFileInfo(f).fileName().startsWith(QLatin1Char('.'))) << "under a final name: " << f.toStdString();
+    // curl went with the program: the partial file stops growing.
+    EXPECT_TRUE(esperar([&] { return procesosCon(temporal).isEmpty(); }, 10000)) << procesosCon(temporal).join('\n').toStdString();
+    const qint64 antes = QFileInfo(temporal).size();
+    QThread::msleep(1500);
+    EXPECT_EQ(QFileInfo(temporal).size(), antes);
+    EXPECT_LT(antes, TAMANO);
+}
+
+} // namespace
