@@ -25,6 +25,10 @@ def estado_xml(codigo, texto):
             % (URI, codigo, texto))
 
 
+# A bare "&" makes the body malformed XML, which the device's parser refuses.
+AMPERSAND_SUELTO = re.compile(r"&(?!amp;|lt;|gt;|quot;|apos;)")
+
+
 def sin_entidades(t):
     return t.replace("&amp;", "&").replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", '"')
 
@@ -62,7 +66,10 @@ def buscar(texto):
 
 def descargar(texto):
     m = DESCARGA.fullmatch(texto)
-    pedida = sin_entidades(m.group(1)) if m else None
+    if not m or AMPERSAND_SUELTO.search(texto):
+        responder(400, estado_xml(4, "Invalid XML Content"), XML)
+        return
+    pedida = sin_entidades(m.group(1))
     for i in guion("hikvision.json", []):
         if i.get("uri") is not None and sin_entidades(i["uri"]) == pedida:
             servir(i.get("fichero"))
