@@ -53,8 +53,11 @@ GrabadorFalso::GrabadorFalso(OpcionesGrabador opciones) : op(std::move(opciones)
     if (op.familias.contains(QStringLiteral("vstarcam"))) QDir().mkpath(web->raiz() + QStringLiteral("/sd"));
 }
 
-void GrabadorFalso::grabacion(const QString& nombre, const QByteArray& bytes) const {
-    escribirArchivo(datos() + QStringLiteral("/grabaciones/") + nombre, bytes);
+void GrabadorFalso::grabacion(const QString& nombre, const QByteArray& bytes, bool cortada) const {
+    const QString ruta = datos() + QStringLiteral("/grabaciones/") + nombre;
+    escribirArchivo(ruta, bytes);
+    if (cortada) escribirArchivo(ruta + QStringLiteral(".cortar"), {});
+    else QFile::remove(ruta + QStringLiteral(".cortar"));
 }
 
 void GrabadorFalso::hikvision(const QList<ItemHikvision>& items) const {

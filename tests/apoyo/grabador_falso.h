@@ -55,8 +55,9 @@ public:
     QString ip() const { return op.direccion; }
     int puerto() const { return web->puerto(); }
 
-    // A recording the APIs can serve by this name.
-    void grabacion(const QString& nombre, const QByteArray& datos) const;
+    // A recording the APIs can serve by this name; `cortada`: its length is announced but
+    // only half of it is sent before the connection ends.
+    void grabacion(const QString& nombre, const QByteArray& datos, bool cortada = false) const;
     void hikvision(const QList<ItemHikvision>& items) const;
     void dahua(const QList<ItemDahua>& items, const GuionDahua& guion = {}) const;
     // A file on the memory card at `ruta` below "/sd/" ("20240305/record000/x.264");

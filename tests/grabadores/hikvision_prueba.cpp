@@ -167,4 +167,12 @@ TEST_F(HikvisionEnRed, DescargaConElLocalizadorDeVuelta) {
               QStringLiteral("la cámara respondió 400"));
     EXPECT_EQ(leerArchivo(destino), QByteArray("descarga anterior"));
     EXPECT_EQ(ficherosEn(tmp.path()), QStringList{l[0]->nombre});
+
+    // The device drops the link halfway: an error, and neither half a recording nor a
+    // temporary file.
+    grabador->grabacion(QStringLiteral("clip.mp4"), clip, true);
+    QFile::remove(destino);
+    EXPECT_EQ(enRed([&] { descargarHikvision(*l[0], destino, {}); }),
+              QStringLiteral("la cámara cortó la transferencia antes de terminar"));
+    EXPECT_EQ(ficherosEn(tmp.path()), QStringList{});
 }

@@ -206,3 +206,33 @@ TEST_F(VStarcamEnRed, DescargasConvertidasPorFfmpeg) {
               QStringLiteral("no se pudo convertir el vídeo"));
     EXPECT_EQ(ficherosEn(carpeta), QStringList{});
 }
+
+// Names come from the card's own pages: whatever they hold, each recording is one file in
+// the folder it is downloaded to.
+TEST_F(VStarcamEnRed, NombresDeLaTarjetaNoSalenDeLaCarpeta) {
+    const QString dia = carpetaDia(QDate::currentDate());
+    grabador->tarjeta(dia + "/r/buena.jpg", "foto");
+    grabador->tarjeta(dia + "/r/index.html",
+                      "<a href=\"../../../../../../tmp/fuera.jpg\">a</a>"
+                      "<a href=\"..%2F..%2F..%2Ftmp%2Fcodificada.jpg\">b</a>"
+                      "<a href=\"/sd/" + dia.toUtf8() + "/r/buena.jpg\">c</a>"
+                      "<a href=\"linea\nnueva.jpg\">d</a><a href=\"./.jpg\">e</a>"
+                      "<a href=\"..jpg\">f</a>");
+    QList<FicheroPtr> l;
+    ASSERT_EQ(enRed([&] { l = listarVStarcam(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+    ASSERT_EQ(l.size(), 6);
+    const QString caso = tmp.filePath("caso");
+    QDir().mkpath(caso);
+    for (const auto& f : l) {
+        SCOPED_TRACE(f->ruta.toStdString());
+        const QFileInfo destino(caso + '/' + f->nombre);
+        EXPECT_EQ(destino.absolutePath(), caso);
+        EXPECT_NE(f->nombre, ".");
+        EXPECT_NE(f->nombre, "..");
+        EXPECT_FALSE(f->nombre.contains('/') || f->nombre.contains('\n'));
+        // Whatever the device answers for it, nothing lands anywhere else.
+        enRed([&] { descargarVStarcam(*f, destino.filePath(), "/usr/bin/ffmpeg", {}); });
+    }
+    EXPECT_EQ(ficherosEn(caso), QStringList{"buena.jpg"});
+    EXPECT_EQ(ficherosEn(tmp.path()), QStringList{});
+}
