@@ -3,6 +3,7 @@
 #include "actualizador/actualizador.h"
 #include "analisis/caras.h"
 #include "analisis/seguir.h"
+#include "camaras/ventana_camaras.h"
 #include "comun/nombres.h"
 #include "comun/salida.h"
 #include "dialogos/fondo_imagen.h"
@@ -26,6 +27,7 @@ constexpr Modo kModos[] = {
     {"caras", detectarCaras},
     {"fondo", pintarFondo},
     {"seguir", seguirZona},
+    {"camaras", ventanaCamaras},
 };
 
 } // namespace

@@ -52,9 +52,11 @@ void BotonZORV::paintEvent(QPaintEvent* e)
     // while pressed, with the title in white.
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    QColor relleno = isDown() ? Color::turquesaOscuro : Color::turquesa;
-    if (!isEnabled())
-        relleno.setAlphaF(0.45);
+    // A disabled main button loses its tint altogether, like any platform button: a faded
+    // turquoise still reads as "press me" at a glance.
+    const QColor relleno = !isEnabled() ? QColor(222, 224, 224)
+                           : isDown()   ? Color::turquesaOscuro
+                                        : Color::turquesa;
     const QRectF marco = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
     p.setPen(Qt::NoPen);
     p.setBrush(relleno);
@@ -64,7 +66,7 @@ void BotonZORV::paintEvent(QPaintEvent* e)
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(marco.adjusted(2.5, 2.5, -2.5, -2.5), 3, 3);
     }
-    p.setPen(Qt::white);
+    p.setPen(isEnabled() ? QColor(Qt::white) : Color::gris);
     p.setFont(font());
     p.drawText(rect(), Qt::AlignCenter | Qt::TextShowMnemonic, text());
 }

@@ -116,7 +116,7 @@ QList<FicheroPtr> listarDahua(const OrigenPtr& origen, const QString& periodo) {
     const QString buscador = baseWeb(*origen) + QStringLiteral("/cgi-bin/mediaFileFind.cgi");
     auto pide = [&](const QString& consulta) {
         return pedir(*origen, buscador + QStringLiteral("?action=") + consulta, QStringLiteral("GET"),
-                     std::nullopt, std::nullopt, {});
+                     std::nullopt, std::nullopt, {}, true);
     };
     // Releasing the finder is a courtesy to the device: its failure changes nothing here.
     auto soltar = [&](const QString& accion, const QString& objeto) {
@@ -154,8 +154,8 @@ QList<FicheroPtr> listarDahua(const OrigenPtr& origen, const QString& periodo) {
 }
 
 void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
-    descargarA(*fichero.origen,
-               baseWeb(*fichero.origen) + QStringLiteral("/cgi-bin/RPC_Loadfile") +
-                   rutaCargaDahua(fichero.dato),
-               QStringLiteral("GET"), std::nullopt, destino, progreso);
+    // Straight into `destino`: the client removes it again unless a whole 200 arrived.
+    pedir(*fichero.origen,
+          baseWeb(*fichero.origen) + QStringLiteral("/cgi-bin/RPC_Loadfile") + rutaCargaDahua(fichero.dato),
+          QStringLiteral("GET"), std::nullopt, destino, progreso, true);
 }

@@ -1,12 +1,14 @@
 #include "grabadores/descargas.h"
 
+#include "grabadores/modelo.h"
+
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-QString rutaTemporal(const QString& destino) {
+QString temporalDescarga(const QString& destino) {
     const qsizetype barra = destino.lastIndexOf(QLatin1Char('/'));
     const qsizetype punto = destino.lastIndexOf(QLatin1Char('.'));
     // A dot that starts the name ("/x/.mp4") or sits in a folder name is not an extension.
@@ -15,22 +17,13 @@ QString rutaTemporal(const QString& destino) {
     return t == destino ? destino + QStringLiteral(".descarga") : t;
 }
 
-void colocar(const QString& temporal, const QString& destino) {
+void renombrarDescarga(const QString& temporal, const QString& destino) {
     if (std::rename(QFile::encodeName(temporal).constData(),
                     QFile::encodeName(destino).constData()) == 0)
         return;
     const QString motivo = QString::fromLocal8Bit(std::strerror(errno));
     QFile::remove(temporal);
     throw ErrorCamara(QStringLiteral("no se pudo guardar ") + destino + QStringLiteral(": ") + motivo);
-}
-
-void descargarA(const Origen& origen, const QString& url, const QString& metodo,
-                const std::optional<QString>& cuerpo, const QString& destino,
-                const Progreso& progreso) {
-    const QString temporal = rutaTemporal(destino);
-    // pedir removes its file itself whenever the answer is not a whole 200.
-    pedir(origen, url, metodo, cuerpo, temporal, progreso, true);
-    colocar(temporal, destino);
 }
 
 QString componenteSeguro(QString nombre) {

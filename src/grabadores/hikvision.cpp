@@ -1,7 +1,6 @@
 #include "grabadores/hikvision.h"
 
 #include "grabadores/ayudas.h"
-#include "grabadores/descargas.h"
 #include "grabadores/identificar.h"
 
 #include <QUuid>
@@ -69,10 +68,11 @@ QList<FicheroPtr> listarHikvision(const OrigenPtr& origen, const QString& period
     QList<FicheroPtr> res;
     int posicion = 0;
     for (;;) {
-        // Devices keep a search by its ID: each page is a new search from `posicion`.
+        // Devices keep a search by its ID: each page is a new search from `posicion`. Only
+        // the device asked lists its recordings: a redirection elsewhere is an answer.
         const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         const Http h = pedir(*origen, url, QStringLiteral("POST"),
-                             cuerpoBusquedaHikvision(id, inicio, fin, posicion), std::nullopt, {});
+                             cuerpoBusquedaHikvision(id, inicio, fin, posicion), std::nullopt, {}, true);
         const QList<FicheroPtr> pagina = leerPaginaHikvision(h.texto(), origen);
         if (pagina.isEmpty()) break;
         res << pagina;
@@ -86,6 +86,7 @@ void descargarHikvision(const Fichero& fichero, const QString& destino, const Pr
     const QString cuerpo = QStringLiteral("<?xml version='1.0'?><downloadRequest><playbackURI>") +
                            htmlEncode(fichero.dato) +
                            QStringLiteral("</playbackURI></downloadRequest>");
-    descargarA(*fichero.origen, baseWeb(*fichero.origen) + QStringLiteral("/ISAPI/ContentMgmt/download"),
-               QStringLiteral("POST"), cuerpo, destino, progreso);
+    // Straight into `destino`: the client removes it again unless a whole 200 arrived.
+    pedir(*fichero.origen, baseWeb(*fichero.origen) + QStringLiteral("/ISAPI/ContentMgmt/download"),
+          QStringLiteral("POST"), cuerpo, destino, progreso, true);
 }

@@ -114,11 +114,11 @@ QList<FicheroPtr> listarVStarcam(const OrigenPtr& origen, const QString& periodo
 void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,
                        const Progreso& progreso) {
     const QString ext = extensionDe(fichero.dato);
-    const QString temporal = rutaTemporal(destino);
+    const QString temporal = temporalDescarga(destino);
     pedir(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
           std::nullopt, temporal, progreso, true);
     if (!fichero.crudo) {
-        colocar(temporal, destino);
+        renombrarDescarga(temporal, destino);
         return;
     }
     if (progreso) progreso(100);
@@ -166,5 +166,5 @@ void descargarVStarcam(const Fichero& fichero, const QString& destino, const QSt
         borrar(convertido);
         throw ErrorCamara(QStringLiteral("no se pudo convertir el vídeo"));
     }
-    colocar(convertido, destino);
+    renombrarDescarga(convertido, destino);
 }

@@ -81,6 +81,30 @@ PantallaVirtual::PantallaVirtual(bool conAutorizacion)
             xvfb_.waitForFinished(2000);
         }
     }
+    if (!display_.isEmpty())
+        mapearLetrasEspanolas();
+}
+
+// xdotool types a letter missing from the keymap by binding it to a spare key for a moment
+// and unbinding it again; a program slow to read the keymap (a loaded machine) then sees
+// the wrong letter or none. With the Spanish letters bound for good, it never has to.
+void PantallaVirtual::mapearLetrasEspanolas() const
+{
+    // Keycodes Xvfb's default map leaves empty.
+    const QStringList expresiones{
+        QStringLiteral("keycode 93 = aacute Aacute"),   QStringLiteral("keycode 97 = eacute Eacute"),
+        QStringLiteral("keycode 103 = iacute Iacute"),  QStringLiteral("keycode 120 = oacute Oacute"),
+        QStringLiteral("keycode 132 = uacute Uacute"),  QStringLiteral("keycode 149 = ntilde Ntilde"),
+        QStringLiteral("keycode 154 = udiaeresis Udiaeresis"),
+        QStringLiteral("keycode 168 = questiondown exclamdown"),
+    };
+    QStringList args;
+    for (const QString& e : expresiones)
+        args << QStringLiteral("-e") << e;
+    QProcess p;
+    p.setProcessEnvironment(entorno());
+    p.start(QStringLiteral("/usr/bin/xmodmap"), args);
+    p.waitForFinished(10000);
 }
 
 PantallaVirtual::~PantallaVirtual()

@@ -37,6 +37,7 @@ public:
     QRect geometria(const QString& ventana) const;
 
 private:
+    void mapearLetrasEspanolas() const;
     QProcess xvfb_;
     QString display_;
     QString autorizacion_; // the cookie file, when there is one

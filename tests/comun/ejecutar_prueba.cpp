@@ -99,7 +99,9 @@ TEST(Ejecutar, elLimiteTerminaAlProgramaYDevuelveMenosDos)
     EXPECT_EQ(r.estado, -2);
     EXPECT_TRUE(r.salida.isEmpty());
     EXPECT_GE(ms, 950);
-    EXPECT_LE(ms, 1500); // about 1.0-1.1 s; the margin is for a loaded CI machine
+    // About 1.0-1.1 s on a quiet machine; the bound only has to tell the limit from the
+    // program's own 5 s, and a loaded or sanitised run must not fail it.
+    EXPECT_LT(ms, 4000);
     EXPECT_FALSE(procesoVivo(pid));
 }
 

@@ -101,16 +101,20 @@ TEST(BotonZORV, ElPrincipalSePintaEnElTurquesaExacto)
 {
     // The style would lighten the tint into a gradient (about #68BDCF) and white titles on
     // it fall to 1.8:1; the bezel must be the palette's colour itself.
+    // Disabled, it must not look pressable: no turquoise at all.
     struct Caso {
         const char* nombre;
         bool pulsado;
+        bool activo;
         QColor esperado;
     };
-    for (const Caso& k : {Caso{"en reposo", false, Color::turquesa},
-                          Caso{"pulsado", true, Color::turquesaOscuro}}) {
+    for (const Caso& k : {Caso{"en reposo", false, true, Color::turquesa},
+                          Caso{"pulsado", true, true, Color::turquesaOscuro},
+                          Caso{"desactivado", false, false, QColor(222, 224, 224)}}) {
         BotonZORV b(QStringLiteral("Guardar"), true);
         b.resize(120, 32);
         b.setDown(k.pulsado);
+        b.setEnabled(k.activo);
         const QImage img = b.grab().toImage();
         // Inside the bezel, clear of the centred title and of the rounded corners.
         for (const QPoint p : {QPoint(8, 16), QPoint(60, 5), QPoint(111, 26)})

@@ -69,7 +69,7 @@ TEST(Descargas, TemporalesYNombres) {
         {"/caso/cam/x.descarga", "/caso/cam/x.descarga.descarga"},
         {"x.tar.gz", "x.tar.descarga"},
     };
-    for (const auto& t : temporales) EXPECT_EQ(rutaTemporal(t.destino), QString::fromUtf8(t.temporal));
+    for (const auto& t : temporales) EXPECT_EQ(temporalDescarga(t.destino), QString::fromUtf8(t.temporal));
 
     const struct {
         const char* nombre;
@@ -91,13 +91,13 @@ TEST(Descargas, ColocarReemplazaEntero) {
     const QString temporal = tmp.filePath("v.descarga"), destino = tmp.filePath("v.mp4");
     ASSERT_TRUE(escribirArchivo(temporal, "nuevo"));
     ASSERT_TRUE(escribirArchivo(destino, "viejo"));
-    colocar(temporal, destino);
+    renombrarDescarga(temporal, destino);
     EXPECT_EQ(leerArchivo(destino), QByteArray("nuevo"));
     EXPECT_FALSE(QFileInfo::exists(temporal));
     // Into a folder that is not there: the error names the file, and the temporary is gone.
     ASSERT_TRUE(escribirArchivo(temporal, "otro"));
     try {
-        colocar(temporal, tmp.filePath("no/hay/v.mp4"));
+        renombrarDescarga(temporal, tmp.filePath("no/hay/v.mp4"));
         ADD_FAILURE() << "sin error";
     } catch (const ErrorCamara& e) {
         EXPECT_TRUE(e.description.startsWith("no se pudo guardar " + tmp.filePath("no/hay/v.mp4") + ": "));

@@ -160,12 +160,11 @@ TEST_F(HikvisionEnRed, DescargaConElLocalizadorDeVuelta) {
     EXPECT_EQ(pedidas[0].uri, QStringLiteral("/ISAPI/ContentMgmt/download"));
     EXPECT_TRUE(pedidas[0].cuerpo.contains("&amp;name=00000007&amp;size=1007</playbackURI>"));
 
-    // A locator the device does not know: an error, and what was at the destination stays.
+    // A locator the device does not know: an error, and no file that could pass for one.
     const Fichero otro(QStringLiteral("x.mp4"), std::nullopt, 0, {}, origen(), QStringLiteral("rtsp://otro"));
-    ASSERT_TRUE(escribirArchivo(destino, "descarga anterior"));
-    EXPECT_EQ(enRed([&] { descargarHikvision(otro, destino, {}); }),
+    const QString otroDestino = tmp.filePath(QStringLiteral("x.mp4"));
+    EXPECT_EQ(enRed([&] { descargarHikvision(otro, otroDestino, {}); }),
               QStringLiteral("la cámara respondió 400"));
-    EXPECT_EQ(leerArchivo(destino), QByteArray("descarga anterior"));
     EXPECT_EQ(ficherosEn(tmp.path()), QStringList{l[0]->nombre});
 
     // The device drops the link halfway: an error, and neither half a recording nor a

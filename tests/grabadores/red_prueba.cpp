@@ -159,7 +159,7 @@ TEST(Red, SondeoDistingueAbiertosRechazadosYMudos) {
     EXPECT_EQ(abiertos, esperado);
     EXPECT_EQ(avances, QList<int>{100});
     EXPECT_GE(ms, 400);   // the silent hosts run out the window
-    EXPECT_LT(ms, 1500);  // one window, not one per port
+    EXPECT_LT(ms, 2400);  // one window, not one per port (six would be 2.7 s)
 }
 
 TEST(Red, SondaONVIF) {
@@ -178,7 +178,7 @@ TEST(Red, SondaONVIF) {
     t.start();
     ASSERT_TRUE(enEspacio(e.cliente, [&] { vistos = descubrirONVIF(); }));
     EXPECT_GE(t.elapsed(), 2400);
-    EXPECT_LT(t.elapsed(), 3500);
+    EXPECT_LT(t.elapsed(), 4500);  // one 2.5 s window, with room for a loaded machine
     QMap<QString, std::pair<QString, QString>> esperado;
     esperado["10.77.11.2"] = {"IPC Front", "DS-2CD"};  // the later reply wins
     esperado["10.77.11.3"] = {"", "HW9"};              // no name scope: empty name
@@ -399,7 +399,9 @@ TEST(Red, FamiliaDeUnDispositivoMudo) {
     close(mudo);
     EXPECT_EQ(r.first, "rtsp");
     EXPECT_GE(ms, 6900);
-    EXPECT_LT(ms, 8000);
+    // Seven seconds of limits; before they were kept it took ten. The rest of the margin is
+    // for a loaded or sanitised run.
+    EXPECT_LT(ms, 9500);
 }
 
 // With few open files allowed, the probe makes smaller batches instead of missing hosts.
