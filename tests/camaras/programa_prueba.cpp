@@ -1,13 +1,16 @@
 // The whole program on a virtual display, inside a test network namespace that holds a
-// camera with an FTP server and a live RTSP stream: found by the sweep, listed with the
-// credentials typed in the window, two recordings downloaded, the live stream recorded,
-// the window closed with the keyboard. And the program killed in the middle of a
-// download. The program reaches the display through the X socket file, which the
-// namespace does not hide; it reaches nothing but the test's own servers.
+// camera with an FTP server and a live RTSP stream, and three recorders (Hikvision, Dahua,
+// VStarcam): all found by the sweep, each listed with the credentials typed in the
+// window, recordings downloaded from each, the live stream recorded, the window closed
+// with the keyboard in the middle of a second live recording. And the program killed in
+// the middle of a download. The program reaches the display through the X socket file,
+// which the namespace does not hide; it reaches nothing but the test's own servers.
 #include "apoyo/espacio_red.h"
+#include "apoyo/grabador_falso.h"
 #include "apoyo/pantalla.h"
 #include "apoyo/servidor_ftp.h"
 #include "apoyo/servidor_rtsp.h"
+#include "apoyo/videos.h"
 #include "comun/ejecutar.h"
 #include "estilo/color.h"
 
@@ -27,6 +30,11 @@ namespace {
 
 const QString USUARIO = QStringLiteral("admin");
 const QString CLAVE = QStringLiteral("Clave7x");
+// The devices, in the order the sweep lists them; the camera comes last.
+const QString HIKVISION = QStringLiteral("10.77.90.2");
+const QString DAHUA = QStringLiteral("10.77.90.3");
+const QString VSTARCAM = QStringLiteral("10.77.90.4");
+const QString CAMARA = QStringLiteral("10.77.90.5");
 // Three recordings of one size; the server hands them out slowly enough for a download
 // to be watched and interrupted.
 const QStringList GRABACIONES = {QStringLiteral("2024-05-01/CH01-0800.mp4"), QStringLiteral("2024-05-01/CH01-0900.mp4"),
@@ -143,13 +151,14 @@ protected:
         if (!puedeCrearEspacios())
             return;
         red = new EspacioRed(90);
-        if (!red->listo())
-            return;
+        for (const QString& ip : {DAHUA, VSTARCAM, CAMARA})
+            if (!red->listo() || !red->agregarDireccion(ip))
+                return;
         OpcionesFTP f;
         f.usuario = USUARIO;
         f.clave = CLAVE;
         f.espacio = red->servidor;
-        f.direccion = red->ipServidor;
+        f.direccion = CAMARA;
         f.bytesPorSegundo = RITMO;
         ftp = new ServidorFTP(f);
         for (int i = 0; i < GRABACIONES.size(); ++i)
@@ -157,16 +166,51 @@ protected:
         ftp->poner(QStringLiteral("2024-05-01/leeme.txt"), "no es un vídeo");
         OpcionesRTSP r;
         r.espacio = red->servidor;
+        r.direccion = CAMARA;
         r.autenticacion = QStringLiteral("digest");
         r.usuario = USUARIO;
         r.clave = CLAVE;
         r.rutas = {{QStringLiteral("/Streaming/Channels/101"), QStringLiteral("video")}};
         rtsp = new ServidorRTSP(r);
+        ponerGrabadores();
         pantalla = new PantallaVirtual;
+    }
+
+    // One recording on each recorder, made an hour ago; the VStarcam one raw, in the
+    // camera's own container, to be converted on the way.
+    static void ponerGrabadores()
+    {
+        const QDateTime hace = QDateTime::currentDateTime().addSecs(-3600);
+        const auto grabador = [](const QString& ip, const QString& familia) {
+            OpcionesGrabador o;
+            o.direccion = ip;
+            o.espacio = red->servidor;
+            o.usuario = USUARIO;
+            o.clave = CLAVE;
+            o.familias = {familia};
+            return new GrabadorFalso(o);
+        };
+        grabadores << grabador(HIKVISION, QStringLiteral("hikvision")) << grabador(DAHUA, QStringLiteral("dahua"))
+                   << grabador(VSTARCAM, QStringLiteral("vstarcam"));
+        const auto utc = [](const QDateTime& t) { return t.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ")); };
+        grabadores[0]->grabacion(QStringLiteral("hik.mp4"), QByteArray(300000, 'h'));
+        grabadores[0]->hikvision({{utc(hace), utc(hace.addSecs(300)), QStringLiteral("rtsp://x/tracks/101?starttime=1&amp;size=300000"),
+                                   QStringLiteral("hik.mp4")}});
+        grabadores[1]->grabacion(QStringLiteral("dahua.dav"), QByteArray(200000, 'd'));
+        const QString local = hace.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        grabadores[1]->dahua({{local, local, QStringLiteral("/mnt/dvr/dav/14/14.07.09-14.12.00.dav"), std::nullopt,
+                               QStringLiteral("dahua.dav")}});
+        crudo = envolverHXVT(fotogramasDe(videoCrudo(50)));
+        grabadores[2]->tarjeta(hace.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("/record000/P")
+                                   + hace.toString(QStringLiteral("yyMMdd_HHmmss_")) + hace.addSecs(60).toString(QStringLiteral("HHmmss"))
+                                   + QStringLiteral(".264"),
+                               crudo);
     }
     static void TearDownTestSuite()
     {
         delete pantalla;
+        qDeleteAll(grabadores);
+        grabadores.clear();
         delete rtsp;
         delete ftp;
         delete red;
@@ -182,6 +226,10 @@ protected:
         ASSERT_TRUE(red->listo()) << red->error().toStdString();
         ASSERT_TRUE(ftp->listo()) << ftp->error().toStdString();
         ASSERT_TRUE(rtsp->listo()) << rtsp->error().toStdString();
+        ASSERT_EQ(grabadores.size(), 3);
+        for (const GrabadorFalso* g : grabadores)
+            ASSERT_TRUE(g->listo()) << g->error().toStdString();
+        ASSERT_FALSE(crudo.isEmpty()) << "ffmpeg made no video";
         if (!pantalla->lista())
             GTEST_SKIP() << "sin Xvfb";
         base = dir.path() + QStringLiteral("/casos");
@@ -226,8 +274,8 @@ protected:
         pantalla->teclear(texto);
     }
 
-    // Once the sweep has found the camera: open "Red local" and choose its one device
-    // (the last row) with the keyboard, as often as it takes for the sweep to end.
+    // Once the sweep has found the camera: open "Red local" and choose its last device
+    // with the keyboard, as often as it takes for the sweep to end.
     void elegirCamara()
     {
         const bool elegida = verHasta(
@@ -242,14 +290,24 @@ protected:
         ASSERT_TRUE(elegida) << "the sweep never offered the camera";
     }
 
-    // Credentials typed in the window, then "Listar"; waits for the rows.
-    void listar()
+    // The device `antes` rows above the last one, with the keyboard.
+    void elegirAnterior(int antes)
+    {
+        pulsar(ARBOL_VACIO);
+        QStringList teclas{QStringLiteral("End")};
+        for (int i = 0; i < antes; ++i)
+            teclas << QStringLiteral("Up");
+        pantalla->teclas(teclas);
+    }
+
+    // Credentials typed in the window, then "Listar"; waits for `n` rows.
+    void listar(int n = 3)
     {
         escribirEn(USUARIO_CAMPO, USUARIO);
         escribirEn(CLAVE_CAMPO, CLAVE);
         pulsar(LISTAR);
-        ASSERT_TRUE(verHasta([&](const QImage& img) { return (filas = lineas(img, NOMBRES)).size() == 3; }, 60000))
-            << "not the three recordings: " << filas.size();
+        ASSERT_TRUE(verHasta([&](const QImage& img) { return (filas = lineas(img, NOMBRES)).size() == n; }, 60000))
+            << "not " << n << " recordings but " << filas.size();
     }
 
     // Ticks the check box of a row of the list.
@@ -266,6 +324,8 @@ protected:
     static inline ServidorFTP* ftp = nullptr;
     static inline ServidorRTSP* rtsp = nullptr;
     static inline PantallaVirtual* pantalla = nullptr;
+    static inline QList<GrabadorFalso*> grabadores;
+    static inline QByteArray crudo;  // the VStarcam recording
     QTemporaryDir dir;
     QString base, destino, ventana;
     QList<int> filas;  // centre of each row of the list
@@ -282,21 +342,43 @@ TEST_F(CamarasEnPantalla, BarrerListarDescargarGrabarYCerrar)
     marcar(0);
     marcar(1);
     ASSERT_NO_FATAL_FAILURE(descargar());
-    const QString sub = destino + QStringLiteral("/") + red->ipServidor;
+    const QString sub = destino + QLatin1Char('/') + CAMARA;
     ASSERT_TRUE(esperar([&] { return !todo(sub).isEmpty(); }, 20000));
     ver(QStringLiteral("3-descargando"));
     const QStringList bajadas = {QStringLiteral("CH01-0800.mp4"), QStringLiteral("CH01-0800.mp4.txt"),
                                  QStringLiteral("CH01-0900.mp4"), QStringLiteral("CH01-0900.mp4.txt")};
     ASSERT_TRUE(esperar([&] { return todo(sub) == bajadas; }, 60000)) << todo(sub).join(' ').toStdString();
+    QStringList llegadas = {sub + QStringLiteral("/CH01-0800.mp4"), sub + QStringLiteral("/CH01-0900.mp4")};
 
     // Five seconds of the live stream, to the end.
     escribirEn(SEGUNDOS, QStringLiteral("5"));
     pulsar(GRABAR);
     const auto directos = [&] { return QDir(destino).entryList({QStringLiteral("directo-*.mp4")}, QDir::Files); };
     ASSERT_TRUE(esperar([&] { return directos().size() == 1; }, 120000));
-    ASSERT_TRUE(esperar([&] { return QFile::exists(destino + QLatin1Char('/') + directos()[0] + QStringLiteral(".txt")); }, 20000));
+    llegadas << destino + QLatin1Char('/') + directos()[0];
+    ASSERT_TRUE(esperar([&] { return QFile::exists(llegadas.last() + QStringLiteral(".txt")); }, 20000));
+
+    // Each recorder above the camera in the tree, listed with the same credentials, its one
+    // recording downloaded.
+    const QString recorders[] = {VSTARCAM, DAHUA, HIKVISION};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(recorders[i].toStdString());
+        elegirAnterior(i + 1);
+        ASSERT_NO_FATAL_FAILURE(listar(1));
+        ver(QStringLiteral("4-grabador-") + QString::number(i));
+        marcar(0);
+        ASSERT_NO_FATAL_FAILURE(descargar());
+        const QString suya = destino + QLatin1Char('/') + recorders[i];
+        const auto llegada = [&] {
+            const QStringList f = todo(suya);
+            return f.size() == 2 && f[1] == f[0] + QStringLiteral(".txt") ? f[0] : QString();
+        };
+        ASSERT_TRUE(esperar([&] { return !llegada().isEmpty(); }, 60000)) << todo(suya).join(' ').toStdString();
+        llegadas << suya + QLatin1Char('/') + llegada();
+    }
 
     // A long one, stopped by closing the window with the keyboard.
+    elegirAnterior(0);
     escribirEn(SEGUNDOS, QStringLiteral("600"));
     pulsar(GRABAR);
     const auto parcial = [&] {
@@ -310,25 +392,28 @@ TEST_F(CamarasEnPantalla, BarrerListarDescargarGrabarYCerrar)
 
     // Exactly the new files, in the order they arrived, one per line.
     const QStringList dichas = QString::fromUtf8(c.salida).split(QLatin1Char('\n'));
-    ASSERT_EQ(dichas.size(), 4) << c.salida.toStdString();
-    EXPECT_EQ(dichas.mid(0, 2), (QStringList{sub + QStringLiteral("/CH01-0800.mp4"), sub + QStringLiteral("/CH01-0900.mp4")}));
-    QStringList esperadas = {QStringLiteral("Robo 12/camaras/") + red->ipServidor + QStringLiteral("/CH01-0800.mp4"),
-                             QStringLiteral("Robo 12/camaras/") + red->ipServidor + QStringLiteral("/CH01-0900.mp4"),
-                             QDir(base).relativeFilePath(dichas[2]), QDir(base).relativeFilePath(dichas[3])};
+    ASSERT_EQ(dichas.size(), 7) << c.salida.toStdString();
+    EXPECT_EQ(dichas.mid(0, 6), llegadas);
     QStringList conRegistros;
-    for (const QString& e : esperadas)
-        conRegistros << e << e + QStringLiteral(".txt");
+    for (const QString& d : dichas)
+        conRegistros << QDir(base).relativeFilePath(d) << QDir(base).relativeFilePath(d) + QStringLiteral(".txt");
     conRegistros.sort();
     EXPECT_EQ(todo(base), conRegistros) << "nothing else, no temporary file left";
-    for (const QString& ruta : dichas) {
-        SCOPED_TRACE(ruta.toStdString());
-        const QString registro = QString::fromUtf8(leerArchivo(ruta + QStringLiteral(".txt")));
-        EXPECT_TRUE(registro.contains(QStringLiteral("SHA-256: ") + sha256sum(ruta) + QLatin1Char('\n'))) << registro.toStdString();
-        EXPECT_TRUE(registro.contains(QStringLiteral("Dirección: ") + red->ipServidor + QLatin1Char('\n')));
+    const QStringList direcciones = {CAMARA, CAMARA, CAMARA, VSTARCAM, DAHUA, HIKVISION, CAMARA};
+    for (int i = 0; i < dichas.size(); ++i) {
+        SCOPED_TRACE(dichas[i].toStdString());
+        const QString registro = QString::fromUtf8(leerArchivo(dichas[i] + QStringLiteral(".txt")));
+        EXPECT_TRUE(registro.contains(QStringLiteral("SHA-256: ") + sha256sum(dichas[i]) + QLatin1Char('\n')))
+            << registro.toStdString();
+        EXPECT_TRUE(registro.contains(QStringLiteral("Dirección: ") + direcciones[i] + QLatin1Char('\n')));
     }
     EXPECT_EQ(leerArchivo(dichas[0]), QByteArray(TAMANO, 'a'));
     EXPECT_EQ(leerArchivo(dichas[1]), QByteArray(TAMANO, 'b'));
-    for (int i : {2, 3}) {
+    EXPECT_EQ(leerArchivo(dichas[4]), QByteArray(200000, 'd'));
+    EXPECT_EQ(leerArchivo(dichas[5]), QByteArray(300000, 'h'));
+    EXPECT_TRUE(dichas[3].endsWith(QLatin1String(".mp4")));
+    EXPECT_EQ(fotogramasEn(dichas[3]), 50) << "the raw recording, converted whole";
+    for (int i : {2, 6}) {
         const ResultadoProceso r = ejecutar(QStringLiteral("/usr/bin/ffprobe"),
                                             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                                              QStringLiteral("format=duration"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), dichas[i]});
@@ -337,7 +422,7 @@ TEST_F(CamarasEnPantalla, BarrerListarDescargarGrabarYCerrar)
         EXPECT_GT(segundos, i == 2 ? 4.0 : 0.5) << "playable: " << dichas[i].toStdString();
         EXPECT_LT(segundos, i == 2 ? 7.0 : 600.0);
     }
-    EXPECT_TRUE(QString::fromUtf8(leerArchivo(dichas[3] + QStringLiteral(".txt")))
+    EXPECT_TRUE(QString::fromUtf8(leerArchivo(dichas[6] + QStringLiteral(".txt")))
                     .contains(QStringLiteral("Nota: grabación detenida al cerrar la ventana")));
     EXPECT_EQ(procesosCon(destino), QStringList()) << "ffmpeg left running";
 }
@@ -349,7 +434,7 @@ TEST_F(CamarasEnPantalla, MatarloAMitadDeUnaDescargaNoDejaNadaConNombreFinal)
     ASSERT_NO_FATAL_FAILURE(listar());
     marcar(0);
     ASSERT_NO_FATAL_FAILURE(descargar());
-    const QString sub = destino + QStringLiteral("/") + red->ipServidor;
+    const QString sub = destino + QLatin1Char('/') + CAMARA;
     const QString temporal = sub + QStringLiteral("/.CH01-0800.parcial.mp4");
     ASSERT_TRUE(esperar([&] { return QFileInfo(temporal).size() > 0; }, 30000)) << todo(base).join(' ').toStdString();
     ejecucion->matar();
