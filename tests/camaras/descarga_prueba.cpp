@@ -19,17 +19,6 @@ QString sha(const QByteArray& b)
     return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
 }
 
-// Every file below `carpeta`, hidden ones included, as relative paths.
-QStringList todo(const QString& carpeta)
-{
-    QStringList r;
-    QDirIterator it(carpeta, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        r << QDir(carpeta).relativeFilePath(it.next());
-    r.sort();
-    return r;
-}
-
 // The SHA-256 line of a file's record matches the file's bytes.
 void registroCuadra(const QString& ruta)
 {

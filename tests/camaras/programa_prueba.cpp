@@ -11,6 +11,7 @@
 #include "apoyo/servidor_ftp.h"
 #include "apoyo/servidor_rtsp.h"
 #include "apoyo/videos.h"
+#include "apoyo_camaras.h"
 #include "comun/ejecutar.h"
 #include "estilo/color.h"
 
@@ -98,17 +99,6 @@ QList<int> lineas(const QImage& img, const QRect& zona)
         }
     }
     return centros;
-}
-
-// Every file below `carpeta`, hidden ones included, as relative paths.
-QStringList todo(const QString& carpeta)
-{
-    QStringList r;
-    QDirIterator it(carpeta, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        r << QDir(carpeta).relativeFilePath(it.next());
-    r.sort();
-    return r;
 }
 
 bool esperar(const std::function<bool()>& hecho, int limiteMs)
