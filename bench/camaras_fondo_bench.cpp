@@ -8,6 +8,7 @@
 #include "apoyo/servidor_web.h"
 #include "camaras/camaras.h"
 #include "grabadores/http.h"
+#include "ventana_bench.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,28 +70,6 @@ private:
     double ultimoCpu = 0;
     double peor = 0, peorCpu = 0;
 };
-
-// CPU seconds the whole process has used (every thread), which the load of a shared
-// machine does not inflate.
-double cpuProceso()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// Turns the event loop (without spinning) until the window's jobs have ended.
-void esperar(Camaras& c)
-{
-    QEventLoop bucle;
-    QTimer mirar;
-    QObject::connect(&mirar, &QTimer::timeout, [&] {
-        if (!c.ocupado && !c.barriendo())
-            bucle.quit();
-    });
-    mirar.start(10);
-    bucle.exec();
-}
 
 } // namespace
 
@@ -164,7 +143,7 @@ int main(int argc, char** argv)
     c.buscarTodo();
     c.mostrarOrigen(nvr);
     c.listarRed();
-    esperar(c);
+    esperarVentana(c);
     const QString barridoYLista = vigia.tomar();
 
     // Through the window (best of two), then the bare client into a file as the protocol
@@ -185,7 +164,7 @@ int main(int argc, char** argv)
             t.restart();
             const double cpu = cpuProceso();
             c.descargar();
-            esperar(c);
+            esperarVentana(c);
             m.ventana = std::min(m.ventana, t.elapsed() / 1000.0);
             m.cpuVentana = std::min(m.cpuVentana, cpuProceso() - cpu);
             if (c.ficheros[0]->estado != QStringLiteral("descargado")) {

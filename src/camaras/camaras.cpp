@@ -6,6 +6,7 @@
 #include "comun/salida.h"
 #include "estilo/alerta.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QMetaObject>
@@ -271,8 +272,27 @@ void Camaras::temporalEnCurso(const QString& ruta)
     temporal = ruta;
 }
 
+void Camaras::detenerDirecto()
+{
+    std::unique_lock<std::mutex> l(mDirecto);
+    paradaDirecto.request_stop();
+    if (!grabando)
+        return;
+    l.unlock();
+    progreso(barra->value(), QStringLiteral("Terminando la grabación del directo…"));
+    lProg->repaint();
+    l.lock();
+    // ffmpeg is interrupted within half a second and killed a few seconds later if it
+    // does not end, so this wait is short and bounded.
+    finDirecto.wait(l, [this] { return !grabando; });
+    l.unlock();
+    // What the recording posted on its way out, the new path among it.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
 void Camaras::alCerrarVentana()
 {
+    detenerDirecto();
     {
         std::lock_guard<std::mutex> l(mTemporal);
         if (!temporal.isEmpty())

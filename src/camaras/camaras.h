@@ -25,7 +25,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <condition_variable>
 #include <optional>
+#include <stop_token>
 
 class ModeloArbol;
 class ModeloLista;
@@ -140,9 +142,17 @@ private:
     // at once, and must not leave it behind.
     void temporalEnCurso(const QString& ruta);
 
+    // Closing the window mid-recording stops the live recording and waits until its file
+    // is finished and in place: footage of a live stream cannot be fetched again.
+    void detenerDirecto();
+
     Operaciones ops;
     std::mutex mTemporal;
     QString temporal;
+    std::mutex mDirecto;
+    std::condition_variable finDirecto;
+    bool grabando = false;  // ffmpeg runs, or its file is being put in place
+    std::stop_source paradaDirecto;
     ModeloArbol* arbolModelo = nullptr;
     ModeloLista* listaModelo = nullptr;
     QThreadPool cola;

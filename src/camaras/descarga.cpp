@@ -137,7 +137,12 @@ void Camaras::grabarDirecto()
     procedencia.familia = origen->familia;
     procedencia.modelo = modeloDe(origen);
     procedencia.segundosDirecto = segundos;
-    fondo([this, o, origen, ffprobe, carpeta, conversor, segundos, procedencia]() mutable {
+    {
+        std::lock_guard<std::mutex> l(mDirecto);
+        paradaDirecto = std::stop_source();
+    }
+    const std::stop_token parar = paradaDirecto.get_token();
+    fondo([this, o, origen, ffprobe, carpeta, conversor, segundos, procedencia, parar]() mutable {
         const std::optional<QString> ruta = o.probarRTSP ? o.probarRTSP(*origen, ffprobe) : std::nullopt;
         if (!ruta || !o.grabarRTSP) {
             enVentana([this, hay = bool(o.probarRTSP && o.grabarRTSP)] {
@@ -161,16 +166,23 @@ void Camaras::grabarDirecto()
             progreso(q, QStringLiteral("Grabando el directo de ") + ip + QStringLiteral("… ") + QString::number(q)
                             + QStringLiteral(" %"));
         });
+        {
+            // The window is closing: the process ends before a recording would.
+            std::lock_guard<std::mutex> l(mDirecto);
+            if (parar.stop_requested())
+                return;
+            grabando = true;
+        }
         QFile::remove(temporal);
-        temporalEnCurso(temporal);
         QString final, fallo;
         {
             SeguidorHash seguidor(temporal);
             const QDateTime inicio = QDateTime::currentDateTimeUtc();
             try {
-                const bool hecho = o.grabarRTSP(*origen, *ruta, segundos, temporal, conversor, alMainHilo);
+                const bool hecho = o.grabarRTSP(*origen, *ruta, segundos, temporal, conversor, alMainHilo, parar);
                 if (!hecho || !QFileInfo::exists(temporal))
                     throw ErrorCamara(QString());
+                procedencia.detenidoAlCerrar = parar.stop_requested();
                 const std::optional<Huella> huella = seguidor.terminar();
                 if (!huella)
                     throw ErrorCamara(QStringLiteral("no se pudo leer lo grabado"));
@@ -183,7 +195,6 @@ void Camaras::grabarDirecto()
                                          : QStringLiteral("La grabación falló: ") + motivo;
             }
         }
-        temporalEnCurso(QString());
         enVentana([this, final, fallo] {
             bloquear(false);
             progresoFin();
@@ -195,5 +206,9 @@ void Camaras::grabarDirecto()
             }
             estado(QString());
         });
+        // After the post: a window waiting to close finds the path among its events.
+        std::lock_guard<std::mutex> l(mDirecto);
+        grabando = false;
+        finDirecto.notify_all();
     });
 }

@@ -116,6 +116,8 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
           p.inicioGrabacion ? horaLocal(*p.inicioGrabacion) : QStringLiteral("desconocido"));
     if (p.segundosDirecto > 0)
         linea(QStringLiteral("Duración pedida"), QString::number(p.segundosDirecto) + QStringLiteral(" s"));
+    if (p.detenidoAlCerrar)
+        linea(QStringLiteral("Nota"), QStringLiteral("grabación detenida al cerrar la ventana, antes de la duración pedida"));
     linea(QStringLiteral("Inicio de la descarga (UTC)"), horaUTC(inicio));
     linea(QStringLiteral("Fin de la descarga (UTC)"), horaUTC(fin));
     linea(QStringLiteral("Tamaño"), QString::number(h.bytes) + QStringLiteral(" bytes"));

@@ -22,6 +22,7 @@ struct Procedencia {
     QString ubicacion;  // the recording's path or locator on the source
     std::optional<QDateTime> inicioGrabacion;
     int segundosDirecto = 0;  // a live recording of this many seconds; 0 for a download
+    bool detenidoAlCerrar = false;  // the window closed before the live recording's end
 };
 
 Procedencia procedenciaDe(const Fichero& fichero, const QString& modelo);

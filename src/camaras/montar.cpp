@@ -261,5 +261,8 @@ void Camaras::montarBarra(QWidget* panel)
     bDesc->setEnabled(false);
     colocar(bDesc, panel, 476, 12, 200, 32, derecha);
     bFin = new BotonZORV(QStringLiteral("Cerrar"), false, [this] { ventana->close(); });
+    // The desktop's own key for closing a window; the window manager's Alt+F4 may be
+    // missing or taken.
+    bFin->teclaEquivalente(QKeySequence(Qt::CTRL | Qt::Key_W));
     colocar(bFin, panel, 686, 12, 76, 32, derecha);
 }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <utility>
 
 // Progress as an integer percentage, called from the background thread doing the work.
@@ -41,10 +42,11 @@ struct Operaciones {
     QMap<QString, Descargar> descargar;
 
     // The live stream: the first RTSP path that carries video, and a recording of it
-    // (true when the output file exists afterwards).
+    // (true when the output file exists afterwards). A recording asked to stop through
+    // `parar` ends early and cleanly, keeping what it got.
     std::function<std::optional<QString>(const Origen& origen, const QString& ffprobe)> probarRTSP;
-    std::function<bool(const Origen& origen, const QString& ruta, int segundos,
-                       const QString& salida, const QString& ffmpeg, const Progreso& progreso)>
+    std::function<bool(const Origen& origen, const QString& ruta, int segundos, const QString& salida,
+                       const QString& ffmpeg, const Progreso& progreso, std::stop_token parar)>
         grabarRTSP;
 };
 

@@ -42,8 +42,8 @@ Operaciones operacionesReales()
 
     o.probarRTSP = [](const Origen& origen, const QString& ffprobe) { return probarRTSP(origen, ffprobe); };
     o.grabarRTSP = [](const Origen& origen, const QString& ruta, int segundos, const QString& salida,
-                      const QString& ffmpeg, const Progreso& progreso) {
-        return grabarRTSP(origen, ruta, segundos, salida, ffmpeg, progreso);
+                      const QString& ffmpeg, const Progreso& progreso, std::stop_token parar) {
+        return grabarRTSP(origen, ruta, segundos, salida, ffmpeg, progreso, std::move(parar));
     };
     return o;
 }

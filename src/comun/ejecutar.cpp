@@ -2,6 +2,7 @@
 
 #include "comun/nombres.h"
 
+#include <QProcess>
 #include <QStringDecoder>
 #include <cerrno>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -194,4 +196,15 @@ ResultadoProceso ejecutar(const QString& programa, const QStringList& args,
     }
     const int estado = recoger(hijo->pid);
     return {estado, textoUtf8(bytes)};
+}
+
+void acabaConEsteProceso(QProcess& proceso, int senal)
+{
+    const pid_t padre = ::getpid();
+    proceso.setChildProcessModifier([padre, senal] {
+        ::prctl(PR_SET_PDEATHSIG, senal);
+        // This process may have died between the fork and the line above.
+        if (::getppid() != padre)
+            ::raise(senal);
+    });
 }

@@ -17,3 +17,11 @@ struct ResultadoProceso {
 // result is -2.
 ResultadoProceso ejecutar(const QString& programa, const QStringList& args,
                           std::optional<double> esperar = std::nullopt);
+
+class QProcess;
+
+// The child `proceso` starts receives `senal` when this process ends, however it ends (a
+// kill included), instead of running on alone: a download or a recording nobody will
+// ever collect. Only for a child that the starting thread waits for: the kernel sends the
+// signal when that thread ends.
+void acabaConEsteProceso(QProcess& proceso, int senal);

@@ -1,5 +1,6 @@
 #include "grabadores/ftp.h"
 
+#include "comun/ejecutar.h"
 #include "grabadores/extensiones.h"
 
 #include <QFile>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <csignal>
 
 namespace {
 
@@ -65,6 +67,8 @@ bool arrancarCurl(QProcess& curl, const QStringList& args, const QByteArray& con
     curl.setProgram(CURL);
     curl.setArguments(QStringList{QStringLiteral("-K"), QStringLiteral("-")} + args);
     curl.setStandardErrorFile(QProcess::nullDevice());
+    // A download can run for hours: it must not go on if the window's process dies.
+    acabaConEsteProceso(curl, SIGTERM);
     curl.start();
     if (!curl.waitForStarted(-1))
         return false;

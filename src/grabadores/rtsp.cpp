@@ -78,7 +78,8 @@ std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe)
 }
 
 bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const QString& salida,
-                const QString& ffmpeg, const std::function<void(int)>& progreso)
+                const QString& ffmpeg, const std::function<void(int)>& progreso,
+                std::stop_token parar)
 {
     QProcess proceso;
     // A path, like every program this system runs: never looked up in PATH.
@@ -100,6 +101,7 @@ bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const Q
     proceso.setStandardInputFile(QProcess::nullDevice());
     proceso.setStandardOutputFile(QProcess::nullDevice());
     proceso.setStandardErrorFile(QProcess::nullDevice());
+    acabaConEsteProceso(proceso, SIGINT);
     proceso.start();
     if (!proceso.waitForStarted(-1))
         return false;
@@ -115,7 +117,7 @@ bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const Q
             progreso(porcentaje(ahora, segundos));
         if (proceso.state() == QProcess::NotRunning)
             break;
-        if (interrumpido < 0 && ahora >= vigia) {
+        if (interrumpido < 0 && (ahora >= vigia || parar.stop_requested())) {
             ::kill(pid_t(proceso.processId()), SIGINT);
             interrumpido = ahora;
         } else if (interrumpido >= 0 && ahora - interrumpido >= GRACIA_INTERRUPCION_MS) {

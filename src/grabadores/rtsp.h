@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <stop_token>
 
 // The paths tried in turn; the first that carries video wins.
 extern const QStringList RUTAS_RTSP;
@@ -21,6 +22,10 @@ std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe);
 
 // Records `segundos` of the stream at `ruta` into `salida` (stream copy), calling
 // `progreso` with 0..100 about twice a second. A recording still running 30 s past its
-// length is stopped. True when a file exists at `salida` afterwards.
+// length is stopped, and so is one whose caller asks through `parar` (the window is
+// closing): ffmpeg is interrupted first, so what it recorded stays playable, and killed
+// if it does not end. ffmpeg is also interrupted should this process die first. True when
+// a file exists at `salida` afterwards.
 bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const QString& salida,
-                const QString& ffmpeg, const std::function<void(int)>& progreso);
+                const QString& ffmpeg, const std::function<void(int)>& progreso,
+                std::stop_token parar = {});

@@ -41,6 +41,7 @@ GrabadorFalso::GrabadorFalso(OpcionesGrabador opciones) : op(std::move(opciones)
     w.puerto = op.puerto;
     w.espacio = op.espacio;
     w.extra = configuracion(op);
+    w.extra += op.extra;
     web = std::make_unique<ServidorWeb>(w);
     escribirArchivo(web->carpeta() + QStringLiteral("/usuarios"),
                     ServidorWeb::lineaDigest(op.usuario, QStringLiteral("zorv"), op.clave).toUtf8() + '\n');
@@ -58,6 +59,11 @@ void GrabadorFalso::grabacion(const QString& nombre, const QByteArray& bytes, bo
     escribirArchivo(ruta, bytes);
     if (cortada) escribirArchivo(ruta + QStringLiteral(".cortar"), {});
     else QFile::remove(ruta + QStringLiteral(".cortar"));
+}
+
+bool GrabadorFalso::grabacionHueca(const QString& nombre, qint64 tamano) const {
+    QFile f(datos() + QStringLiteral("/grabaciones/") + nombre);
+    return f.open(QIODevice::WriteOnly) && f.resize(tamano);
 }
 
 void GrabadorFalso::hikvision(const QList<ItemHikvision>& items) const {

@@ -40,6 +40,7 @@ struct OpcionesGrabador {
     QString clave = QStringLiteral("buena");
     QStringList familias = {QStringLiteral("hikvision"), QStringLiteral("dahua"),
                             QStringLiteral("vstarcam")};
+    QString extra;  // more lighttpd configuration (a speed limit, streaming)
 };
 
 struct PeticionVista {
@@ -58,6 +59,8 @@ public:
     // A recording the APIs can serve by this name; `cortada`: its length is announced but
     // only half of it is sent before the connection ends.
     void grabacion(const QString& nombre, const QByteArray& datos, bool cortada = false) const;
+    // A recording of `tamano` zero bytes, sparse on disk (a gigabyte without writing one).
+    bool grabacionHueca(const QString& nombre, qint64 tamano) const;
     void hikvision(const QList<ItemHikvision>& items) const;
     void dahua(const QList<ItemDahua>& items, const GuionDahua& guion = {}) const;
     // A file on the memory card at `ruta` below "/sd/" ("20240305/record000/x.264");

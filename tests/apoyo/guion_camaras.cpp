@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QThread>
 
 OrigenPtr equipoGuion(const QString& ip, const QString& familia, const QList<int>& puertos)
 {
@@ -121,12 +122,21 @@ Operaciones GuionCamaras::operaciones()
         return rutaRTSP;
     };
     o.grabarRTSP = [this](const Origen& origen, const QString& ruta, int segundos, const QString& salida,
-                          const QString& ffmpeg, const Progreso& progreso) {
+                          const QString& ffmpeg, const Progreso& progreso, std::stop_token parar) {
         anotar(QStringLiteral("grabarRTSP ") + origen.ip + QLatin1Char(' ') + ruta + QLatin1Char(' ')
                + QString::number(segundos) + QLatin1Char(' ') + ffmpeg);
         if (alEmpezar)
             alEmpezar();
         escribirPorPasos(salida, directo, pasosDescarga, progreso, trasPrimerTrozo);
+        if (directoHastaParar) {
+            // A stream that goes on until the caller stops it; the end of the file is
+            // written then, as ffmpeg does when interrupted.
+            for (int i = 0; i < 1000 && !parar.stop_requested(); ++i)
+                QThread::msleep(10);
+            QFile f(salida);
+            if (f.open(QIODevice::Append))
+                f.write(parar.stop_requested() ? "fin" : "sin parar");
+        }
         return QFileInfo::exists(salida);
     };
     return o;

@@ -37,6 +37,7 @@ struct GuionCamaras {
     bool reescribeCabeza = false;               // ends by rewriting its first bytes, as ffmpeg does
     std::optional<QString> rutaRTSP;            // what probarRTSP finds
     QByteArray directo = QByteArray(50000, 'v');
+    bool directoHastaParar = false;             // the live recording runs until asked to stop
     // Runs on the background thread at the start of each download and live recording;
     // a test can hold the job there.
     std::function<void()> alEmpezar;

@@ -1,5 +1,7 @@
 #include "apoyo/pantalla.h"
 
+#include "apoyo/espacio_red.h"
+
 #include <QDir>
 #include <QFile>
 #include <QElapsedTimer>
@@ -203,13 +205,19 @@ QRect PantallaVirtual::geometria(const QString& ventana) const
 }
 
 Ejecucion::Ejecucion(const PantallaVirtual& pantalla, const QStringList& args,
-                     const QString& carpetaTrabajo, const QProcessEnvironment& entorno)
+                     const QString& carpetaTrabajo, const QProcessEnvironment& entorno,
+                     const QString& espacio)
 {
     p_.setProcessEnvironment(entorno.isEmpty() ? pantalla.entorno() : entorno);
     p_.setStandardInputFile(QProcess::nullDevice());
     if (!carpetaTrabajo.isEmpty())
         p_.setWorkingDirectory(carpetaTrabajo);
-    p_.start(rutaPrograma(), args);
+    // "ip netns exec" becomes the program itself (it execs), so killing this process
+    // kills the program.
+    if (espacio.isEmpty())
+        p_.start(rutaPrograma(), args);
+    else
+        p_.start(QStringLiteral("ip"), EspacioRed::dentro(espacio, QStringList{rutaPrograma()} + args));
     p_.waitForStarted(10000);
 }
 
@@ -219,6 +227,16 @@ Ejecucion::~Ejecucion()
         p_.kill();
         p_.waitForFinished(2000);
     }
+}
+
+Corrida Ejecucion::matar()
+{
+    p_.kill();
+    p_.waitForFinished(5000);
+    Corrida c;
+    c.salida = p_.readAllStandardOutput();
+    c.errores = p_.readAllStandardError();
+    return c;
 }
 
 Corrida Ejecucion::terminar(int limiteMs)

@@ -47,12 +47,17 @@ private:
 class Ejecucion {
 public:
     // `entorno`, when given, replaces the display's own (it must carry the display).
+    // `espacio` runs the program inside that test network namespace; it still reaches
+    // the display through the X socket file, which no network namespace hides.
     Ejecucion(const PantallaVirtual& pantalla, const QStringList& args,
               const QString& carpetaTrabajo = QString(),
-              const QProcessEnvironment& entorno = QProcessEnvironment());
+              const QProcessEnvironment& entorno = QProcessEnvironment(),
+              const QString& espacio = QString());
     ~Ejecucion();
     // Waits for the program to end by itself; kills it after `limiteMs` (estado -1).
     Corrida terminar(int limiteMs = 20000);
+    // Kills the program now, as a crash or the player would, and collects it.
+    Corrida matar();
 
 private:
     QProcess p_;

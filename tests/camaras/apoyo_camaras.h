@@ -6,6 +6,8 @@
 #include "camaras/modelo_lista.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QSemaphore>
 #include <functional>
 #include <QTemporaryDir>
@@ -29,6 +31,17 @@ struct Retencion {
 
     QSemaphore dentro, seguir;
 };
+
+// Every file below `carpeta`, hidden ones included, as sorted relative paths.
+inline QStringList todo(const QString& carpeta)
+{
+    QStringList r;
+    QDirIterator it(carpeta, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        r << QDir(carpeta).relativeFilePath(it.next());
+    r.sort();
+    return r;
+}
 
 struct VentanaGuion {
     // `retocar` may take routines out of the table, as a build that lacks them would.

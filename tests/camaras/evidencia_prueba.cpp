@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -28,7 +29,7 @@ QByteArray datosDePrueba(int n, char semilla)
 }
 
 // How a writer treats its output file while a follower hashes it.
-enum class Escritor { anade, reescribeCabeza, trunca, reemplaza, nunca };
+enum class Escritor { anade, reescribeCabeza, trunca, reemplaza, renombraEncima, nunca };
 
 } // namespace
 
@@ -48,6 +49,8 @@ TEST(Evidencia, HuellaMientrasLlegan)
         {Escritor::reescribeCabeza, cabezaCambiada, true},
         {Escritor::trunca, otros, true},
         {Escritor::reemplaza, otros, true},
+        // A routine that finishes its work under a name of its own and moves it into place.
+        {Escritor::renombraEncima, otros, true},
     };
     for (const Caso& k : casos) {
         QTemporaryDir dir;
@@ -75,6 +78,10 @@ TEST(Evidencia, HuellaMientrasLlegan)
         } else if (k.escritor == Escritor::reemplaza) {
             QFile::remove(ruta);
             escribirArchivo(ruta, otros);
+        } else if (k.escritor == Escritor::renombraEncima) {
+            escribirArchivo(ruta + QStringLiteral(".descarga"), otros);
+            ASSERT_EQ(::rename(QFile::encodeName(ruta + QStringLiteral(".descarga")).constData(),
+                               QFile::encodeName(ruta).constData()), 0);
         }
         const std::optional<Huella> h = seguidor.terminar();
         ASSERT_TRUE(h) << int(k.escritor);

@@ -173,7 +173,9 @@ TEST_F(RTSPReal, GrabacionCompletaYConElDirectoCongelado) {
 
 // Stand-ins for an ffmpeg that never ends on its own: one that closes its file when
 // interrupted, one that ignores the interruption and has to be killed. Both files stay.
-TEST(RTSP, VigiaInterrumpeYLuegoMataLoQueNoTermina) {
+// Stopped by the watchdog after a 1 s recording, or by the caller long before the end of
+// a 600 s one.
+TEST(RTSP, VigiaYParadaInterrumpenYLuegoMatanLoQueNoTermina) {
     QTemporaryDir dir;
     const QString atiende = dir.filePath(QStringLiteral("atiende.sh"));
     const QString sordo = dir.filePath(QStringLiteral("sordo.sh"));
@@ -187,25 +189,43 @@ TEST(RTSP, VigiaInterrumpeYLuegoMataLoQueNoTermina) {
 
     const struct {
         QString programa;
+        int segundos;
+        bool parar;
         QByteArray contenido;  // of the output file afterwards
-    } casos[] = {{atiende, "cerrado\n"}, {sordo, ""}};
-    bool hecho[2] = {false, false};
-    QList<int> avances[2];
+    } casos[] = {{atiende, 1, false, "cerrado\n"}, {sordo, 1, false, ""},
+                 {atiende, 600, true, "cerrado\n"}, {sordo, 600, true, ""}};
+    constexpr int n = std::size(casos);
+    bool hecho[n] = {};
+    QList<int> avances[n];
+    qint64 ms[n] = {};
+    std::stop_source paradas[n];
     std::vector<std::thread> hilos;
     // Side by side: each waits out the full watchdog margin.
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < n; ++i)
         hilos.emplace_back([&, i] {
-            hecho[i] = grabarRTSP(camara("10.77.0.2", "admin", ""), "/", 1,
+            QElapsedTimer t;
+            t.start();
+            hecho[i] = grabarRTSP(camara("10.77.0.2", "admin", ""), "/", casos[i].segundos,
                                   dir.filePath(QStringLiteral("salida%1.mp4").arg(i)), casos[i].programa,
-                                  [&, i](int p) { avances[i] << p; });
+                                  [&, i](int p) {
+                                      avances[i] << p;
+                                      if (casos[i].parar && avances[i].size() == 2) paradas[i].request_stop();
+                                  },
+                                  paradas[i].get_token());
+            ms[i] = t.elapsed();
         });
     for (auto& h : hilos) h.join();
-    for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE(casos[i].programa.toStdString());
+    for (int i = 0; i < n; ++i) {
+        SCOPED_TRACE(casos[i].programa.toStdString() + (casos[i].parar ? " parada" : " vigía"));
         EXPECT_TRUE(hecho[i]);
         EXPECT_EQ(leerArchivo(dir.filePath(QStringLiteral("salida%1.mp4").arg(i))), casos[i].contenido);
         ASSERT_FALSE(avances[i].isEmpty());
-        EXPECT_EQ(avances[i].last(), 100);
+        if (casos[i].parar) {
+            EXPECT_LT(avances[i].last(), 100);
+            EXPECT_LT(ms[i], 120000) << "stopped, not left to run its 600 s";
+        } else {
+            EXPECT_EQ(avances[i].last(), 100);
+        }
     }
 
     int llamadas = 0;
