@@ -4,6 +4,9 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QThread>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -166,4 +169,37 @@ Corrida Ejecucion::terminar(int limiteMs)
     c.salida = p_.readAllStandardOutput();
     c.errores = p_.readAllStandardError();
     return c;
+}
+
+bool PantallaVirtual::cerrarVentana(const QString& ventana) const
+{
+    bool ok = false;
+    const xcb_window_t id = ventana.toUInt(&ok);
+    if (!ok)
+        return false;
+    xcb_connection_t* x = xcb_connect(display_.toLocal8Bit().constData(), nullptr);
+    if (xcb_connection_has_error(x)) {
+        xcb_disconnect(x);
+        return false;
+    }
+    auto atomo = [x](const char* nombre) {
+        xcb_intern_atom_reply_t* r =
+            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, uint16_t(strlen(nombre)), nombre), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(r);
+        return a;
+    };
+    xcb_client_message_event_t e{};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = id;
+    e.type = atomo("WM_PROTOCOLS");
+    e.data.data32[0] = atomo("WM_DELETE_WINDOW");
+    e.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_void_cookie_t envio =
+        xcb_send_event_checked(x, 0, id, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+    xcb_generic_error_t* error = xcb_request_check(x, envio);
+    free(error);
+    xcb_disconnect(x);
+    return error == nullptr;
 }

@@ -28,6 +28,9 @@ public:
     void teclas(const QStringList& nombres) const;
     // Clicks at (x, y) inside the window.
     void pulsarEn(const QString& ventana, int x, int y) const;
+    // Asks the window to close, as its title bar's close button would (WM_DELETE_WINDOW;
+    // xdotool's own windowclose destroys the window instead).
+    bool cerrarVentana(const QString& ventana) const;
     // Saves the whole screen as a PNG (ImageMagick's import).
     bool captura(const QString& ruta) const;
 
