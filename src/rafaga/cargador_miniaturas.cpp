@@ -7,7 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-QImage decodificarMiniatura(const QString& ruta, const QSize& caja)
+QImage decodificarMiniatura(const QString& ruta, const QSize& caja, QImage::Format formato)
 {
     QImageReader lector(ruta);
     const QSize original = lector.size();
@@ -23,12 +23,13 @@ QImage decodificarMiniatura(const QString& ruta, const QSize& caja)
     }
     if (imagen.isNull())
         return {};
-    // Three bytes a pixel instead of four: a quarter more thumbnails in the same budget.
-    return imagen.convertToFormat(QImage::Format_RGB888);
+    // Thumbnails: three bytes a pixel instead of four, a third more in the same budget.
+    return imagen.convertToFormat(formato);
 }
 
-CargadorMiniaturas::CargadorMiniaturas(int hilos, QObject* padre)
+CargadorMiniaturas::CargadorMiniaturas(int hilos, QImage::Format formato, QObject* padre)
     : QObject(padre)
+    , formato_(formato)
 {
     if (hilos <= 0)
         hilos = std::clamp(QThread::idealThreadCount(), 1, 4);
@@ -76,7 +77,7 @@ void CargadorMiniaturas::trabajar()
         const Pedido p = plan_[siguiente_++];
         enCurso_.insert(p.indice);
         cerrojo.unlock();
-        QImage imagen = decodificarMiniatura(p.ruta, p.caja);
+        QImage imagen = decodificarMiniatura(p.ruta, p.caja, formato_);
         QMetaObject::invokeMethod(
             this, [this, i = p.indice, imagen = std::move(imagen)] { entregar(i, imagen); },
             Qt::QueuedConnection);

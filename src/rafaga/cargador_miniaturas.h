@@ -11,11 +11,12 @@
 
 class QThread;
 
-// Decodes a thumbnail straight at the size it is shown: a JPEG is decoded at a fraction
-// of its size (1/2, 1/4, 1/8) and only the last step is a real scaling. The result fits
-// `caja` (in device pixels), scaled up or down, in a compact 24-bit format. Null when the
-// file is not a readable image.
-QImage decodificarMiniatura(const QString& ruta, const QSize& caja);
+// Decodes a picture straight at the size it is shown: a JPEG is decoded at a fraction of
+// its size (1/2, 1/4, 1/8) and only the last step is a real scaling. The result fits
+// `caja` (in device pixels), scaled up or down; thumbnails take the compact 24-bit
+// format. Null when the file is not a readable image.
+QImage decodificarMiniatura(const QString& ruta, const QSize& caja,
+                            QImage::Format formato = QImage::Format_RGB888);
 
 // Worker threads that decode thumbnails in the order of a plan the grid replaces as the
 // view moves, so that what is on screen always comes first. Results come back on the
@@ -30,7 +31,8 @@ public:
     };
 
     // `hilos` 0: one per core.
-    explicit CargadorMiniaturas(int hilos = 0, QObject* padre = nullptr);
+    explicit CargadorMiniaturas(int hilos = 0, QImage::Format formato = QImage::Format_RGB888,
+                                QObject* padre = nullptr);
     ~CargadorMiniaturas() override;
 
     // Drops what has not started yet and works through `plan` from its front. Entries
@@ -50,5 +52,6 @@ private:
     size_t siguiente_ = 0;
     std::unordered_set<int> enCurso_;
     bool parar_ = false;
+    const QImage::Format formato_;
     std::vector<QThread*> hilos_;
 };

@@ -50,6 +50,7 @@ private:
     void construirVisor();
     bool tecla(QKeyEvent* e);
     int indiceDe(int k) const;
+    QString rutaCompleta(int k) const;
     bool eventFilter(QObject* objeto, QEvent* e) override;
 
     QWidget* pagina_ = nullptr;

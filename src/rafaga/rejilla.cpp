@@ -202,6 +202,14 @@ bool Rejilla::vistaCompleta() const
     return true;
 }
 
+bool Rejilla::ventanaCompleta() const
+{
+    for (int i = ventanaIni_; i < ventanaFin_; ++i)
+        if (celdas_[size_t(i)]->carga_ == CeldaRafaga::Carga::pendiente)
+            return false;
+    return true;
+}
+
 void Rejilla::setPresupuesto(qint64 bytes)
 {
     presupuesto_ = bytes;

@@ -40,6 +40,9 @@ public:
     int miniaturasCargadas() const { return int(cargadas_.size()); }
     // True when every cell in view has its thumbnail or is known to have none.
     bool vistaCompleta() const;
+    // True when every cell worth holding (in view and around it, as far as the budget
+    // goes) has its thumbnail or is known to have none: the loading has caught up.
+    bool ventanaCompleta() const;
     // The part of the grid the scroll area shows (all of it when it has no parent).
     QRect zonaVisible() const;
 

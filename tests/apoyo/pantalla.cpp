@@ -25,7 +25,7 @@ bool responde(const QString& display)
 
 } // namespace
 
-PantallaVirtual::PantallaVirtual()
+PantallaVirtual::PantallaVirtual(const QString& geometria)
 {
     // A random display number far from the usual ones; a number already held by
     // another server makes Xvfb exit at once and we draw again. We only hand out a
@@ -37,7 +37,7 @@ PantallaVirtual::PantallaVirtual()
             QLatin1Char(':') + QString::number(300 + QRandomGenerator::global()->bounded(3000));
         xvfb_.setProgram(QStringLiteral("/usr/bin/Xvfb"));
         xvfb_.setArguments({candidato, QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                            geometria, QStringLiteral("-nolisten"),
                             QStringLiteral("tcp"), QStringLiteral("-noreset")});
         xvfb_.setStandardOutputFile(QProcess::nullDevice());
         xvfb_.setStandardErrorFile(QProcess::nullDevice());

@@ -11,7 +11,8 @@
 
 class PantallaVirtual {
 public:
-    PantallaVirtual();
+    // `geometria` is Xvfb's screen: width x height x depth.
+    explicit PantallaVirtual(const QString& geometria = QStringLiteral("1280x800x24"));
     ~PantallaVirtual();
     PantallaVirtual(const PantallaVirtual&) = delete;
     PantallaVirtual& operator=(const PantallaVirtual&) = delete;

@@ -3,6 +3,7 @@
 #include "apoyo/programa.h"
 #include "apoyo/rafaga.h"
 #include "estilo/dialogo_alerta.h"
+#include "rafaga/cargador_miniaturas.h"
 #include "rafaga/controlador_rafaga.h"
 #include "rafaga/textos_rafaga.h"
 
@@ -193,6 +194,15 @@ TEST_F(Galeria, VisorRecorreMarcaYVuelve)
     EXPECT_EQ(c->bMarcarSeguir->text(), QStringLiteral("Marcar y seguir"));
     QTest::keyClick(c->visor, Qt::Key_Left); // first capture: nothing before it
     EXPECT_EQ(c->visorK, 3);
+    // The next ones are decoded ahead, and stepping shows the right one of them.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->visorImagen->anticipadas() == 2; }, 20000));
+    QTest::keyClick(c->visor, Qt::Key_Right);
+    const QImage esperada = decodificarMiniatura(dir.filePath(QStringLiteral("full/000012.jpg")),
+                                                 c->visorImagen->size(), QImage::Format_RGB32);
+    EXPECT_EQ(c->visorImagen->imagen(), esperada);
+    EXPECT_NE(c->visorImagen->imagen(), decodificarMiniatura(dir.filePath(QStringLiteral("full/000031.jpg")),
+                                                             c->visorImagen->size(), QImage::Format_RGB32));
+    QTest::keyClick(c->visor, Qt::Key_Left);
 
     // Space marks and unmarks where it is.
     QTest::keyClick(c->visor, Qt::Key_Space);
