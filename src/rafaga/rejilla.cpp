@@ -3,6 +3,7 @@
 #include "estilo/color.h"
 #include "estilo/etiqueta.h"
 #include "rafaga/cargador_miniaturas.h"
+#include "rafaga/reserva_miniaturas.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -213,6 +214,7 @@ bool Rejilla::ventanaCompleta() const
 void Rejilla::setPresupuesto(qint64 bytes)
 {
     presupuesto_ = bytes;
+    reserva_.reset();
     ultimasColumnas_ = 0;
     planificar();
 }
@@ -289,16 +291,19 @@ void Rejilla::llegada(int indice, const QImage& imagen)
     // The view has moved on: holding it would only push out one the user can see.
     if (indice < ventanaIni_ || indice >= ventanaFin_)
         return;
-    c.miniatura_ = imagen;
+    // Room first, the farthest from the view going, so that a slot is free for it.
+    const int centro = (ventanaIni_ + ventanaFin_) / 2;
+    while (bytes_ + imagen.sizeInBytes() > presupuesto_ && !cargadas_.empty()) {
+        const int primera = *cargadas_.begin(), ultima = *cargadas_.rbegin();
+        soltar(centro - primera >= ultima - centro ? primera : ultima);
+    }
+    if (!reserva_ || reserva_->caja() != cajaMiniatura())
+        reserva_ = ReservaMiniaturas::crear(presupuesto_, cajaMiniatura());
+    c.miniatura_ = reserva_->guardar(imagen);
     c.miniatura_.setDevicePixelRatio(devicePixelRatioF());
     c.carga_ = CeldaRafaga::Carga::cargada;
     bytes_ += c.miniatura_.sizeInBytes();
     cargadas_.insert(indice);
-    const int centro = (ventanaIni_ + ventanaFin_) / 2;
-    while (bytes_ > presupuesto_ && cargadas_.size() > 1) {
-        const int primera = *cargadas_.begin(), ultima = *cargadas_.rbegin();
-        soltar(centro - primera >= ultima - centro ? primera : ultima);
-    }
     repintar(c);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 class CargadorMiniaturas;
+class ReservaMiniaturas;
 
 // The grid of captures: as many columns as fit, each cell painted here, thumbnails
 // decoded in the background and kept within a memory budget (those nearest the view
@@ -66,6 +67,8 @@ private:
     void soltar(int indice);
     QSize cajaMiniatura() const;
 
+    // Before the cells: their thumbnails live in it.
+    std::shared_ptr<ReservaMiniaturas> reserva_;
     std::vector<std::unique_ptr<CeldaRafaga>> celdas_;
     std::unique_ptr<CargadorMiniaturas> cargador_;
     int columnas_ = 1;
