@@ -146,6 +146,12 @@ void Rejilla::pintarCelda(QPainter& p, const CeldaRafaga& c)
     destino.moveCenter(QRectF(caja).center());
     // Thumbnails are decoded at the size they are shown: drawn one to one, no scaling.
     destino.moveTopLeft(QPointF(std::round(destino.left()), std::round(destino.top())));
+    if (destino.size() == tam && img.format() == QImage::Format_RGB888) {
+        // Qt blends 24-bit pictures line by line on its thread pool and waits for it;
+        // on a busy machine that wait is a stall. A 32-bit copy is a plain blit.
+        p.drawImage(destino.topLeft(), img.convertToFormat(QImage::Format_RGB32));
+        return;
+    }
     p.drawImage(destino, img);
 }
 
