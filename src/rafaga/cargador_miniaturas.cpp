@@ -2,10 +2,8 @@
 
 #include <QImageReader>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 QImage decodificarMiniatura(const QString& ruta, const QSize& caja, QImage::Format formato)
 {
@@ -55,17 +53,41 @@ CargadorMiniaturas::~CargadorMiniaturas()
 
 void CargadorMiniaturas::pedir(std::vector<Pedido> plan)
 {
-    QMutexLocker cerrojo(&mutex_);
-    plan_ = std::move(plan);
-    siguiente_ = 0;
-    hayTrabajo_.wakeAll();
+    planNuevo_ = std::move(plan);
+    hayPlanNuevo_ = true;
+    sincronizar();
+}
+
+void CargadorMiniaturas::sincronizar()
+{
+    // The interface thread never waits here: a decoder the machine has put aside while
+    // it held the lock could keep it waiting for a long while. What cannot be handed
+    // over now is handed over a moment later.
+    if (!mutex_.tryLock()) {
+        if (!reintento_) {
+            reintento_ = true;
+            QTimer::singleShot(1, this, [this] {
+                reintento_ = false;
+                sincronizar();
+            });
+        }
+        return;
+    }
+    for (int i : terminados_)
+        enCurso_.erase(i);
+    terminados_.clear();
+    if (hayPlanNuevo_) {
+        plan_ = std::move(planNuevo_);
+        planNuevo_.clear();
+        hayPlanNuevo_ = false;
+        siguiente_ = 0;
+        hayTrabajo_.wakeAll();
+    }
+    mutex_.unlock();
 }
 
 void CargadorMiniaturas::trabajar()
 {
-    // Decoding yields to the interface thread: on a busy machine the window must keep
-    // answering while thumbnails fill in.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5);
     QMutexLocker cerrojo(&mutex_);
     while (!parar_) {
         while (siguiente_ < plan_.size() && enCurso_.count(plan_[siguiente_].indice))
@@ -87,12 +109,10 @@ void CargadorMiniaturas::trabajar()
 
 void CargadorMiniaturas::entregar(int indice, const QImage& imagen)
 {
-    {
-        // Still "in progress" until the owner has the result, so that a plan made in
-        // between does not ask for it again.
-        QMutexLocker cerrojo(&mutex_);
-        enCurso_.erase(indice);
-    }
+    // Still "in progress" until the owner has the result, so that a plan made in
+    // between does not ask for it again.
+    terminados_.push_back(indice);
+    sincronizar();
     if (alLlegar)
         alLlegar(indice, imagen);
 }

@@ -36,7 +36,7 @@ public:
     ~CargadorMiniaturas() override;
 
     // Drops what has not started yet and works through `plan` from its front. Entries
-    // already being decoded are not decoded twice.
+    // already being decoded are not decoded twice. Never blocks the caller.
     void pedir(std::vector<Pedido> plan);
 
     // Called on the owner's thread with each result (a null image: unreadable).
@@ -45,6 +45,7 @@ public:
 private:
     void trabajar();
     void entregar(int indice, const QImage& imagen);
+    void sincronizar();
 
     QMutex mutex_;
     QWaitCondition hayTrabajo_;
@@ -54,4 +55,10 @@ private:
     bool parar_ = false;
     const QImage::Format formato_;
     std::vector<QThread*> hilos_;
+
+    // Owner's thread only: what waits to be handed to the workers.
+    std::vector<Pedido> planNuevo_;
+    bool hayPlanNuevo_ = false;
+    std::vector<int> terminados_;
+    bool reintento_ = false;
 };
