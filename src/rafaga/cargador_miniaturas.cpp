@@ -8,6 +8,10 @@
 QImage decodificarMiniatura(const QString& ruta, const QSize& caja, QImage::Format formato)
 {
     QImageReader lector(ruta);
+    // A file that claims a giant picture is refused rather than allowed to hold the
+    // memory the gallery keeps for thumbnails; real captures, even 8K ones, are decoded
+    // at a fraction and stay far below.
+    lector.setAllocationLimit(64);
     const QSize original = lector.size();
     QImage imagen;
     if (original.isValid() && !original.isEmpty()) {
