@@ -272,7 +272,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no se pudieron escribir las capturas en %s\n", qPrintable(distintas));
         return 1;
     }
-    PantallaVirtual pantalla(QStringLiteral("1920x1080x24"));
+    PantallaVirtual pantalla(false, QStringLiteral("1920x1080x24"));
     // The offscreen screen is 800 × 600 unless told: the same as the Xvfb one.
     const QString pantallaSinServidor = datos + QStringLiteral("/pantalla.json");
     escribirArchivo(pantallaSinServidor,
