@@ -4,16 +4,9 @@
 #include "rafaga/controlador_rafaga.h"
 
 #include <QLoggingCategory>
-#include <cmath>
 
 void modoRafaga(const QString& carpeta, double seg, double base)
 {
-    // "inf" and "nan" read as numbers but give no time at all: take the defaults, as
-    // for text that does not read.
-    if (!std::isfinite(seg))
-        seg = 2.0;
-    if (!std::isfinite(base))
-        base = 0.0;
     // A damaged capture shows as an empty cell; the decoder's complaints about it would
     // only bury the player's one diagnostic line.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
