@@ -17,7 +17,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QScrollBar>
 #include <QThread>
@@ -143,7 +142,6 @@ int medir(int argc, char** argv, const QString& carpeta, double inicio)
     argcProceso = argc;
     argvProceso = argv;
     prepararApp();
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     ControladorRafaga c(carpeta, 2, 1.7e9);
     const double construido = ms();
     Vigia vigia;

@@ -3,13 +3,8 @@
 #include "comun/salida.h"
 #include "rafaga/controlador_rafaga.h"
 
-#include <QLoggingCategory>
-
 void modoRafaga(const QString& carpeta, double seg, double base)
 {
-    // A damaged capture shows as an empty cell; the decoder's complaints about it would
-    // only bury the player's one diagnostic line.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     ControladorRafaga c(carpeta, seg, base);
     c.ventana->mostrarModal();
     const QString numeros = c.elegidas();
