@@ -11,6 +11,7 @@
 #include "dialogos/modo_nueva.h"
 #include "dialogos/modo_recorte.h"
 #include "estilo/aplicacion.h"
+#include "rafaga/modo_rafaga.h"
 
 void ventanaAjustes(const QStringList& args)
 {
@@ -23,12 +24,8 @@ void ventanaAjustes(const QStringList& args)
         modoAviso(a1, a2);
     if (sub == QStringLiteral("caso"))
         modoCaso(a1, a2);
-    if (sub == QStringLiteral("rafaga")) {
-        // The burst gallery is not part of this build yet; tell the player plainly
-        // rather than opening the settings window in its place.
-        aviso(QStringLiteral("rafaga: no disponible todavía"));
-        salir(64);
-    }
+    if (sub == QStringLiteral("rafaga"))
+        modoRafaga(a1, numeroDecimal(a2).value_or(2.0), numeroDecimal(args.value(3)).value_or(0.0));
     if (sub == QStringLiteral("menu"))
         modoMenu(numeroDecimal(a1).value_or(2.0));
     if (sub == QStringLiteral("recorte"))

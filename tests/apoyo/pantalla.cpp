@@ -8,6 +8,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -45,7 +48,7 @@ QString escribirAutorizacion()
 
 } // namespace
 
-PantallaVirtual::PantallaVirtual(bool conAutorizacion)
+PantallaVirtual::PantallaVirtual(bool conAutorizacion, const QString& pantalla)
 {
     if (conAutorizacion && (autorizacion_ = escribirAutorizacion()).isEmpty())
         return;
@@ -59,7 +62,7 @@ PantallaVirtual::PantallaVirtual(bool conAutorizacion)
             QLatin1Char(':') + QString::number(300 + QRandomGenerator::global()->bounded(3000));
         xvfb_.setProgram(QStringLiteral("/usr/bin/Xvfb"));
         QStringList args{candidato, QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                         pantalla, QStringLiteral("-nolisten"),
                          QStringLiteral("tcp"), QStringLiteral("-noreset")};
         if (!autorizacion_.isEmpty())
             args << QStringLiteral("-auth") << autorizacion_;
@@ -252,4 +255,37 @@ Corrida Ejecucion::terminar(int limiteMs)
     c.salida = p_.readAllStandardOutput();
     c.errores = p_.readAllStandardError();
     return c;
+}
+
+bool PantallaVirtual::cerrarVentana(const QString& ventana) const
+{
+    bool ok = false;
+    const xcb_window_t id = ventana.toUInt(&ok);
+    if (!ok)
+        return false;
+    xcb_connection_t* x = xcb_connect(display_.toLocal8Bit().constData(), nullptr);
+    if (xcb_connection_has_error(x)) {
+        xcb_disconnect(x);
+        return false;
+    }
+    auto atomo = [x](const char* nombre) {
+        xcb_intern_atom_reply_t* r =
+            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, uint16_t(strlen(nombre)), nombre), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(r);
+        return a;
+    };
+    xcb_client_message_event_t e{};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = id;
+    e.type = atomo("WM_PROTOCOLS");
+    e.data.data32[0] = atomo("WM_DELETE_WINDOW");
+    e.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_void_cookie_t envio =
+        xcb_send_event_checked(x, 0, id, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+    xcb_generic_error_t* error = xcb_request_check(x, envio);
+    free(error);
+    xcb_disconnect(x);
+    return error == nullptr;
 }

@@ -14,7 +14,9 @@ class PantallaVirtual {
 public:
     // With `conAutorizacion` the server accepts only clients holding its cookie (entorno()
     // carries it in XAUTHORITY): take it away to see a display refuse a program.
-    explicit PantallaVirtual(bool conAutorizacion = false);
+    // `pantalla` is Xvfb's screen: width x height x depth.
+    explicit PantallaVirtual(bool conAutorizacion = false,
+                             const QString& pantalla = QStringLiteral("1280x800x24"));
     ~PantallaVirtual();
     PantallaVirtual(const PantallaVirtual&) = delete;
     PantallaVirtual& operator=(const PantallaVirtual&) = delete;
@@ -31,6 +33,9 @@ public:
     void teclas(const QStringList& nombres) const;
     // Clicks at (x, y) inside the window.
     void pulsarEn(const QString& ventana, int x, int y) const;
+    // Asks the window to close, as its title bar's close button would (WM_DELETE_WINDOW;
+    // xdotool's own windowclose destroys the window instead).
+    bool cerrarVentana(const QString& ventana) const;
     // Saves the whole screen as a PNG (ImageMagick's import).
     bool captura(const QString& ruta) const;
     // Where the window is on the screen (xdotool's view); empty when it is not known.

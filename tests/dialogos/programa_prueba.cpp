@@ -195,17 +195,27 @@ TEST_F(EnPantalla, VolcadoDeVistasConZORV_DEPURAR)
     EXPECT_EQ(lineas.filter(QStringLiteral("QLineEdit")).size(), 3);
 }
 
-TEST(Programa, RafagaTodaviaNoExiste)
+TEST(Programa, RafagaConSoloLaCarpeta)
 {
+    // The interval falls back to 2 s; with no captures the user can only leave.
     PantallaVirtual pantalla;
     if (!pantalla.lista())
         GTEST_SKIP() << "sin Xvfb";
-    Ejecucion e(pantalla, {QStringLiteral("ajustes"), QStringLiteral("rafaga"), QStringLiteral("/tmp")});
-    const Corrida c = e.terminar();
-    EXPECT_EQ(c.estado, 64);
-    EXPECT_TRUE(c.salida.isEmpty());
-    EXPECT_EQ(QString::fromUtf8(c.errores).trimmed().split(QLatin1Char('\n')).last(),
-              QStringLiteral("rafaga: no disponible todavía"));
+    QTemporaryDir dir;
+    QProcessEnvironment entorno = pantalla.entorno();
+    entorno.insert(QStringLiteral("ZORV_DEPURAR"), QStringLiteral("1"));
+    QProcess p;
+    p.setProcessEnvironment(entorno);
+    p.start(rutaPrograma(), {QStringLiteral("ajustes"), QStringLiteral("rafaga"), dir.path()});
+    const QString w = pantalla.esperarVentana(QStringLiteral("ZorvPlayer - R"));
+    ASSERT_FALSE(w.isEmpty());
+    QThread::msleep(2500);
+    ASSERT_TRUE(pantalla.cerrarVentana(w));
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                    .contains(QStringLiteral("oculto=false flip=true amb=false Ráfaga: 0 capturas, una cada 2")));
 }
 
 TEST(Programa, SinPantallaNoHayResultadoNiCaida)
