@@ -2,6 +2,7 @@
 // The default face detector: MediaPipe's BlazeFace "back" model (256×256 input, meant for
 // small and distant faces) run with OpenCV's DNN module over a pyramid of the whole frame.
 #include "analisis/detector.h"
+#include "analisis/supresion.h"
 
 #include <QString>
 #include <memory>
@@ -64,6 +65,18 @@ struct AjustesBlazeFace {
     // faces: with every face rolled 25 degrees, 0.973 recall with and without it; at 40
     // degrees 0.946 against 0.951 (one face in 185), precision 0.926 against 0.903.
     bool exigirRasgos = true;
+    // Second look at every proposal on a crop of its own (see blazeface.cpp), and the score
+    // a pyramid box needs to be proposed for it.
+    bool verificar = true;
+    float umbralPropuestas = 0.25f;
+    int ladoVerificacion = 128;
+    double contextoVerificacion = 2.5;
+    int maximoVerificadas = 40;
+    bool contarPiramide = true;
+    // Widening of the final boxes, as shares of their width and height.
+    double ensancheLados = 0.0;
+    double ensancheArriba = 0.0;
+    double ensancheAbajo = 0.0;
 };
 
 // Where the model is looked for: beside the executable, then the installed data folder.
@@ -78,6 +91,9 @@ public:
     explicit DetectorBlazeFace(AjustesBlazeFace ajustes = {}, QStringList rutas = rutasModeloCaras());
     ~DetectorBlazeFace() override;
     ResultadoDeteccion detectar(const QImage& imagen, const QRect& region) override;
+    // The same faces in pixels of the picture, with their scores, best first; false with
+    // `error` set when the detector failed. The benchmark draws its threshold curve from it.
+    bool candidatas(const QImage& imagen, const QRect& region, std::vector<Candidata>& cajas, QString& error);
     // Network runs so far; the benchmark reports it.
     long inferencias() const;
 
