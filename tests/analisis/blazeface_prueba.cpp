@@ -43,6 +43,7 @@ struct Apartados {
     const char* que;
     std::vector<int> fotogramas;
     double recuerdo, precision, cobertura; // floors
+    int maximoCajas = -1;                   // on frames without faces, at most this many boxes
 };
 
 class ConjuntoApartado : public ::testing::TestWithParam<Apartados> {
@@ -85,16 +86,22 @@ TEST_P(ConjuntoApartado, HallaLasCarasYLasCubre)
                 medidas ? cubierto / medidas : 0.0);
     EXPECT_GE(caras ? double(aciertos) / caras : 1.0, caso.recuerdo) << aciertos << "/" << caras;
     EXPECT_GE(cajas ? double(aciertos) / cajas : 1.0, caso.precision) << aciertos << "/" << cajas;
-    if (medidas)
+    if (medidas) {
         EXPECT_GE(cubierto / medidas, caso.cobertura);
+    }
+    if (caso.maximoCajas >= 0) {
+        EXPECT_LE(cajas, caso.maximoCajas);
+    }
 }
 
+// Measured: 12/15 faces in 14 boxes, coverage 0.986; 12/15 in 14, 0.993; 11/15 in 12,
+// 0.991; one box on the three frames without faces.
 INSTANTIATE_TEST_SUITE_P(
     BlazeFace, ConjuntoApartado,
-    ::testing::Values(Apartados{"dia, escalado y luz lateral", {0, 3, 6}, 0.7, 0.7, 0.8},
-                      Apartados{"noche y jpeg", {1, 2, 8}, 0.6, 0.7, 0.8},
-                      Apartados{"ruido y movimiento", {4, 5, 11}, 0.6, 0.7, 0.8},
-                      Apartados{"sin caras", {9, 19, 29}, 1.0, 0.0, 0.0}));
+    ::testing::Values(Apartados{"dia, escalado y luz lateral", {0, 3, 6}, 0.7, 0.75, 0.9},
+                      Apartados{"noche y jpeg", {1, 2, 8}, 0.7, 0.75, 0.9},
+                      Apartados{"ruido y movimiento", {4, 5, 11}, 0.6, 0.8, 0.9},
+                      Apartados{"sin caras", {9, 19, 29}, 1.0, 0.0, 0.0, 3}));
 
 TEST(ConjuntoDeCaras, PartesSinPersonasEnComunYFotogramasRepetibles)
 {
