@@ -1,6 +1,8 @@
 #pragma once
 // The "actualizador" mode: finds, downloads, verifies and installs player updates,
 // reporting only through files in the update folder, its log and the exit status.
+#include "actualizador/ultima.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -13,9 +15,12 @@ struct OpcionesActualizador {
     bool permitirHttp = false;  // the tests serve over plain http on loopback
     int esperasJugador = 60;    // tries while the player is still running
     int msEntreEsperas = 1000;
-    // Renames a path (plain rename when unset); the tests make the swap fail with it.
-    // Returns an error text, or an empty one on success.
-    std::function<QString(const QString&, const QString&)> mover;
+    // Bound on the bytes a package may expand to; free space in the temporary folder
+    // bounds it too.
+    qint64 maximoExpandido = qint64(4) << 30;
+    // Renames a path, or swaps two when the flag is set (renameat2 when unset); the
+    // tests make the swap fail with it. Returns 0 or an errno value.
+    std::function<int(const QString& de, const QString& a, bool intercambio)> mover;
 };
 
 // Runs one sub-mode and gives the exit status.
@@ -23,10 +28,3 @@ int correrActualizador(const OpcionesActualizador& opciones);
 
 // Entry of the mode; ends the process.
 void actualizador(const QStringList& args);
-
-// Whether version text nueva is newer than actual (dotted numbers).
-bool masNueva(const QString& nueva, const QString& actual);
-
-// The safe listing check of a package: tar can list it, and every member lies under
-// "ZorvPlayer/" with no absolute path, no "..", no device, and links that stay inside.
-bool paqueteSeguro(const QString& ruta);

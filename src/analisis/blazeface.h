@@ -109,6 +109,7 @@ class DetectorBlazeFace : public DetectorCaras {
 public:
     explicit DetectorBlazeFace(AjustesBlazeFace ajustes = {}, QStringList rutas = rutasModeloCaras());
     ~DetectorBlazeFace() override;
+    QString preparar() override;
     ResultadoDeteccion detectar(const QImage& imagen, const QRect& region) override;
     // The same faces in pixels of the picture, with their scores, best first; false with
     // `error` set when the detector failed. The benchmark draws its threshold curve from it.

@@ -26,6 +26,15 @@ QString ipTexto(uint32_t ip);
 QStringList hostsDe(const RedLocal& red);
 QMap<QString, QList<int>> sondearPuertos(const QStringList& hosts,
                                          const std::function<void(int)>& progreso);
+// Whether the address lies on the network.
+bool enRed(const RedLocal& red, uint32_t ip);
+// Replies count only from addresses on `redes` (by default the machine's own networks).
 QMap<QString, std::pair<QString, QString>> descubrirONVIF();
+QMap<QString, std::pair<QString, QString>> descubrirONVIF(const QList<RedLocal>& redes);
 QString campo(const QString& clave, const QString& respuesta);
+// A WS-Discovery answer: a SOAP envelope holding a ProbeMatch.
+bool esCoincidenciaONVIF(const QString& respuesta);
+// A name a device chose, fit for one line of the window: no control characters or line
+// separators, 64 characters at most.
+QString textoDeDispositivo(const QString& texto);
 QString sondaONVIF(const QString& uuid);
