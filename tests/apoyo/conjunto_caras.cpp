@@ -181,8 +181,6 @@ QString carpetaFuentesCaras()
     return QStringLiteral(ZORV_FUENTES_CARAS);
 }
 
-namespace {
-
 double iou(const QRectF& a, const QRectF& b)
 {
     const QRectF i = a.intersected(b);
@@ -191,8 +189,6 @@ double iou(const QRectF& a, const QRectF& b)
     const double ai = i.width() * i.height();
     return ai / (a.width() * a.height() + b.width() * b.height() - ai);
 }
-
-} // namespace
 
 std::vector<int> emparejarCaras(const std::vector<CaraMedida>& caras, const std::vector<QRectF>& cajas)
 {

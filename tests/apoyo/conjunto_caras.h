@@ -60,5 +60,8 @@ QString bandaDeAncho(double ancho);
 // fill the slanted outline).
 std::vector<int> emparejarCaras(const std::vector<CaraMedida>& caras, const std::vector<QRectF>& cajas);
 
+// Intersection over union of two rectangles; 0 when they do not overlap.
+double iou(const QRectF& a, const QRectF& b);
+
 // Share of the face's area that the box covers.
 double cobertura(const QRectF& cara, const QRectF& caja);
