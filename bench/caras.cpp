@@ -194,7 +194,8 @@ int main(int argc, char** argv)
                 "%zu fondos\n",
                 qPrintable(parte), n, fotogramasSinCaras, total.caras, fuentes.personas, fuentes.fondos.size());
     std::printf("  ajustes: escala %.3f umbral %.2f maximo %.2f supresion %.2f gruesa en esquinas %d "
-                "suavizado %.2f rasgos %d verificar %d (propuestas %.2f, lado %d, contexto %.2f, hasta %d, piramide %d) ensanche %.2f/%.2f/%.2f\n",
+                "suavizado %.2f rasgos %d verificar %d (propuestas %.2f, lado %d, contexto %.2f, hasta %d, "
+                "piramide %d) ensanche %.2f/%.2f/%.2f\n",
                 a.escalaFina, double(a.umbral), a.anchoMaximo, a.solapeSupresion, a.gruesaEnCadaRegion ? 1 : 0,
                 a.suavizado, a.exigirRasgos ? 1 : 0, a.verificar ? 1 : 0, double(a.umbralPropuestas),
                 a.ladoVerificacion, a.contextoVerificacion, a.maximoVerificadas, a.contarPiramide ? 1 : 0,

@@ -345,8 +345,9 @@ void DetectorBlazeFace::Impl::prepararImagen(const QImage& imagen)
 // Each proposal seen again on its own: a square around it with the head's surroundings,
 // scaled so the face fills about a third of a small input, as it is and mirrored. A face
 // keeps its score at that size and in the mirror; texture that happened to look like a face
-// at one scale and offset mostly does not. The score becomes the mean of the two looks, and
-// the box the mean of their boxes, drawn at a finer scale than a small face's pyramid level.
+// at one scale and offset mostly does not. The score becomes the mean of the pyramid's score
+// and the two looks (or of the looks alone, `contarPiramide` off), and the box the mean of
+// the looks' boxes, drawn at a finer scale than a small face's pyramid level.
 bool DetectorBlazeFace::Impl::confirmar(std::vector<Candidata>& candidatas, QString& error)
 {
     if (!a.verificar)

@@ -60,8 +60,9 @@ QImage recorteCara(const FuenteCara& f, const QRectF& origen, double s, bool tap
         // A cap over the forehead or a scarf over mouth and chin: a third of the face.
         QPainter p(&trozo);
         const QRectF e = caraEntera(cara);
-        const QRectF tapa = azar() % 2 ? QRectF(e.x() - 0.1 * e.width(), e.y() - 0.2 * e.height(), 1.2 * e.width(), 0.55 * e.height())
-                                       : QRectF(e.x() - 0.1 * e.width(), e.y() + 0.68 * e.height(), 1.2 * e.width(), 0.5 * e.height());
+        const bool gorra = azar() % 2;
+        const QRectF tapa(e.x() - 0.1 * e.width(), e.y() + (gorra ? -0.2 : 0.68) * e.height(), 1.2 * e.width(),
+                          (gorra ? 0.55 : 0.5) * e.height());
         const int tono = 20 + static_cast<int>(azar() % 120);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(tono, tono * (azar() % 3) / 2, tono / 2 + static_cast<int>(azar() % 60)));
