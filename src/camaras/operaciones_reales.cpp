@@ -2,13 +2,14 @@
 // build lacks stays empty, and the window answers in Spanish that it cannot do it yet.
 #include "camaras/operaciones.h"
 
+#include "grabadores/dahua.h"
 #include "grabadores/ftp.h"
+#include "grabadores/hikvision.h"
 #include "grabadores/identificar.h"
 #include "grabadores/rtsp.h"
 #include "grabadores/unidades.h"
+#include "grabadores/vstarcam.h"
 
-// Still to wire when their routines are part of the build (the window already calls
-// each of these entries): listar / descargar for "hikvision", "dahua" and "vstarcam".
 Operaciones operacionesReales()
 {
     Operaciones o;
@@ -25,6 +26,19 @@ Operaciones operacionesReales()
     o.listar[QStringLiteral("ftp")] = [](const OrigenPtr& origen, const QString&) { return listarFTP(origen); };
     o.descargar[QStringLiteral("ftp")] = [](const FicheroPtr& f, const QString& destino, const QString&,
                                             const Progreso& progreso) { descargarFTP(*f, destino, progreso); };
+
+    o.listar[QStringLiteral("hikvision")] = listarHikvision;
+    o.descargar[QStringLiteral("hikvision")] = [](const FicheroPtr& f, const QString& destino, const QString&,
+                                                  const Progreso& progreso) { descargarHikvision(*f, destino, progreso); };
+    o.listar[QStringLiteral("dahua")] = listarDahua;
+    o.descargar[QStringLiteral("dahua")] = [](const FicheroPtr& f, const QString& destino, const QString&,
+                                              const Progreso& progreso) { descargarDahua(*f, destino, progreso); };
+    // Raw memory-card recordings are turned into MP4 by the player's ffmpeg.
+    o.listar[QStringLiteral("vstarcam")] = listarVStarcam;
+    o.descargar[QStringLiteral("vstarcam")] = [](const FicheroPtr& f, const QString& destino, const QString& ffmpeg,
+                                                 const Progreso& progreso) {
+        descargarVStarcam(*f, destino, ffmpeg, progreso);
+    };
 
     o.probarRTSP = [](const Origen& origen, const QString& ffprobe) { return probarRTSP(origen, ffprobe); };
     o.grabarRTSP = [](const Origen& origen, const QString& ruta, int segundos, const QString& salida,

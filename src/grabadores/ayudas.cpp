@@ -1,5 +1,6 @@
 #include "grabadores/ayudas.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 std::pair<QDateTime, QDateTime> fechasPeriodo(const QString& clave) {
@@ -13,9 +14,24 @@ std::pair<QDateTime, QDateTime> fechasPeriodo(const QString& clave) {
 
 FormatoFecha fmt(const QString& patron, bool utc) { return FormatoFecha(patron, utc); }
 
-QList<QStringList> grupos(const QString& texto, const QString& patron) {
+namespace {
+
+// Compiling a pattern costs a hundred times more than matching it once, and the protocols
+// apply the same few patterns to every item of every page: each thread keeps the patterns
+// it compiled.
+const QRegularExpression& compilada(const QString& patron) {
+    thread_local QHash<QString, QRegularExpression> hechas;
+    auto it = hechas.constFind(patron);
+    if (it != hechas.constEnd()) return *it;
+    if (hechas.size() >= 256) hechas.clear();  // patterns built from data must not pile up
     // Replies span lines: a dot must cross them, and ^/$ anchor the whole text.
-    const QRegularExpression re(patron, QRegularExpression::DotMatchesEverythingOption);
+    return *hechas.insert(patron, QRegularExpression(patron, QRegularExpression::DotMatchesEverythingOption));
+}
+
+}  // namespace
+
+QList<QStringList> grupos(const QString& texto, const QString& patron) {
+    const QRegularExpression& re = compilada(patron);
     QList<QStringList> res;
     if (!re.isValid()) return res;
     auto it = re.globalMatch(texto);

@@ -2,6 +2,7 @@
 
 #include <QTimeZone>
 #include <array>
+#include <ctime>
 
 namespace {
 
@@ -190,8 +191,16 @@ bool leerCampo(Lector& l, const Pieza& p, bool pegado, Leido& r) {
     return true;
 }
 
+// The machine's offset from UTC at an instant, in milliseconds, straight from the C
+// library: Qt's local time makes it re-read the zone before every conversion, which with
+// TZ unset is a file-system lookup each time, and a page of recordings needs hundreds.
+// Whoever changes TZ calls tzset(), as Qt itself does.
 qint64 desfaseLocalEn(qint64 ms) {
-    return qint64(QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).offsetFromUtc()) * 1000;
+    const time_t s = time_t(ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000));
+    tm t{};
+    if (!localtime_r(&s, &t))
+        return qint64(QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).offsetFromUtc()) * 1000;
+    return qint64(t.tm_gmtoff) * 1000;
 }
 
 // The instant a local wall-clock time names. Clock changes are at least days apart, so the
@@ -246,8 +255,10 @@ FormatoFecha::FormatoFecha(QString patron, bool utc) : utc(utc) {
 
 QString FormatoFecha::texto(const QDateTime& fecha) const {
     if (!bien || !fecha.isValid()) return {};
-    const QDateTime f = utc ? fecha.toUTC() : fecha.toLocalTime();
-    const int desfase = utc ? 0 : f.offsetFromUtc();
+    // The fields are those of the wall clock: the instant moved by the offset, read as UTC.
+    const qint64 ms = fecha.toMSecsSinceEpoch();
+    const int desfase = utc ? 0 : int(desfaseLocalEn(ms) / 1000);
+    const QDateTime f = QDateTime::fromMSecsSinceEpoch(ms + qint64(desfase) * 1000, Qt::UTC);
     QString s;
     for (const Pieza& p : piezas) s += p.letra ? campoTexto(p, f, desfase) : p.literal;
     return s;

@@ -13,6 +13,10 @@ int puertoWeb(const Origen& origen) {
     return origen.puertos.contains(8080) ? 8080 : 80;
 }
 
+QString baseWeb(const Origen& origen) {
+    return QStringLiteral("http://%1:%2").arg(origen.ip).arg(puertoWeb(origen));
+}
+
 namespace {
 
 bool contiene(const QString& texto, const QString& patron) {
@@ -140,7 +144,7 @@ QList<OrigenPtr> buscarRed(const std::function<void(int)>& progreso) {
 }
 
 std::pair<QString, QString> detectarFamilia(const Origen& origen) {
-    const QString base = QStringLiteral("http://%1:%2").arg(origen.ip).arg(puertoWeb(origen));
+    const QString base = baseWeb(origen);
     if (const auto h = conCredenciales(origen, base + QStringLiteral("/ISAPI/System/deviceInfo"))) {
         const QString cuerpo = h->texto();
         if (contiene(cuerpo, QStringLiteral("<DeviceInfo|<deviceType>|<model>")))

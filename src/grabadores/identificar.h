@@ -9,6 +9,8 @@
 #include <utility>
 
 int puertoWeb(const Origen& origen);
+// "http://" + ip + ":" + puertoWeb: where every family's web requests go.
+QString baseWeb(const Origen& origen);
 std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos);
 QList<OrigenPtr> buscarRed(const std::function<void(int)>& progreso);
 std::pair<QString, QString> detectarFamilia(const Origen& origen);

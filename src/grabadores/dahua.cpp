@@ -1,0 +1,161 @@
+#include "grabadores/dahua.h"
+
+#include "grabadores/ayudas.h"
+#include "grabadores/descargas.h"
+#include "grabadores/identificar.h"
+
+#include <QStringList>
+
+namespace {
+
+constexpr int POR_PAGINA = 100;
+constexpr int MAXIMO = 5000;
+
+// Dates travel in the device's local time.
+FormatoFecha formatoDahua() { return fmt(QStringLiteral("yyyy-MM-dd HH:mm:ss"), false); }
+
+// Only ASCII letters and digits stay as they are: the space, colon and hyphen of a date
+// become %20, %3A and %2D.
+QString codificarFecha(const QDateTime& f) {
+    QString res;
+    for (const char c : formatoDahua().texto(f).toUtf8()) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+            res += QLatin1Char(c);
+        else
+            res += QStringLiteral("%%1").arg(uint(uchar(c)), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return res;
+}
+
+bool esDigito(QChar c) { return c >= u'0' && c <= u'9'; }
+bool esPalabra(QChar c) {
+    return esDigito(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+}
+
+bool finDeLinea(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= 0x0a && u <= 0x0d) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+QString sinEspacios(QStringView v) {
+    qsizetype a = 0, b = v.size();
+    while (a < b && (v[a] == u' ' || v[a] == u'\t')) ++a;
+    while (b > a && (v[b - 1] == u' ' || v[b - 1] == u'\t')) --b;
+    return v.mid(a, b - a).toString();
+}
+
+// One whole line of the form items[n].Clave=valor (the key of ASCII letters, digits and
+// "_"); false for any other line. Read by hand: a regular expression per line would cost
+// more than the rest of a page of 100 items.
+bool leerLinea(QStringView l, qint64& n, QString& clave, QString& valor) {
+    static const QLatin1String prefijo("items[");
+    if (!l.startsWith(prefijo)) return false;
+    qsizetype i = prefijo.size();
+    const qsizetype d = i;
+    while (i < l.size() && esDigito(l[i])) ++i;
+    if (i == d || i + 1 >= l.size() || l[i] != u']' || l[i + 1] != u'.') return false;
+    bool ok = false;
+    n = l.mid(d, i - d).toLongLong(&ok);
+    if (!ok) return false;  // a number too long for us names no item we can list
+    i += 2;
+    const qsizetype k = i;
+    while (i < l.size() && esPalabra(l[i])) ++i;
+    if (i == k || i >= l.size() || l[i] != u'=') return false;
+    clave = l.mid(k, i - k).toString();
+    valor = sinEspacios(l.mid(i + 1));
+    return true;
+}
+
+QString extensionDe(const QString& ruta) {
+    const QString nombre = ruta.mid(ruta.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype punto = nombre.lastIndexOf(QLatin1Char('.'));
+    if (punto < 0 || punto == nombre.size() - 1) return QStringLiteral(".dav");
+    return componenteSeguro(nombre.mid(punto));
+}
+
+}  // namespace
+
+ItemsDahua leerItemsDahua(const QByteArray& respuesta) {
+    const QString texto = QString::fromUtf8(respuesta);
+    ItemsDahua items;
+    qint64 n = 0;
+    QString clave, valor;
+    qsizetype inicio = 0;
+    for (qsizetype i = 0; i <= texto.size(); ++i) {
+        if (i < texto.size() && !finDeLinea(texto[i])) continue;
+        if (i > inicio && leerLinea(QStringView(texto).mid(inicio, i - inicio), n, clave, valor))
+            items[n][clave] = valor;
+        inicio = i + 1;
+    }
+    return items;
+}
+
+QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen) {
+    QList<FicheroPtr> res;
+    const FormatoFecha formato = formatoDahua();
+    for (const auto& r : items) {
+        const auto fecha = formato.fecha(r.value(QStringLiteral("StartTime")));
+        const QString ruta = r.value(QStringLiteral("FilePath"));
+        bool ok = false;
+        const int64_t largo = r.value(QStringLiteral("Length")).toLongLong(&ok);
+        res << std::make_shared<Fichero>(nombreFecha(fecha, extensionDe(ruta)), fecha,
+                                         ok ? largo : 0, ruta, origen, ruta);
+    }
+    return res;
+}
+
+QString rutaCargaDahua(const QString& ruta) {
+    QStringList partes = ruta.split(QLatin1Char('/'));
+    for (QString& p : partes)
+        p = QString::fromLatin1(p.toUtf8().toPercentEncoding("!$&'()*+,;=:@"));
+    return partes.join(QLatin1Char('/'));
+}
+
+QList<FicheroPtr> listarDahua(const OrigenPtr& origen, const QString& periodo) {
+    const auto [inicio, fin] = fechasPeriodo(periodo);
+    const QString buscador = baseWeb(*origen) + QStringLiteral("/cgi-bin/mediaFileFind.cgi");
+    auto pide = [&](const QString& consulta) {
+        return pedir(*origen, buscador + QStringLiteral("?action=") + consulta, QStringLiteral("GET"),
+                     std::nullopt, std::nullopt, {}, true);
+    };
+    // Releasing the finder is a courtesy to the device: its failure changes nothing here.
+    auto soltar = [&](const QString& accion, const QString& objeto) {
+        try {
+            pide(accion + QStringLiteral("&object=") + objeto);
+        } catch (const ErrorCamara&) {
+        }
+    };
+
+    const QString creado = pide(QStringLiteral("factory.create")).texto();
+    const auto objeto = uno(creado, QStringLiteral("result=(\\d+)"));
+    if (!objeto)
+        throw ErrorCamara(QStringLiteral("la cámara no devolvió un buscador de ficheros: ") + creado);
+    const QString buscar =
+        QStringLiteral("findFile&object=") + *objeto +
+        QStringLiteral("&condition.Channel=1&condition.StartTime=") + codificarFecha(inicio) +
+        QStringLiteral("&condition.EndTime=") + codificarFecha(fin) +
+        QStringLiteral("&condition.Types[0]=dav&condition.Types[1]=mp4");
+    if (!pide(buscar).texto().contains(QLatin1String("OK"))) {
+        // Nothing recorded in the period: the search never opened, so only destroy.
+        soltar(QStringLiteral("destroy"), *objeto);
+        return {};
+    }
+    QList<FicheroPtr> res;
+    for (;;) {
+        const Http h = pide(QStringLiteral("findNextFile&object=") + *objeto +
+                            QStringLiteral("&count=100"));
+        const ItemsDahua items = leerItemsDahua(h.datos);
+        res << ficherosDahua(items, origen);
+        if (items.size() < POR_PAGINA || res.size() >= MAXIMO) break;
+    }
+    soltar(QStringLiteral("close"), *objeto);
+    soltar(QStringLiteral("destroy"), *objeto);
+    return res;
+}
+
+void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
+    // Straight into `destino`: the client removes it again unless a whole 200 arrived.
+    pedir(*fichero.origen,
+          baseWeb(*fichero.origen) + QStringLiteral("/cgi-bin/RPC_Loadfile") + rutaCargaDahua(fichero.dato),
+          QStringLiteral("GET"), std::nullopt, destino, progreso, true);
+}

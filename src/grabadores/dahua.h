@@ -1,0 +1,26 @@
+#pragma once
+// Recordings of Dahua (and Imou, EZ-IP) recorders and cameras: channel 1's dav and mp4
+// files, found through the device's media file finder and fetched through its file
+// loading interface. Both block a background thread.
+#include "grabadores/http.h"
+#include "grabadores/modelo.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+// Throws ErrorCamara. At most about 5000 recordings, in the device's order.
+QList<FicheroPtr> listarDahua(const OrigenPtr& origen, const QString& periodo);
+// Writes the file as the device sends it (a ".dav" stays in the device's own container).
+// Throws ErrorCamara.
+void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso);
+
+// The "items[n].Clave=valor" lines of one findNextFile reply: each item's keys and
+// values, by item number.
+using ItemsDahua = QMap<qint64, QMap<QString, QString>>;
+ItemsDahua leerItemsDahua(const QByteArray& respuesta);
+// One recording per item, in ascending item number.
+QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen);
+// The download address's path for a file path on the device: every part percent-encoded,
+// its "/" kept.
+QString rutaCargaDahua(const QString& ruta);

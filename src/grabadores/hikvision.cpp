@@ -1,0 +1,92 @@
+#include "grabadores/hikvision.h"
+
+#include "grabadores/ayudas.h"
+#include "grabadores/identificar.h"
+
+#include <QUuid>
+
+namespace {
+
+constexpr int POR_PAGINA = 100;
+constexpr int MAXIMO = 5000;
+
+QString fechaBusqueda(const QDateTime& f) {
+    return fmt(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"), true).texto(f);
+}
+
+// Times come back as internet date-times with their zone ("Z" or "+08:00").
+std::optional<QDateTime> leerHora(const QString& item, const QString& elemento) {
+    const auto texto = uno(item, QStringLiteral("<%1>(.*?)</%1>").arg(elemento));
+    if (!texto) return std::nullopt;
+    return fmt(QStringLiteral("yyyy-MM-dd'T'HH:mm:ssXXXXX"), true).fecha(*texto);
+}
+
+int64_t tamanoDe(const QString& uri) {
+    bool ok = false;
+    const int64_t n = uno(uri, QStringLiteral("size=(\\d+)")).value_or(QString()).toLongLong(&ok);
+    return ok ? n : 0;
+}
+
+}  // namespace
+
+QString cuerpoBusquedaHikvision(const QString& searchID, const QDateTime& inicio,
+                                const QDateTime& fin, int posicion) {
+    // "searchResultPostion" is the element's name on the devices, spelled so.
+    return QStringLiteral("<?xml version='1.0' encoding='utf-8'?><CMSearchDescription><searchID>") +
+           searchID +
+           QStringLiteral("</searchID><trackIDList><trackID>101</trackID></trackIDList>"
+                          "<timeSpanList><timeSpan><startTime>") +
+           fechaBusqueda(inicio) + QStringLiteral("</startTime><endTime>") + fechaBusqueda(fin) +
+           QStringLiteral("</endTime></timeSpan></timeSpanList><maxResults>100</maxResults>"
+                          "<searchResultPostion>") +
+           QString::number(posicion) +
+           QStringLiteral("</searchResultPostion><metadataList><metadataDescriptor>"
+                          "//recordType.meta.std-cgi.com</metadataDescriptor></metadataList>"
+                          "</CMSearchDescription>");
+}
+
+QList<FicheroPtr> leerPaginaHikvision(const QString& respuesta, const OrigenPtr& origen) {
+    QList<FicheroPtr> res;
+    const auto items = grupos(respuesta, QStringLiteral("<searchMatchItem>(.*?)</searchMatchItem>"));
+    for (const QStringList& m : items) {
+        const QString& item = m.at(1);
+        const QString uri = htmlDecode(uno(item, QStringLiteral("<playbackURI>(.*?)</playbackURI>"))
+                                           .value_or(QString()));
+        const auto inicio = leerHora(item, QStringLiteral("startTime"));
+        const auto fin = leerHora(item, QStringLiteral("endTime"));
+        const QString hasta =
+            fin ? fmt(QStringLiteral("HH:mm:ss"), false).texto(*fin) : QStringLiteral("?");
+        res << std::make_shared<Fichero>(nombreFecha(inicio, QStringLiteral(".mp4")), inicio,
+                                         tamanoDe(uri), QStringLiteral("hasta ") + hasta, origen, uri);
+    }
+    return res;
+}
+
+QList<FicheroPtr> listarHikvision(const OrigenPtr& origen, const QString& periodo) {
+    const auto [inicio, fin] = fechasPeriodo(periodo);
+    const QString url = baseWeb(*origen) + QStringLiteral("/ISAPI/ContentMgmt/search");
+    QList<FicheroPtr> res;
+    int posicion = 0;
+    for (;;) {
+        // Devices keep a search by its ID: each page is a new search from `posicion`. Only
+        // the device asked lists its recordings: a redirection elsewhere is an answer.
+        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        const Http h = pedir(*origen, url, QStringLiteral("POST"),
+                             cuerpoBusquedaHikvision(id, inicio, fin, posicion), std::nullopt, {}, true);
+        const QList<FicheroPtr> pagina = leerPaginaHikvision(h.texto(), origen);
+        if (pagina.isEmpty()) break;
+        res << pagina;
+        posicion += int(pagina.size());
+        if (pagina.size() < POR_PAGINA || posicion >= MAXIMO) break;
+    }
+    return res;
+}
+
+void descargarHikvision(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
+    const QString cuerpo = QStringLiteral("<?xml version='1.0'?><downloadRequest><playbackURI>") +
+                           htmlEncode(fichero.dato) +
+                           QStringLiteral("</playbackURI></downloadRequest>");
+    // Straight into `destino`: the client removes it again unless a whole 200 arrived.
+    pedir(*fichero.origen, baseWeb(*fichero.origen) + QStringLiteral("/ISAPI/ContentMgmt/download"),
+          QStringLiteral("POST"), cuerpo, destino, progreso, true);
+}

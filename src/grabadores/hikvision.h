@@ -1,0 +1,21 @@
+#pragma once
+// Recordings of Hikvision (and HiLook) recorders and cameras, through their ISAPI web
+// interface: a paged search of the first channel's main stream (track 101) and the
+// download of one recording by its playback locator. Both block a background thread.
+#include "grabadores/http.h"
+#include "grabadores/modelo.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// Throws ErrorCamara. At most 5000 recordings, in the device's order.
+QList<FicheroPtr> listarHikvision(const OrigenPtr& origen, const QString& periodo);
+// Writes the recording as the device sends it into `destino`. Throws ErrorCamara.
+void descargarHikvision(const Fichero& fichero, const QString& destino, const Progreso& progreso);
+
+// The search request for one page; `searchID` is an upper-case UUID.
+QString cuerpoBusquedaHikvision(const QString& searchID, const QDateTime& inicio,
+                                const QDateTime& fin, int posicion);
+// The recordings of one search reply, in its order; a reply that is no search result has none.
+QList<FicheroPtr> leerPaginaHikvision(const QString& respuesta, const OrigenPtr& origen);

@@ -1,0 +1,170 @@
+#include "grabadores/vstarcam.h"
+
+#include "comun/ejecutar.h"
+#include "grabadores/ayudas.h"
+#include "grabadores/descargas.h"
+#include "grabadores/extensiones.h"
+#include "grabadores/hxvt.h"
+#include "grabadores/identificar.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+constexpr int MAXIMO = 3000;
+
+const QSet<QString>& extensionesCrudas() {
+    static const QSet<QString> s = {QStringLiteral(".264"), QStringLiteral(".265"),
+                                    QStringLiteral(".h264"), QStringLiteral(".h265")};
+    return s;
+}
+
+QString ultimoComponente(const QString& ruta) { return ruta.mid(ruta.lastIndexOf(QLatin1Char('/')) + 1); }
+
+// "." + the extension of the last component in lower case; "." when it has none.
+QString extensionDe(const QString& ruta) {
+    const QString nombre = ultimoComponente(ruta);
+    const qsizetype punto = nombre.lastIndexOf(QLatin1Char('.'));
+    return punto < 0 ? QStringLiteral(".") : nombre.mid(punto).toLower();
+}
+
+QString sinExtension(const QString& nombre) {
+    const qsizetype punto = nombre.lastIndexOf(QLatin1Char('.'));
+    return punto < 0 ? nombre : nombre.left(punto);
+}
+
+void borrar(const QString& ruta) { QFile::remove(ruta); }
+
+}  // namespace
+
+QStringList linksDePagina(const QString& pagina, const QString& ruta) {
+    QString carpeta = ruta;
+    if (carpeta.endsWith(QLatin1Char('/'))) carpeta.chop(1);
+    QStringList res;
+    for (const QStringList& m : grupos(pagina, QStringLiteral("href=\"([^\"]+)\""))) {
+        const QString& link = m.at(1);
+        if (link.startsWith(QLatin1Char('?')) || uno(link, QStringLiteral("\\.\\.(/)?$")))
+            continue;
+        res << (link.startsWith(QLatin1Char('/')) ? link : carpeta + QLatin1Char('/') + link);
+    }
+    return res;
+}
+
+QStringList indiceLinks(const Origen& origen, const QString& ruta) {
+    const Http h = pedir(origen, baseWeb(origen) + ruta, QStringLiteral("GET"), std::nullopt,
+                         std::nullopt, {}, true);
+    return linksDePagina(h.texto(), ruta);
+}
+
+bool diaEnPeriodo(const QString& link, const QDateTime& inicio, const QDateTime& fin) {
+    const auto digitos = uno(link, QStringLiteral("/(\\d{8})/?$"));
+    if (!digitos) return false;
+    const auto dia = fmt(QStringLiteral("yyyyMMdd"), false).fecha(*digitos);
+    if (!dia) return false;
+    // Whole days: the day folder of the period's first day counts even if the period
+    // started late that day.
+    const QDate d = dia->toLocalTime().date();
+    return d >= inicio.toLocalTime().date() && d <= fin.toLocalTime().date();
+}
+
+FicheroPtr ficheroVStarcam(const QString& ruta, const OrigenPtr& origen, const QDateTime& inicio,
+                           const QDateTime& fin) {
+    const QString nombre = ultimoComponente(ruta);
+    const QString ext = extensionDe(ruta);
+    if (!EXTENSIONES.contains(ext)) return nullptr;
+    std::optional<QDateTime> fecha;
+    const auto hora = grupos(nombre, QStringLiteral("(\\d{6})[_-](\\d{6})"));
+    if (!hora.isEmpty())
+        fecha = fmt(QStringLiteral("yyMMddHHmmss"), false).fecha(hora[0][1] + hora[0][2]);
+    // A file whose name carries no readable time is offered whatever the period.
+    if (fecha && (*fecha < inicio || *fecha > fin)) return nullptr;
+    const bool crudo = extensionesCrudas().contains(ext);
+    auto f = std::make_shared<Fichero>(
+        componenteSeguro(nombreFecha(fecha, crudo ? QStringLiteral(".mp4") : ext, sinExtension(nombre))),
+        fecha, 0, ruta, origen, ruta);
+    f->crudo = crudo;
+    return f;
+}
+
+QList<FicheroPtr> listarVStarcam(const OrigenPtr& origen, const QString& periodo) {
+    const auto [inicio, fin] = fechasPeriodo(periodo);
+    QStringList dias = indiceLinks(*origen, QStringLiteral("/sd/"));
+    std::sort(dias.begin(), dias.end(), std::greater<QString>());
+    QList<FicheroPtr> res;
+    for (QString dia : dias) {
+        if (!diaEnPeriodo(dia, inicio, fin)) continue;
+        if (!dia.endsWith(QLatin1Char('/'))) dia += QLatin1Char('/');
+        for (const QString& carpeta : indiceLinks(*origen, dia)) {
+            if (!carpeta.endsWith(QLatin1Char('/'))) continue;
+            for (const QString& link : indiceLinks(*origen, carpeta)) {
+                if (link.endsWith(QLatin1Char('/'))) continue;
+                if (auto f = ficheroVStarcam(link, origen, inicio, fin)) res << f;
+                if (res.size() >= MAXIMO) return res;
+            }
+        }
+    }
+    return res;
+}
+
+void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,
+                       const Progreso& progreso) {
+    const QString ext = extensionDe(fichero.dato);
+    const QString temporal = temporalDescarga(destino);
+    pedir(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
+          std::nullopt, temporal, progreso, true);
+    if (!fichero.crudo) {
+        renombrarDescarga(temporal, destino);
+        return;
+    }
+    if (progreso) progreso(100);
+
+    QFile descargado(temporal);
+    if (!descargado.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || descargado.size() == 0) {
+        borrar(temporal);
+        throw ErrorCamara(QStringLiteral("descarga vacía"));
+    }
+    const QString crudoRuta = temporal + (ext == QLatin1String(".264") || ext == QLatin1String(".h264")
+                                              ? QStringLiteral(".h264")
+                                              : QStringLiteral(".h265"));
+    QString entrada = temporal;
+    if (descargado.size() >= 4 && descargado.peek(2) == "HX") {
+        QFile video(crudoRuta);
+        int64_t bloques = -1;
+        if (video.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            bloques = desHXVT(descargado, video);
+        video.close();
+        if (bloques < 0) {
+            borrar(temporal);
+            borrar(crudoRuta);
+            throw ErrorCamara(QStringLiteral("no se pudo extraer el vídeo de la descarga"));
+        }
+        if (bloques >= 1) entrada = crudoRuta;
+    }
+    descargado.close();
+
+    // ffmpeg writes beside the destination and the result takes its name only when ffmpeg
+    // ended well: a conversion cut short by an error or the time limit is no recording.
+    const QString sufijo = QFileInfo(destino).suffix();
+    const QString convertido =
+        temporal + QLatin1Char('.') + (sufijo.isEmpty() ? QStringLiteral("mp4") : sufijo);
+    const ResultadoProceso r = ejecutar(
+        ffmpeg,
+        {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+         QStringLiteral("-fflags"), QStringLiteral("+genpts"), QStringLiteral("-framerate"),
+         QStringLiteral("25"), QStringLiteral("-i"), entrada, QStringLiteral("-c"),
+         QStringLiteral("copy"), QStringLiteral("-movflags"), QStringLiteral("+faststart"),
+         convertido},
+        1800.0);
+    borrar(temporal);
+    borrar(crudoRuta);
+    if (r.estado != 0 || QFileInfo(convertido).size() == 0) {
+        borrar(convertido);
+        throw ErrorCamara(QStringLiteral("no se pudo convertir el vídeo"));
+    }
+    renombrarDescarga(convertido, destino);
+}

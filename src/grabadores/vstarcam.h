@@ -1,0 +1,33 @@
+#pragma once
+// Recordings on the memory card of VStarcam and other Hi3510 cameras, whose web server
+// publishes the card as directory index pages under "/sd/": day folders ("yyyyMMdd"), in
+// them sub-folders, in those the files. Raw recordings (.264, .265, .h264, .h265) come in
+// the camera's own block container and are turned into MP4 by ffmpeg. All block a
+// background thread.
+#include "grabadores/http.h"
+#include "grabadores/modelo.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The device paths the index page at `ruta` links to, in page order. Throws ErrorCamara.
+QStringList indiceLinks(const Origen& origen, const QString& ruta);
+// Newest day first, at most 3000. Throws ErrorCamara.
+QList<FicheroPtr> listarVStarcam(const OrigenPtr& origen, const QString& periodo);
+// Downloads the file; a raw one is converted by the ffmpeg at `ffmpeg` into an MP4 at
+// `destino`. Throws ErrorCamara.
+void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,
+                       const Progreso& progreso);
+
+// The links of an index page's text, made absolute against the page's path `ruta`; parent
+// folder and sorting links left out.
+QStringList linksDePagina(const QString& pagina, const QString& ruta);
+// The recording a file link of the card stands for; absent when it is no recording or its
+// time, read from its name, falls outside [inicio, fin].
+FicheroPtr ficheroVStarcam(const QString& ruta, const OrigenPtr& origen, const QDateTime& inicio,
+                           const QDateTime& fin);
+// Whether the day folder link (".../yyyyMMdd/") falls on a day from inicio's to fin's,
+// in local time; false for a link that names no day.
+bool diaEnPeriodo(const QString& link, const QDateTime& inicio, const QDateTime& fin);
