@@ -23,8 +23,15 @@ for paquete in $(grep -v '^#' "$lista" | cut -f3 | sort -u); do
     fi
   done
   [ "$faltan" = 1 ] || continue
-  (cd "$debs" && apt-get download -q "$paquete" >/dev/null 2>&1) ||
-    { echo "caras_fuentes: no se pudo traer el paquete $paquete" >&2; exit 1; }
+  # A stale package list names versions the mirror no longer has: refresh it once and retry.
+  if ! (cd "$debs" && apt-get download -q "$paquete" >/dev/null 2>&1); then
+    if [ "$(id -u)" -eq 0 ] && [ -z "${refrescada:-}" ]; then
+      refrescada=1
+      apt-get update -q >/dev/null 2>&1 || true
+    fi
+    (cd "$debs" && apt-get download -q "$paquete" >/dev/null 2>&1) ||
+      { echo "caras_fuentes: no se pudo traer el paquete $paquete" >&2; exit 1; }
+  fi
   dpkg-deb -x "$debs"/"${paquete}"_*.deb "$debs/x"
   for ruta in $(grep -v '^#' "$lista" | awk -F'\t' -v p="$paquete" '$3 == p { print $4 }' | sort -u); do
     [ -f "$debs/x$ruta" ] || { echo "caras_fuentes: $paquete no trae $ruta" >&2; exit 1; }
