@@ -1,115 +1,248 @@
-// Face detection on 40 generated 1080p frames: median milliseconds per frame for the whole
-// per-frame work (decode, five regions, merging) and recall/precision against the pasted
-// faces. Optional arguments replace the defaults for trials, in this order: finest scale,
-// score threshold, widest pyramid box, merging overlap, coarse pass on corners (0/1), first
-// seed (another set of frames), smoothing sigma, keypoint test (0/1).
+// Face detection on the measurement set (tests/apoyo/conjunto_caras.h): recall and precision
+// overall and per group (size band, pose, rolled or covered faces, degradation, frames
+// without faces), how much of each face the boxes cover, wall and CPU time per 1080p frame
+// through the mode's own per-frame work (decode, five regions, merging), and with
+// ZORV_BANCO_CURVA=1 recall and precision over the score threshold.
+//
+//   banco-caras [ajuste|reserva] [frames]
+//
+// Tune on "ajuste" only; "reserva" is the check. ZORV_BANCO_AJUSTES="umbral=0.45,..." changes
+// the detector's settings for a trial; ZORV_BANCO_DETALLE=1 lists every miss and false box;
+// ZORV_BANCO_VOLCAR=folder writes the frames there as JPEG.
 #include "analisis/blazeface.h"
 #include "analisis/caras.h"
-#include "apoyo/rostros.h"
+#include "apoyo/conjunto_caras.h"
 
-#include "apoyo/programa.h"
-
-#include <QBuffer>
-#include <QFile>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QElapsedTimer>
-#include <QImageReader>
+#include <QFile>
+#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <map>
 
 namespace {
 
-double iou(const QRectF& a, const QRectF& b)
+struct Cuenta {
+    int aciertos = 0, caras = 0, cajas = 0, falsas = 0;
+    double recuerdo() const { return caras ? double(aciertos) / caras : 1.0; }
+    double precision() const { return cajas ? double(cajas - falsas) / cajas : 1.0; }
+};
+
+std::vector<QString> gruposDeCara(const CaraMedida& c)
 {
-    const QRectF i = a.intersected(b);
-    return i.isEmpty() ? 0.0 : i.width() * i.height() / (a.width() * a.height() + b.width() * b.height() -
-                                                           i.width() * i.height());
+    std::vector<QString> g{QStringLiteral("tamaño ") + bandaDeAncho(c.ancho), QStringLiteral("pose ") + c.pose};
+    if (c.girada)
+        g.push_back(QStringLiteral("cabeza girada"));
+    if (c.tapada)
+        g.push_back(QStringLiteral("cara tapada"));
+    return g;
 }
 
-void contarFallos(int i, const PedidoFotograma& p, const std::vector<QRectF>& verdad,
-                  const std::vector<QRectF>& halladas)
+double segundosCPU()
 {
-    const char* tipo = p.nocturno ? "noche" : p.calidadJPEG < 50 ? "comprimido" : "dia";
-    for (const QRectF& v : verdad)
-        if (std::none_of(halladas.begin(), halladas.end(), [&](const QRectF& h) { return iou(v, h) >= 0.3; }))
-            std::printf("    fallo: fotograma %d (%s) cara %.0f px en %.0f,%.0f\n", i, tipo, v.width(), v.x(), v.y());
-    for (const QRectF& h : halladas)
-        if (std::none_of(verdad.begin(), verdad.end(), [&](const QRectF& v) { return iou(v, h) >= 0.3; }))
-            std::printf("    falsa: fotograma %d (%s) caja %.0fx%.0f en %.0f,%.0f\n", i, tipo, h.width(), h.height(),
-                        h.x(), h.y());
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+void aplicarAjustes(AjustesBlazeFace& a, const QString& texto)
+{
+    for (const QString& par : texto.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString clave = par.section(QLatin1Char('='), 0, 0).trimmed();
+        const double v = par.section(QLatin1Char('='), 1).toDouble();
+        if (clave == QLatin1String("escalaFina")) a.escalaFina = v;
+        else if (clave == QLatin1String("umbral")) a.umbral = static_cast<float>(v);
+        else if (clave == QLatin1String("anchoMaximo")) a.anchoMaximo = v;
+        else if (clave == QLatin1String("solapeSupresion")) a.solapeSupresion = v;
+        else if (clave == QLatin1String("gruesaEnCadaRegion")) a.gruesaEnCadaRegion = v != 0;
+        else if (clave == QLatin1String("suavizado")) a.suavizado = v;
+        else if (clave == QLatin1String("exigirRasgos")) a.exigirRasgos = v != 0;
+        else if (clave == QLatin1String("verificar")) a.verificar = v != 0;
+        else if (clave == QLatin1String("umbralPropuestas")) a.umbralPropuestas = static_cast<float>(v);
+        else if (clave == QLatin1String("ladoVerificacion")) a.ladoVerificacion = static_cast<int>(v);
+        else if (clave == QLatin1String("contextoVerificacion")) a.contextoVerificacion = v;
+        else if (clave == QLatin1String("maximoVerificadas")) a.maximoVerificadas = static_cast<int>(v);
+        else if (clave == QLatin1String("contarPiramide")) a.contarPiramide = v != 0;
+        else if (clave == QLatin1String("ensancheLados")) a.ensancheLados = v;
+        else if (clave == QLatin1String("ensancheArriba")) a.ensancheArriba = v;
+        else if (clave == QLatin1String("ensancheAbajo")) a.ensancheAbajo = v;
+        else std::fprintf(stderr, "ajuste desconocido: %s\n", qPrintable(clave));
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const QString parte = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("reserva");
+    const int n = argc > 2 ? std::atoi(argv[2]) : 70;
     AjustesBlazeFace a;
-    if (argc > 1) a.escalaFina = std::atof(argv[1]);
-    if (argc > 2) a.umbral = static_cast<float>(std::atof(argv[2]));
-    if (argc > 3) a.anchoMaximo = std::atof(argv[3]);
-    if (argc > 4) a.solapeSupresion = std::atof(argv[4]);
-    if (argc > 5) a.gruesaEnCadaRegion = std::atoi(argv[5]) != 0;
-    if (argc > 7) a.suavizado = std::atof(argv[7]);
-    if (argc > 8) a.exigirRasgos = std::atoi(argv[8]) != 0;
-    // Faces rolled by this many degrees (a head tilted, a camera mounted askew).
-    const double giro = qEnvironmentVariableIntValue("ZORV_BANCO_GIRO");
-    const uint32_t base = argc > 6 ? static_cast<uint32_t>(std::atoi(argv[6])) : 1000;
-    // ZORV_BANCO_DETALLE=1 lists every missed face and every false box, for trials.
+    aplicarAjustes(a, qEnvironmentVariable("ZORV_BANCO_AJUSTES"));
     const bool detalle = qEnvironmentVariableIntValue("ZORV_BANCO_DETALLE") != 0;
-    DetectorBlazeFace detector(a, {QStringLiteral(ZORV_MODELO)});
+    const bool curva = qEnvironmentVariableIntValue("ZORV_BANCO_CURVA") != 0;
+    const QString volcar = qEnvironmentVariable("ZORV_BANCO_VOLCAR");
 
-    Puntuacion total, pequenas, noche;
-    std::vector<double> ms;
-    QTemporaryDir carpeta;
-    for (int i = 0; i < 40; ++i) {
-        PedidoFotograma p;
-        p.semilla = base + static_cast<uint32_t>(i);
-        p.nocturno = i % 4 == 0;
-        p.calidadJPEG = i % 5 == 1 ? 12 : 80;
-        p.giro = giro;
-        p.anchos = i % 3 == 0 ? std::vector<int>{24, 28, 32, 36, 40} : std::vector<int>{30, 48, 80, 130, 250};
-        const FotogramaConCaras f = fotogramaConCaras(p);
-        if (f.imagen.isNull()) {
-            std::fprintf(stderr, "falta la foto %s\n", qPrintable(rutaFotoRostro()));
-            return 1;
-        }
-        QByteArray jpeg;
-        QBuffer b(&jpeg);
-        b.open(QIODevice::WriteOnly);
-        f.imagen.save(&b, "JPEG", 90);
-        QFile archivo(QDir(carpeta.path()).filePath(QString::asprintf("%06d.jpg", i)));
-        if (archivo.open(QIODevice::WriteOnly))
-            archivo.write(jpeg);
-        QElapsedTimer t;
-        t.start();
-        const QImage img = QImage::fromData(jpeg, "JPEG");
-        const std::vector<QRectF> halladas = carasDeImagen(img, QStringLiteral("x.jpg"), detector);
-        ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-        puntuar(f.caras, halladas, total);
-        if (i % 3 == 0) puntuar(f.caras, halladas, pequenas);
-        if (p.nocturno) puntuar(f.caras, halladas, noche);
-        if (detalle)
-            contarFallos(i, p, f.caras, halladas);
+    FuentesCaras fuentes;
+    QString error;
+    if (!cargarFuentesCaras(parte, fuentes, error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
     }
-    std::sort(ms.begin(), ms.end());
-    // The same frames through the program itself, as the player runs it (model load included).
-    QElapsedTimer reloj;
-    reloj.start();
-    const Corrida c = correr({QStringLiteral("caras"), carpeta.path()}, 600000);
-    const double msPrograma = static_cast<double>(reloj.elapsed()) / 40.0;
-    const int lineas = static_cast<int>(c.salida.count('\n'));
-    std::printf("caras: escala %.3f umbral %.2f maximo %.2f supresion %.2f gruesa en esquinas %d suavizado %.2f rasgos %d semillas %u\n",
-                a.escalaFina, static_cast<double>(a.umbral), a.anchoMaximo, a.solapeSupresion,
-                a.gruesaEnCadaRegion ? 1 : 0, a.suavizado, a.exigirRasgos ? 1 : 0, base);
-    std::printf("  mediana %.1f ms por fotograma (min %.1f, max %.1f), %.1f inferencias por fotograma\n",
-                ms[ms.size() / 2], ms.front(), ms.back(), double(detector.inferencias()) / 40.0);
-    std::printf("  programa entero: %.1f ms por fotograma, estado %d, %d caras impresas\n", msPrograma, c.estado,
-                lineas);
-    std::printf("  recuerdo %.3f precision %.3f (%d/%d caras, %d cajas)\n", total.recuerdo(),
-                total.precision(), total.aciertos, total.caras, total.detectadas);
-    std::printf("  24-40 px: recuerdo %.3f precision %.3f; nocturnos: recuerdo %.3f precision %.3f\n",
-                pequenas.recuerdo(), pequenas.precision(), noche.recuerdo(), noche.precision());
+    DetectorBlazeFace detector(a, {QStringLiteral(ZORV_MODELO)});
+    AjustesBlazeFace bajo = a;
+    bajo.umbral = 0.2f;
+    bajo.umbralPropuestas = std::min(bajo.umbralPropuestas, a.umbralPropuestas);
+    DetectorBlazeFace detectorCurva(bajo, {QStringLiteral(ZORV_MODELO)});
+
+    std::map<QString, Cuenta> grupos;
+    Cuenta total;
+    std::vector<double> ms;
+    double cpu = 0, cubierto = 0;
+    // How far each face reaches past its box (left, right, top, bottom), in box widths/heights.
+    std::vector<double> faltas[4];
+    int medidas = 0, cubiertasDel95 = 0, fotogramasSinCaras = 0, falsasSinCaras = 0;
+    // Threshold curve: per frame, the faces and the scored boxes of the whole picture.
+    std::vector<std::pair<std::vector<CaraMedida>, std::vector<Candidata>>> paraCurva;
+    for (int i = 0; i < n; ++i) {
+        const FotogramaMedido f = fotogramaMedido(fuentes, i);
+        if (!volcar.isEmpty()) {
+            QFile s(QDir(volcar).filePath(QString::asprintf("%06d.jpg", i)));
+            if (s.open(QIODevice::WriteOnly))
+                s.write(f.jpeg);
+        }
+        QElapsedTimer reloj;
+        const double cpu0 = segundosCPU();
+        reloj.start();
+        const QImage img = QImage::fromData(f.jpeg, "JPEG");
+        const std::vector<QRectF> cajas = carasDeImagen(img, QStringLiteral("x.jpg"), detector);
+        ms.push_back(double(reloj.nsecsElapsed()) / 1e6);
+        cpu += segundosCPU() - cpu0;
+
+        const std::vector<int> de = emparejarCaras(f.caras, cajas);
+        if (!volcar.isEmpty()) {
+            // The faces in green and the boxes found in red, to check labels and misses by eye.
+            QImage vista = img.convertToFormat(QImage::Format_RGB32);
+            QPainter p(&vista);
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(Qt::green, 2));
+            for (const CaraMedida& c : f.caras)
+                p.drawRect(c.caja);
+            p.setPen(QPen(Qt::red, 2));
+            for (const QRectF& c : cajas)
+                p.drawRect(c);
+            p.end();
+            vista.save(QDir(volcar).filePath(QString::asprintf("%06d-cajas.jpg", i)), "JPEG", 90);
+        }
+        std::vector<bool> buena(cajas.size(), false);
+        Cuenta& deg = grupos[QStringLiteral("degradación ") + f.degradacion];
+        for (size_t k = 0; k < f.caras.size(); ++k) {
+            const bool hallada = de[k] >= 0;
+            if (hallada)
+                buena[static_cast<size_t>(de[k])] = true;
+            for (Cuenta* c : {&total, &deg}) {
+                c->caras++;
+                c->aciertos += hallada;
+            }
+            for (const QString& g : gruposDeCara(f.caras[k])) {
+                grupos[g].caras++;
+                grupos[g].aciertos += hallada;
+            }
+            if (hallada && !f.caras[k].girada) {
+                const double parte_ = cobertura(f.caras[k].caja, cajas[static_cast<size_t>(de[k])]);
+                cubierto += parte_;
+                const QRectF v = f.caras[k].caja, h = cajas[static_cast<size_t>(de[k])];
+                faltas[0].push_back((h.left() - v.left()) / h.width());
+                faltas[1].push_back((v.right() - h.right()) / h.width());
+                faltas[2].push_back((h.top() - v.top()) / h.height());
+                faltas[3].push_back((v.bottom() - h.bottom()) / h.height());
+                cubiertasDel95 += parte_ >= 0.95;
+                ++medidas;
+            }
+            if (!hallada && detalle)
+                std::printf("    fallo: fotograma %d (%s) cara %.0f px %s%s%s en %.0f,%.0f\n", i,
+                            qPrintable(f.degradacion), f.caras[k].ancho, qPrintable(f.caras[k].pose),
+                            f.caras[k].girada ? " girada" : "", f.caras[k].tapada ? " tapada" : "",
+                            f.caras[k].caja.x(), f.caras[k].caja.y());
+        }
+        for (size_t k = 0; k < cajas.size(); ++k) {
+            for (Cuenta* c : {&total, &deg}) {
+                c->cajas++;
+                c->falsas += !buena[k];
+            }
+            if (!buena[k] && detalle)
+                std::printf("    falsa: fotograma %d (%s) caja %.0fx%.0f en %.0f,%.0f\n", i, qPrintable(f.degradacion),
+                            cajas[k].width(), cajas[k].height(), cajas[k].x(), cajas[k].y());
+        }
+        if (f.caras.empty()) {
+            ++fotogramasSinCaras;
+            falsasSinCaras += static_cast<int>(cajas.size());
+        }
+        if (curva) {
+            std::vector<Candidata> c;
+            if (detectorCurva.candidatas(img, img.rect(), c, error))
+                paraCurva.emplace_back(f.caras, std::move(c));
+        }
+    }
+    std::vector<double> orden = ms;
+    std::sort(orden.begin(), orden.end());
+    double carga[3] = {0, 0, 0};
+    getloadavg(carga, 3);
+    std::printf("banco-caras: parte %s, %d fotogramas 1920x1080 (%d sin caras), %d caras de %d personas, "
+                "%zu fondos\n",
+                qPrintable(parte), n, fotogramasSinCaras, total.caras, fuentes.personas, fuentes.fondos.size());
+    std::printf("  ajustes: escala %.3f umbral %.2f maximo %.2f supresion %.2f gruesa en esquinas %d "
+                "suavizado %.2f rasgos %d verificar %d (propuestas %.2f, lado %d, contexto %.2f, hasta %d, "
+                "piramide %d) ensanche %.2f/%.2f/%.2f\n",
+                a.escalaFina, double(a.umbral), a.anchoMaximo, a.solapeSupresion, a.gruesaEnCadaRegion ? 1 : 0,
+                a.suavizado, a.exigirRasgos ? 1 : 0, a.verificar ? 1 : 0, double(a.umbralPropuestas),
+                a.ladoVerificacion, a.contextoVerificacion, a.maximoVerificadas, a.contarPiramide ? 1 : 0,
+                a.ensancheLados, a.ensancheArriba, a.ensancheAbajo);
+    std::printf("  tiempo: mediana %.1f ms por fotograma (min %.1f, max %.1f), CPU %.1f ms por fotograma, "
+                "%.1f inferencias por fotograma, carga media %.2f %.2f %.2f\n",
+                orden[orden.size() / 2], orden.front(), orden.back(), 1000.0 * cpu / n,
+                double(detector.inferencias()) / n, carga[0], carga[1], carga[2]);
+    std::printf("  total: recuerdo %.3f (%d/%d) precision %.3f (%d cajas, %d falsas)\n", total.recuerdo(),
+                total.aciertos, total.caras, total.precision(), total.cajas, total.falsas);
+    std::printf("  fotogramas sin caras: %d cajas falsas en %d fotogramas\n", falsasSinCaras, fotogramasSinCaras);
+    std::printf("  cobertura de la cara entera (frente a barbilla, oreja a oreja): media %.3f, %d de %d caras "
+                "al 95 %% o mas\n",
+                medidas ? cubierto / medidas : 0.0, cubiertasDel95, medidas);
+    for (auto& v : faltas)
+        std::sort(v.begin(), v.end());
+    if (!faltas[0].empty()) {
+        const auto p = [&](int lado, double q) { return faltas[lado][size_t(q * double(faltas[lado].size() - 1))]; };
+        std::printf("  la cara sobresale de su caja (mediana / percentil 90): izquierda %.2f/%.2f derecha %.2f/%.2f "
+                    "arriba %.2f/%.2f abajo %.2f/%.2f\n",
+                    p(0, 0.5), p(0, 0.9), p(1, 0.5), p(1, 0.9), p(2, 0.5), p(2, 0.9), p(3, 0.5), p(3, 0.9));
+    }
+    for (const auto& [nombre, c] : grupos) {
+        if (nombre.startsWith(QStringLiteral("degradación")))
+            std::printf("  %-28s recuerdo %.3f (%d/%d) precision %.3f (%d falsas de %d)\n", qPrintable(nombre),
+                        c.recuerdo(), c.aciertos, c.caras, c.precision(), c.falsas, c.cajas);
+        else
+            std::printf("  %-28s recuerdo %.3f (%d/%d)\n", qPrintable(nombre), c.recuerdo(), c.aciertos, c.caras);
+    }
+    if (curva) {
+        std::printf("  curva sobre el umbral (cuadro entero, sin esquinas):\n");
+        for (int u = 20; u <= 80; u += 5) {
+            Cuenta c;
+            for (const auto& [caras, cand] : paraCurva) {
+                std::vector<QRectF> cajas;
+                for (const Candidata& k : cand)
+                    if (k.puntuacion >= u / 100.0f)
+                        cajas.push_back(k.caja);
+                const std::vector<int> de = emparejarCaras(caras, cajas);
+                c.caras += static_cast<int>(caras.size());
+                c.aciertos += static_cast<int>(std::count_if(de.begin(), de.end(), [](int v) { return v >= 0; }));
+                c.cajas += static_cast<int>(cajas.size());
+                c.falsas += static_cast<int>(cajas.size()) -
+                            static_cast<int>(std::count_if(de.begin(), de.end(), [](int v) { return v >= 0; }));
+            }
+            std::printf("    umbral %.2f: recuerdo %.3f precision %.3f\n", u / 100.0, c.recuerdo(), c.precision());
+        }
+    }
     return 0;
 }

@@ -190,6 +190,9 @@ struct DetectorBlazeFace::Impl {
     void prepararImagen(const QImage& imagen);
     bool nivel(double escala, std::vector<Candidata>& out, QString& error);
     bool pasadaGruesa(const QRect& region, std::vector<Candidata>& out, QString& error);
+    float umbralPropuestas() const { return a.verificar ? std::min(a.umbral, a.umbralPropuestas) : a.umbral; }
+    bool confirmar(std::vector<Candidata>& candidatas, QString& error);
+    bool puntuarRecorte(const QRectF& caja, bool espejo, Candidata& vista, QString& error);
 };
 
 bool DetectorBlazeFace::Impl::cargar()
@@ -325,13 +328,102 @@ void DetectorBlazeFace::Impl::prepararImagen(const QImage& imagen)
     delFotograma.clear();
     errorFotograma.clear();
     fotogramaOk = true;
-    for (const double escala : {a.escalaFina, a.escalaFina / 2.0}) {
-        if (!nivel(escala, delFotograma, errorFotograma)) {
-            fotogramaOk = false;
-            delFotograma.clear();
-            return;
+    const auto fallo = [&] {
+        fotogramaOk = false;
+        delFotograma.clear();
+    };
+    for (const double escala : {a.escalaFina, a.escalaFina / 2.0})
+        if (!nivel(escala, delFotograma, errorFotograma))
+            return fallo();
+    if (!pasadaGruesa(QRect(0, 0, pixeles.cols, pixeles.rows), delFotograma, errorFotograma))
+        return fallo();
+    delFotograma = suprimirPonderado(std::move(delFotograma), a.solapeSupresion);
+    if (!confirmar(delFotograma, errorFotograma))
+        return fallo();
+}
+
+// Each proposal seen again on its own: a square around it with the head's surroundings,
+// scaled so the face fills about a third of a small input, as it is and mirrored. A face
+// keeps its score at that size and in the mirror; texture that happened to look like a face
+// at one scale and offset mostly does not. The score becomes the mean of the pyramid's score
+// and the two looks (or of the looks alone, `contarPiramide` off), and the box the mean of
+// the looks' boxes, drawn at a finer scale than a small face's pyramid level.
+bool DetectorBlazeFace::Impl::confirmar(std::vector<Candidata>& candidatas, QString& error)
+{
+    if (!a.verificar)
+        return true;
+    std::vector<Candidata> r;
+    for (size_t i = 0; i < candidatas.size() && static_cast<int>(i) < a.maximoVerificadas; ++i) {
+        Candidata vista, espejo;
+        if (!puntuarRecorte(candidatas[i].caja, false, vista, error) ||
+            !puntuarRecorte(candidatas[i].caja, true, espejo, error))
+            return false;
+        const float p = a.contarPiramide ? (candidatas[i].puntuacion + vista.puntuacion + espejo.puntuacion) / 3.0f
+                                         : (vista.puntuacion + espejo.puntuacion) / 2.0f;
+        if (p < a.umbral)
+            continue;
+        Candidata c{candidatas[i].caja, p};
+        if (vista.puntuacion > 0 && espejo.puntuacion > 0) {
+            const QRectF& v = vista.caja;
+            const QRectF& e = espejo.caja;
+            c.caja = QRectF((v.x() + e.x()) / 2, (v.y() + e.y()) / 2, (v.width() + e.width()) / 2,
+                            (v.height() + e.height()) / 2);
         }
+        r.push_back(c);
     }
+    candidatas = suprimirPonderado(std::move(r), a.solapeSupresion);
+    return true;
+}
+
+bool DetectorBlazeFace::Impl::puntuarRecorte(const QRectF& caja, bool espejo, Candidata& vista, QString& error)
+{
+    const int lado = a.ladoVerificacion;
+    const double ancho = std::max(caja.width(), caja.height()) * a.contextoVerificacion;
+    const double escala = lado / ancho;
+    const QPointF origen = caja.center() - QPointF(ancho / 2, ancho / 2);
+    // The crop as an affine map from frame to input pixels; outside the frame stays grey.
+    const cv::Matx23d m(escala, 0, -origen.x() * escala, 0, escala, -origen.y() * escala);
+    lienzo.create(lado, lado, CV_8UC3);
+    if (escala < 1.0) {
+        // Shrinking: average the pixels first, as the pyramid levels do, or grain aliases.
+        const cv::Rect fuente = cv::Rect(int(std::floor(origen.x())), int(std::floor(origen.y())),
+                                         int(std::ceil(ancho)) + 1, int(std::ceil(ancho)) + 1) &
+                                cv::Rect(0, 0, pixeles.cols, pixeles.rows);
+        if (fuente.empty()) {
+            vista = {QRectF(), 0.0f};
+            return true;
+        }
+        cv::resize(pixeles(fuente), escalada, cv::Size(), escala, escala, cv::INTER_AREA);
+        const cv::Matx23d n(1, 0, (fuente.x - origen.x()) * escala, 0, 1, (fuente.y - origen.y()) * escala);
+        cv::warpAffine(escalada, lienzo, n, lienzo.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                       cv::Scalar(128, 128, 128));
+    } else {
+        cv::warpAffine(pixeles, lienzo, m, lienzo.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                       cv::Scalar(128, 128, 128));
+    }
+    // The same smoothing as the pyramid, in frame pixels, so night grain stays grain.
+    if (a.suavizado > 0.0 && a.suavizado * escala >= 0.3)
+        cv::GaussianBlur(lienzo, lienzo, cv::Size(0, 0), a.suavizado * escala);
+    if (espejo)
+        cv::flip(lienzo, lienzo, 1);
+    Salidas s;
+    if (!inferir(lienzo, s, error))
+        return false;
+    vista = {QRectF(), 0.0f};
+    const QPointF centro(lado / 2.0, lado / 2.0);
+    const double esperado = lado / a.contextoVerificacion;
+    for (const Candidata& c : decodificar(s, lado, 0.05f, a.exigirRasgos)) {
+        // The proposal's face: near the centre and of about the expected size.
+        const QPointF d = c.caja.center() - centro;
+        if (std::hypot(d.x(), d.y()) > 0.35 * esperado || c.caja.width() < 0.5 * esperado ||
+            c.caja.width() > 2.0 * esperado || c.puntuacion <= vista.puntuacion)
+            continue;
+        QRectF k = c.caja;
+        if (espejo)
+            k.moveLeft(lado - k.right());
+        vista = {QRectF(origen + k.topLeft() / escala, k.size() / escala), c.puntuacion};
+    }
+    return true;
 }
 
 bool DetectorBlazeFace::Impl::nivel(double escala, std::vector<Candidata>& out, QString& error)
@@ -385,7 +477,7 @@ bool DetectorBlazeFace::Impl::analizar(const cv::Mat& lienzo8, QPointF desplazam
     Salidas s;
     if (!inferir(lienzo8, s, error))
         return false;
-    for (const Candidata& c : decodificar(s, lienzo8.cols, a.umbral, a.exigirRasgos)) {
+    for (const Candidata& c : decodificar(s, lienzo8.cols, umbralPropuestas(), a.exigirRasgos)) {
         const QRectF k = c.caja;
         if (k.width() > maximo)
             continue;
@@ -423,38 +515,57 @@ long DetectorBlazeFace::inferencias() const
     return d->inferencias;
 }
 
-ResultadoDeteccion DetectorBlazeFace::detectar(const QImage& imagen, const QRect& region)
+bool DetectorBlazeFace::candidatas(const QImage& imagen, const QRect& region, std::vector<Candidata>& cajas,
+                                   QString& error)
 {
-    ResultadoDeteccion r;
+    cajas.clear();
     if (!d->cargar()) {
-        r.ok = false;
-        r.error = d->errorCarga;
-        return r;
+        error = d->errorCarga;
+        return false;
     }
     d->prepararImagen(imagen);
     if (!d->fotogramaOk) {
-        r.ok = false;
-        r.error = d->errorFotograma;
-        return r;
+        error = d->errorFotograma;
+        return false;
     }
     const QRect fotograma(0, 0, d->rgb.width(), d->rgb.height());
     const QRect dentro = region.intersected(fotograma);
     if (dentro.isEmpty())
-        return r;
+        return true;
     const QRectF marco(dentro);
     std::vector<Candidata> todas;
     for (const Candidata& c : d->delFotograma)
         if (marco.contains(c.caja.center()))
             todas.push_back(c);
-    if (d->a.gruesaEnCadaRegion || dentro == fotograma)
-        if (!d->pasadaGruesa(dentro, todas, r.error)) {
-            r.ok = false;
-            return r;
-        }
-    for (const Candidata& c : suprimirPonderado(std::move(todas), d->a.solapeSupresion)) {
-        const QRectF k = c.caja.intersected(marco);
-        if (k.isEmpty())
-            continue;
+    if (d->a.gruesaEnCadaRegion && dentro != fotograma) {
+        std::vector<Candidata> propias;
+        if (!d->pasadaGruesa(dentro, propias, error) || !d->confirmar(propias, error))
+            return false;
+        todas.insert(todas.end(), propias.begin(), propias.end());
+    }
+    for (Candidata c : suprimirPonderado(std::move(todas), d->a.solapeSupresion)) {
+        // The model boxes brows to chin; the blur must also hide forehead, hair line and ears.
+        const QRectF k = c.caja;
+        c.caja = k.adjusted(-d->a.ensancheLados * k.width(), -d->a.ensancheArriba * k.height(),
+                            d->a.ensancheLados * k.width(), d->a.ensancheAbajo * k.height())
+                     .intersected(marco);
+        if (!c.caja.isEmpty())
+            cajas.push_back(c);
+    }
+    return true;
+}
+
+ResultadoDeteccion DetectorBlazeFace::detectar(const QImage& imagen, const QRect& region)
+{
+    ResultadoDeteccion r;
+    std::vector<Candidata> cajas;
+    if (!candidatas(imagen, region, cajas, r.error)) {
+        r.ok = false;
+        return r;
+    }
+    const QRectF marco(region.intersected(QRect(0, 0, imagen.width(), imagen.height())));
+    for (const Candidata& c : cajas) {
+        const QRectF& k = c.caja;
         // Normalised to the region, origin at its lower-left corner.
         r.cajas.push_back(QRectF((k.x() - marco.x()) / marco.width(),
                                  1.0 - (k.bottom() - marco.y()) / marco.height(),

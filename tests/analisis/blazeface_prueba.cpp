@@ -1,8 +1,9 @@
-// The real detector on frames made from a real face photograph: a broken decoder, a wrong
-// channel order or a wrong anchor layout drops recall or precision below the floors.
+// The real detector: quality on frames of the measurement set kept aside from tuning, and the
+// geometry of blocks, corners and frame edges on frames with one pasted photograph.
 #include "analisis/blazeface.h"
 #include "analisis/caras.h"
 #include "analisis/supresion.h"
+#include "apoyo/conjunto_caras.h"
 #include "apoyo/rostros.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <set>
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,41 +36,94 @@ Puntuacion evaluar(const std::vector<PedidoFotograma>& pedidos)
 
 } // namespace
 
-TEST(BlazeFace, CarasDeDiaDeTodosLosTamanos)
-{
-    if (!QFileInfo::exists(rutaFotoRostro()))
-        GTEST_FAIL() << "falta " << qPrintable(rutaFotoRostro()) << " (python-matplotlib-data)";
-    const Puntuacion p = evaluar({{11, {30, 48, 80, 130, 250}, false, 85}, {12, {24, 28, 32, 36, 40}, false, 85},
-                                  {13, {60, 100, 160, 200}, false, 85}});
-    // Measured 14/14 faces, no false box; floors leave room for OpenCV builds that differ.
-    EXPECT_GE(p.recuerdo(), 0.85) << p.aciertos << "/" << p.caras;
-    EXPECT_GE(p.precision(), 0.8) << p.aciertos << "/" << p.detectadas;
-}
+// Frames of the part of the measurement set that nobody tuned on: other people, other
+// backgrounds. Floors sit under the figures measured on these frames (in the comments), so a
+// broken decoder, a wrong channel order or a lost confirmation step fails here.
+struct Apartados {
+    const char* que;
+    std::vector<int> fotogramas;
+    double recuerdo, precision, cobertura; // floors
+    int maximoCajas = -1;                   // on frames without faces, at most this many boxes
+};
 
-TEST(BlazeFace, NocheYCompresionFuerte)
-{
-    const Puntuacion p = evaluar({{21, {40, 80, 130, 200}, true, 80}, {22, {36, 60, 120, 250}, false, 12}});
-    // Measured 8/8 faces and no false box.
-    EXPECT_GE(p.recuerdo(), 0.75) << p.aciertos << "/" << p.caras;
-    EXPECT_GE(p.precision(), 0.75) << p.aciertos << "/" << p.detectadas;
-}
-
-TEST(BlazeFace, CabezasLadeadas)
-{
-    // Heads tilted either way, or a camera mounted askew: the check on where the eyes and
-    // mouth sit must not throw such faces away.
-    std::vector<PedidoFotograma> pedidos;
-    for (const double giro : {-30.0, 30.0}) {
-        PedidoFotograma a{41, {48, 80, 130}, false, 85};
-        PedidoFotograma b{42, {40, 64, 100}, false, 85};
-        a.giro = b.giro = giro;
-        pedidos.push_back(a);
-        pedidos.push_back(b);
+class ConjuntoApartado : public ::testing::TestWithParam<Apartados> {
+protected:
+    static void SetUpTestSuite()
+    {
+        QString error;
+        if (!cargarFuentesCaras(QStringLiteral("reserva"), fuentes, error))
+            fallo = error;
     }
-    const Puntuacion p = evaluar(pedidos);
-    // Measured 12/12 faces in 17 boxes: the pasted crops' turned edges draw a few false ones.
-    EXPECT_GE(p.recuerdo(), 0.8) << p.aciertos << "/" << p.caras;
-    EXPECT_GE(p.precision(), 0.6) << p.aciertos << "/" << p.detectadas;
+    static FuentesCaras fuentes;
+    static QString fallo;
+};
+FuentesCaras ConjuntoApartado::fuentes;
+QString ConjuntoApartado::fallo;
+
+TEST_P(ConjuntoApartado, HallaLasCarasYLasCubre)
+{
+    ASSERT_TRUE(fallo.isEmpty()) << qPrintable(fallo);
+    const Apartados& caso = GetParam();
+    DetectorBlazeFace d({}, modelo());
+    int aciertos = 0, caras = 0, cajas = 0, medidas = 0;
+    double cubierto = 0;
+    for (const int i : caso.fotogramas) {
+        const FotogramaMedido f = fotogramaMedido(fuentes, i);
+        const std::vector<QRectF> halladas = carasDeImagen(f.imagen, QStringLiteral("x.jpg"), d);
+        const std::vector<int> de = emparejarCaras(f.caras, halladas);
+        for (size_t k = 0; k < de.size(); ++k)
+            if (de[k] >= 0) {
+                ++aciertos;
+                if (!f.caras[k].girada) {
+                    cubierto += cobertura(f.caras[k].caja, halladas[static_cast<size_t>(de[k])]);
+                    ++medidas;
+                }
+            }
+        caras += static_cast<int>(f.caras.size());
+        cajas += static_cast<int>(halladas.size());
+    }
+    std::printf("%s: %d/%d caras, %d cajas, cobertura %.3f\n", caso.que, aciertos, caras, cajas,
+                medidas ? cubierto / medidas : 0.0);
+    EXPECT_GE(caras ? double(aciertos) / caras : 1.0, caso.recuerdo) << aciertos << "/" << caras;
+    EXPECT_GE(cajas ? double(aciertos) / cajas : 1.0, caso.precision) << aciertos << "/" << cajas;
+    if (medidas) {
+        EXPECT_GE(cubierto / medidas, caso.cobertura);
+    }
+    if (caso.maximoCajas >= 0) {
+        EXPECT_LE(cajas, caso.maximoCajas);
+    }
+}
+
+// Measured: 13/15 faces in 13 boxes, coverage 0.988; 13/15 in 13, 0.990; 9/15 in 10 (the
+// motion blur takes the small faces), 1.000; no box on the three frames without faces.
+INSTANTIATE_TEST_SUITE_P(
+    BlazeFace, ConjuntoApartado,
+    ::testing::Values(Apartados{"dia, escalado y luz lateral", {0, 3, 6}, 0.7, 0.75, 0.9},
+                      Apartados{"noche y jpeg", {1, 2, 8}, 0.7, 0.75, 0.9},
+                      Apartados{"ruido y movimiento", {4, 5, 11}, 0.5, 0.8, 0.9},
+                      Apartados{"sin caras", {9, 19, 29}, 1.0, 0.0, 0.0, 3}));
+
+TEST(ConjuntoDeCaras, PartesSinPersonasEnComunYFotogramasRepetibles)
+{
+    // The check is only worth something if the tuning part shares nobody with it.
+    FuentesCaras ajuste, reserva;
+    QString error;
+    ASSERT_TRUE(cargarFuentesCaras(QStringLiteral("ajuste"), ajuste, error)) << qPrintable(error);
+    ASSERT_TRUE(cargarFuentesCaras(QStringLiteral("reserva"), reserva, error)) << qPrintable(error);
+    std::set<QString> personas;
+    for (const FuenteCara& c : ajuste.caras)
+        personas.insert(c.persona);
+    for (const FuenteCara& c : reserva.caras)
+        EXPECT_EQ(personas.count(c.persona), 0u) << qPrintable(c.persona);
+    EXPECT_GE(ajuste.personas + reserva.personas, 24);
+
+    const FotogramaMedido a = fotogramaMedido(reserva, 3), b = fotogramaMedido(reserva, 3);
+    EXPECT_EQ(a.jpeg, b.jpeg);
+    EXPECT_EQ(a.imagen.size(), QSize(1920, 1080));
+    EXPECT_EQ(a.caras.size(), 5u);
+    EXPECT_TRUE(fotogramaMedido(reserva, 9).caras.empty());
+    for (const CaraMedida& c : a.caras)
+        EXPECT_TRUE(QRectF(0, 0, 1920, 1080).contains(c.caja));
 }
 
 TEST(BlazeFace, ModeloAusenteOAjenoEsUnFalloDelDetector)

@@ -1,5 +1,6 @@
 #include "apoyo/rostros.h"
 
+#include "apoyo/conjunto_caras.h"
 #include "apoyo/escena.h"
 
 #include <QBuffer>
@@ -13,15 +14,6 @@ namespace {
 // crop pasted around it, so the detector sees a face in context.
 const QRectF kCaraEnFoto(171, 140, 193, 194);
 const QRect kRecorte(75, 24, 385, 426);
-
-double iou(const QRectF& a, const QRectF& b)
-{
-    const QRectF i = a.intersected(b);
-    if (i.isEmpty())
-        return 0.0;
-    const double ai = i.width() * i.height();
-    return ai / (a.width() * a.height() + b.width() * b.height() - ai);
-}
 
 } // namespace
 
