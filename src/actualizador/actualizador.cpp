@@ -37,28 +37,21 @@ int comprobar(const OpcionesActualizador& o, const QString& sub, const QString& 
     const QString instalada = arg(o.argumentos, 2, QStringLiteral("0.0.0"));
     const std::optional<QByteArray> cuerpo = descargar(base + QStringLiteral("/latest.json"),
                                                        QString(), o.permitirHttp);
-    const QJsonDocument doc = cuerpo ? QJsonDocument::fromJson(*cuerpo) : QJsonDocument();
-    const QJsonObject raiz = doc.object();
-    if (!doc.isObject() || !raiz.value(QStringLiteral("version")).isString()
-        || !versionSegura(raiz.value(QStringLiteral("version")).toString())) {
+    const std::optional<Publicacion> pub = cuerpo ? leerPublicacion(*cuerpo) : std::nullopt;
+    if (!pub) {
         log(QStringLiteral("no se pudo leer latest.json"));
         return 1;
     }
-    const QString version = raiz.value(QStringLiteral("version")).toString();
-    const QJsonObject linux = raiz.value(QStringLiteral("linux")).toObject();
-    const QJsonValue url = linux.value(QStringLiteral("url"));
-    const QJsonValue sha = linux.value(QStringLiteral("sha256"));
-    const QJsonValue sig = linux.value(QStringLiteral("sig"));
+    const QString version = pub->version;
     const QString disponible = u + QStringLiteral("/disponible.json");
     const QString pendiente = u + QStringLiteral("/pendiente.json");
-    if (!url.isString() || !sha.isString() || !sig.isString() || !masNueva(version, instalada)) {
+    if (!pub->completa || !masNueva(version, instalada)) {
         QFile::remove(disponible);
         QFile::remove(pendiente);
         return 0;
     }
-    const QJsonValue notas = raiz.value(QStringLiteral("notas"));
     escribirJSON({{QStringLiteral("version"), version},
-                  {QStringLiteral("notas"), notas.isString() ? notas.toString() : QString()}},
+                  {QStringLiteral("notas"), pub->notas}},
                  disponible);
     const QString hay = QStringLiteral("hay ") + version + QStringLiteral(" (instalada ")
         + instalada + QStringLiteral("), ");
@@ -72,7 +65,7 @@ int comprobar(const OpcionesActualizador& o, const QString& sub, const QString& 
         return 0;
     log(hay + QStringLiteral("descargando"));
     const QString p = u + QStringLiteral("/ZorvPlayer-") + version + QStringLiteral(".tar.gz");
-    if (!descargar(url.toString(), p, o.permitirHttp)) {
+    if (!descargar(pub->url, p, o.permitirHttp)) {
         log(QStringLiteral("no se pudo descargar el paquete"));
         return 1;
     }
@@ -82,9 +75,9 @@ int comprobar(const OpcionesActualizador& o, const QString& sub, const QString& 
         return 1;
     };
     const QString digesto = sha256DeArchivo(p);
-    if (digesto.isEmpty() || digesto != sha.toString().toLower())
+    if (digesto.isEmpty() || digesto != pub->sha256.toLower())
         return descartar(QStringLiteral("sha256 no coincide, descartado"));
-    if (!firmaValida(digesto, sig.toString()))
+    if (!firmaValida(digesto, pub->sig))
         return descartar(QStringLiteral("firma ZORV NO válida, descartado"));
     if (!paqueteSeguro(p))
         return descartar(QStringLiteral("el paquete no pasa la comprobación del sistema, descartado"));
@@ -94,6 +87,28 @@ int comprobar(const OpcionesActualizador& o, const QString& sub, const QString& 
 }
 
 } // namespace
+
+std::optional<Publicacion> leerPublicacion(const QByteArray& cuerpo)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(cuerpo);
+    const QJsonObject raiz = doc.object();
+    const QJsonValue version = raiz.value(QStringLiteral("version"));
+    if (!doc.isObject() || !version.isString() || !versionSegura(version.toString()))
+        return std::nullopt;
+    Publicacion pub;
+    pub.version = version.toString();
+    const QJsonValue notas = raiz.value(QStringLiteral("notas"));
+    pub.notas = notas.isString() ? notas.toString() : QString();
+    const QJsonObject linux = raiz.value(QStringLiteral("linux")).toObject();
+    const QJsonValue url = linux.value(QStringLiteral("url"));
+    const QJsonValue sha = linux.value(QStringLiteral("sha256"));
+    const QJsonValue sig = linux.value(QStringLiteral("sig"));
+    pub.completa = url.isString() && sha.isString() && sig.isString();
+    pub.url = url.toString();
+    pub.sha256 = sha.toString();
+    pub.sig = sig.toString();
+    return pub;
+}
 
 bool masNueva(const QString& nueva, const QString& actual)
 {

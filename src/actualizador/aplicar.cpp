@@ -43,17 +43,10 @@ bool jugadorAbierto(const QString& app)
         == 0;
 }
 
-// Every file below n (links included, .firma excluded) listed once with its digest,
-// the team line present and the list signed with the built-in key.
-bool manifiestoValido(const QString& n)
+} // namespace
+
+std::optional<QHash<QString, QString>> leerManifiesto(const QByteArray& manifiesto)
 {
-    QFile fm(n + QStringLiteral("/.firma/manifiesto"));
-    QFile fs(n + QStringLiteral("/.firma/manifiesto.sig"));
-    if (!fm.open(QIODevice::ReadOnly) || !fs.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray manifiesto = fm.readAll();
-    if (!firmaValidaDatos(manifiesto, QString::fromLatin1(fs.readAll()).trimmed()))
-        return false;
     static const QRegularExpression re(QStringLiteral("^([0-9a-f]{64})  (.+)$"));
     QHash<QString, QString> lista;
     bool equipo = false;
@@ -65,11 +58,31 @@ bool manifiestoValido(const QString& n)
         }
         const QRegularExpressionMatch m = re.match(linea);
         if (!m.hasMatch() || lista.contains(m.captured(2)))
-            return false;
+            return std::nullopt;
         lista.insert(m.captured(2), m.captured(1));
     }
     if (!equipo)
+        return std::nullopt;
+    return lista;
+}
+
+namespace {
+
+// Every file below n (links included, .firma excluded) listed once with its digest,
+// the team line present and the list signed with the built-in key.
+bool manifiestoValido(const QString& n)
+{
+    QFile fm(n + QStringLiteral("/.firma/manifiesto"));
+    QFile fs(n + QStringLiteral("/.firma/manifiesto.sig"));
+    if (!fm.open(QIODevice::ReadOnly) || !fs.open(QIODevice::ReadOnly))
         return false;
+    const QByteArray manifiesto = fm.readAll();
+    if (!firmaValidaDatos(manifiesto, QString::fromLatin1(fs.readAll()).trimmed()))
+        return false;
+    const std::optional<QHash<QString, QString>> leida = leerManifiesto(manifiesto);
+    if (!leida)
+        return false;
+    const QHash<QString, QString>& lista = *leida;
     const QString raiz = QFileInfo(n).canonicalFilePath();
     QSet<QString> vistos;
     QDirIterator it(n, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,

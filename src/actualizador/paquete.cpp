@@ -64,10 +64,13 @@ bool paqueteSeguro(const QString& ruta)
         {QStringLiteral("-tvzf"), ruta, QStringLiteral("--quoting-style=c"),
          QStringLiteral("--numeric-owner")},
         120.0);
-    if (r.estado != 0)
-        return false;
+    return r.estado == 0 && listadoSeguro(r.salida);
+}
+
+bool listadoSeguro(const QString& listado)
+{
     bool alguno = false;
-    for (const QString& linea : r.salida.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString& linea : listado.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QChar tipo = linea.isEmpty() ? QChar() : linea[0];
         if (tipo != QLatin1Char('-') && tipo != QLatin1Char('d') && tipo != QLatin1Char('l')
             && tipo != QLatin1Char('h'))

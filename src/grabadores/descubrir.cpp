@@ -181,6 +181,11 @@ QString campo(const QString& clave, const QString& respuesta) {
     return texto;
 }
 
+std::pair<QString, QString> leerRespuestaONVIF(const QByteArray& respuesta) {
+    const QString texto = QString::fromUtf8(respuesta);
+    return {campo(QStringLiteral("name"), texto), campo(QStringLiteral("hardware"), texto)};
+}
+
 QMap<QString, std::pair<QString, QString>> descubrirONVIF() {
     QMap<QString, std::pair<QString, QString>> vistos;
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -206,9 +211,8 @@ QMap<QString, std::pair<QString, QString>> descubrirONVIF() {
         const ssize_t n = recvfrom(fd, buf.data(), buf.size(), 0,
                                    reinterpret_cast<sockaddr*>(&de), &largo);
         if (n <= 0) continue;
-        const QString texto = QString::fromUtf8(buf.data(), n);
-        vistos[ipTexto(ntohl(de.sin_addr.s_addr))] = {campo(QStringLiteral("name"), texto),
-                                                      campo(QStringLiteral("hardware"), texto)};
+        vistos[ipTexto(ntohl(de.sin_addr.s_addr))] =
+            leerRespuestaONVIF(QByteArray(buf.data(), qsizetype(n)));
     }
     close(fd);
     return vistos;

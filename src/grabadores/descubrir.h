@@ -28,4 +28,6 @@ QMap<QString, QList<int>> sondearPuertos(const QStringList& hosts,
                                          const std::function<void(int)>& progreso);
 QMap<QString, std::pair<QString, QString>> descubrirONVIF();
 QString campo(const QString& clave, const QString& respuesta);
+// What one reply to the probe says about its sender: (name, hardware) from its scopes.
+std::pair<QString, QString> leerRespuestaONVIF(const QByteArray& respuesta);
 QString sondaONVIF(const QString& uuid);

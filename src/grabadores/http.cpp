@@ -43,34 +43,8 @@ bool urlValida(const QString& url) {
 
 size_t alCabecera(char* buf, size_t tam, size_t n, void* p) {
     auto& t = *static_cast<Transferencia*>(p);
-    Http& h = t.h;
     t.ultimaActividad = Reloj::now();
-    const QString linea = QString::fromLatin1(buf, qsizetype(tam * n)).trimmed();
-    if (linea.startsWith(QLatin1String("HTTP/"))) {
-        const int codigo = linea.section(QLatin1Char(' '), 1, 1).toInt();
-        if (codigo >= 100 && codigo < 200) return tam * n;
-        // A new response (after an authentication round or a redirection) replaces what
-        // the previous one left: only the final response is reported.
-        h.estado = codigo;
-        h.cabeceras.clear();
-        h.esperado = -1;
-        h.datos.clear();
-        if (codigo == 401 && !h.usuario.isEmpty() && h.intentosAuth <= 1) ++h.intentosAuth;
-        return tam * n;
-    }
-    const qsizetype dos = linea.indexOf(QLatin1Char(':'));
-    if (dos > 0) {
-        const QString nombre = linea.left(dos).trimmed();
-        const QString valor = linea.mid(dos + 1).trimmed();
-        auto it = h.cabeceras.find(nombre);
-        if (it != h.cabeceras.end()) *it += QStringLiteral(", ") + valor;
-        else h.cabeceras.insert(nombre, valor);
-        if (nombre.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0) {
-            bool ok = false;
-            const qint64 v = valor.toLongLong(&ok);
-            h.esperado = ok && v >= 0 ? v : -1;
-        }
-    }
+    leerLineaCabecera(t.h, QByteArray(buf, qsizetype(tam * n)));
     return tam * n;
 }
 
@@ -206,6 +180,36 @@ void configurar(CURL* c, Transferencia& t, const QByteArray& url, const QByteArr
 }
 
 }  // namespace
+
+void leerLineaCabecera(Http& h, const QByteArray& bytes) {
+    const QString linea = QString::fromLatin1(bytes).trimmed();
+    if (linea.startsWith(QLatin1String("HTTP/"))) {
+        const int codigo = linea.section(QLatin1Char(' '), 1, 1).toInt();
+        if (codigo >= 100 && codigo < 200) return;
+        // A new response (after an authentication round or a redirection) replaces what
+        // the previous one left: only the final response is reported.
+        h.estado = codigo;
+        h.cabeceras.clear();
+        h.esperado = -1;
+        h.datos.clear();
+        if (codigo == 401 && !h.usuario.isEmpty() && h.intentosAuth <= 1) ++h.intentosAuth;
+        return;
+    }
+    const qsizetype dos = linea.indexOf(QLatin1Char(':'));
+    if (dos > 0) {
+        const QString nombre = linea.left(dos).trimmed();
+        const QString valor = linea.mid(dos + 1).trimmed();
+        auto it = h.cabeceras.find(nombre);
+        if (it != h.cabeceras.end()) *it += QStringLiteral(", ") + valor;
+        else h.cabeceras.insert(nombre, valor);
+        if (nombre.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            const qint64 v = valor.toLongLong(&ok);
+            h.esperado = ok && v >= 0 ? v : -1;
+        }
+    }
+}
+
 
 Http Http::peticion(const QString& url, const QString& usuario, const QString& clave,
                     const QString& metodo, const std::optional<QString>& cuerpo,

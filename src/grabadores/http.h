@@ -44,6 +44,10 @@ public:
     int intentosAuth = 0;
 };
 
+// Takes one header line of a reply into `h`: a status line starts a new response (only
+// the final one is reported), a "name: value" line joins the headers.
+void leerLineaCabecera(Http& h, const QByteArray& linea);
+
 // The request every recorder protocol makes: the source's credentials, a 20-second idle
 // timeout, and error statuses turned into messages for the user.
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
