@@ -4,10 +4,11 @@
 
 namespace {
 
-// Reads one name quoted by tar's "c" quoting style starting at `i` (on the quote).
+// Reads one name quoted by tar's "c" quoting style starting at `i` (on the quote). A
+// line without the quote gives -1 from indexOf: that is no name, not a position.
 std::optional<QString> leerCitado(const QString& linea, qsizetype& i)
 {
-    if (i >= linea.size() || linea[i] != QLatin1Char('"'))
+    if (i < 0 || i >= linea.size() || linea[i] != QLatin1Char('"'))
         return std::nullopt;
     QByteArray bytes;
     for (++i; i < linea.size(); ++i) {
