@@ -38,4 +38,70 @@ TEST(Lecturas, ListadoDelPaquete)
         EXPECT_EQ(listadoSeguro(QString::fromUtf8(c.listado)), c.seguro) << c.nombre;
 }
 
+struct CasoPublicacion {
+    const char* nombre;
+    const char* cuerpo;
+    bool leida;
+    bool completa;
+};
+
+const CasoPublicacion kPublicaciones[] = {
+    {"completa", R"({"version":"2.1.0","notas":"n","linux":{"url":"u","sha256":"s","sig":"f"}})",
+     true, true},
+    {"sin firma", R"({"version":"2.1.0","linux":{"url":"u","sha256":"s"}})", true, false},
+    {"firma no es texto", R"({"version":"2.1.0","linux":{"url":"u","sha256":"s","sig":5}})",
+     true, false},
+    {"entrada de otra plataforma", R"({"version":"2","mac":{"url":"u","sha256":"s","sig":"f"}})",
+     true, false},
+    {"linux no es objeto", R"({"version":"2","linux":["u","s","f"]})", true, false},
+    {"versión numérica", R"({"version":2})", false, false},
+    {"versión que sube", R"({"version":"../../x"})", false, false},
+    {"versión con barra", R"({"version":"2/x"})", false, false},
+    {"versión vacía", R"({"version":""})", false, false},
+    {"lista", R"([{"version":"2"}])", false, false},
+    {"roto", R"({"version":"2")", false, false},
+    {"vacío", "", false, false},
+};
+
+TEST(Lecturas, PublicacionDelServidor)
+{
+    for (const CasoPublicacion& c : kPublicaciones) {
+        const std::optional<Publicacion> p = leerPublicacion(QByteArray(c.cuerpo));
+        ASSERT_EQ(p.has_value(), c.leida) << c.nombre;
+        if (p) {
+            EXPECT_EQ(p->completa, c.completa) << c.nombre;
+        }
+    }
+    const auto p = leerPublicacion(
+        R"({"version":"2.1.0","notas":7,"linux":{"url":"u","sha256":"AB","sig":"cd"}})");
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->version, QStringLiteral("2.1.0"));
+    EXPECT_TRUE(p->notas.isEmpty());
+    EXPECT_EQ(p->url, QStringLiteral("u"));
+    EXPECT_EQ(p->sha256, QStringLiteral("AB"));
+    EXPECT_EQ(p->sig, QStringLiteral("cd"));
+}
+
+TEST(Lecturas, LineasDelManifiesto)
+{
+    const QByteArray h(64, 'a');
+    const QByteArray equipo = "TeamIdentifier=Q7X2KM4ZRT\n";
+    const auto bien = leerManifiesto(h + "  AppRun\n" + h + "  usr/a b\n\n" + equipo);
+    ASSERT_TRUE(bien);
+    EXPECT_EQ(bien->size(), 2);
+    EXPECT_EQ(bien->value(QStringLiteral("usr/a b")), QString::fromLatin1(h));
+
+    const QByteArray malos[] = {
+        h + "  AppRun\n",                              // no team line
+        h + "  AppRun\n" + h + "  AppRun\n" + equipo,  // a path listed twice
+        QByteArray(64, 'A') + "  AppRun\n" + equipo,    // upper-case digest
+        QByteArray(63, 'a') + "  AppRun\n" + equipo,
+        h + " AppRun\n" + equipo,
+        h + "  \n" + equipo,
+        "TeamIdentifier=OTRO\n",
+    };
+    for (const QByteArray& m : malos)
+        EXPECT_FALSE(leerManifiesto(m)) << m.constData();
+}
+
 } // namespace
