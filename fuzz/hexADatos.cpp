@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
     EXIGIR(bytes.has_value() == (hex.size() % 2 == 0));
     if (bytes) {
         EXIGIR(bytes->size() == hex.size() / 2);
-        static const QRegularExpression soloHex(QStringLiteral("^[0-9A-Fa-f]*$"));
+        static const QRegularExpression soloHex(QStringLiteral("\\A[0-9A-Fa-f]*\\z"));
         if (soloHex.match(hex).hasMatch())
             EXIGIR(QString::fromLatin1(bytes->toHex()) == hex.toLower());
     }
