@@ -1,27 +1,21 @@
-// A device identifying itself: the header lines of its reply (status, challenge), then
-// the body of each identification page.
+// A device identifying itself: the status and challenge of a reply without credentials
+// (first line: the status, second: the "WWW-Authenticate" value), then the body of each
+// identification page (the rest).
 #include "apoyo.h"
-#include "grabadores/http.h"
 #include "grabadores/identificar.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
 {
-    const QByteArray todo = bytesDe(datos, largo);
-    const qsizetype fin = todo.indexOf("\r\n\r\n");
-    const QByteArray cabeceras = fin < 0 ? todo : todo.left(fin);
-    const QByteArray cuerpo = fin < 0 ? QByteArray() : todo.mid(fin + 4);
-
-    Http h(QStringLiteral("admin"), QStringLiteral("clave"));
-    for (const QByteArray& linea : cabeceras.split('\n'))
-        leerLineaCabecera(h, linea + '\n');
-    const QString reto = h.cabecera(QStringLiteral("WWW-Authenticate")).value_or(QString());
+    const QList<QByteArray> partes = bytesDe(datos, largo).split('\n');
+    const int estado = partes.value(0).toInt();
+    const QString reto = QString::fromLatin1(partes.value(1));
+    const QString cuerpo = QString::fromUtf8(partes.mid(2).join('\n'));
     for (const QString& candidato : {QStringLiteral("hikvision"), QStringLiteral("dahua")}) {
-        const QString visto = familiaPorRespuesta(candidato, h.estado, reto);
+        const QString visto = familiaPorRespuesta(candidato, estado, reto);
         EXIGIR(visto.isEmpty() || visto == candidato || visto == QStringLiteral("cámara"));
     }
-    h.datos = cuerpo;
     for (const QString& pagina : PAGINAS_IDENTIFICACION) {
-        const auto leido = leerIdentificacion(pagina, h.texto());
+        const auto leido = leerIdentificacion(pagina, cuerpo);
         EXIGIR(!leido || !leido->first.isEmpty());
     }
     return 0;

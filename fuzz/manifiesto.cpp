@@ -1,18 +1,24 @@
-// The signed manifest inside an update package, read line by line.
+// The signed manifest inside an update package, then held against the package listing:
+// the input is the manifest, a NUL byte, and the listing tar printed.
 #include "apoyo.h"
-#include "actualizador/actualizador.h"
+#include "actualizador/manifiesto.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
 {
-    const auto lista = leerManifiesto(bytesDe(datos, largo));
-    if (!lista)
+    const QByteArray todo = bytesDe(datos, largo);
+    const qsizetype corte = todo.indexOf('\0');
+    const auto m = leerManifiesto(corte < 0 ? todo : todo.left(corte));
+    if (!m)
         return 0;
-    for (auto it = lista->begin(); it != lista->end(); ++it) {
-        EXIGIR(!it.key().isEmpty());
-        EXIGIR(it.value().size() == 64);
-        for (const QChar c : it.value())
-            EXIGIR((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-                   || (c >= QLatin1Char('a') && c <= QLatin1Char('f')));
+    for (auto it = m->entradas.begin(); it != m->entradas.end(); ++it) {
+        const QStringList partes = it.key().split(QLatin1Char('/'));
+        EXIGIR(!it.key().startsWith(QLatin1Char('/')) && !partes.contains(QLatin1String(".."))
+               && partes.first() != QLatin1String(".firma"));
+        EXIGIR(it->digesto.size() == 64);
+    }
+    if (corte >= 0) {
+        if (const auto listado = leerListado(QString::fromUtf8(todo.mid(corte + 1))))
+            listadoCoincide(*listado, *m);
     }
     return 0;
 }

@@ -1,18 +1,21 @@
 #include "actualizador/actualizador.h"
 
-#include "actualizador/descarga.h"
-#include "actualizador/firma.h"
-#include "comun/json.h"
+#include "actualizador/arbol.h"
+#include "actualizador/bloqueo.h"
+#include "actualizador/sustituir.h"
 #include "comun/rutas.h"
 #include "comun/salida.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
+int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, const QString& u,
+                           const std::function<void(const QString&)>& log);
 int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
                          const std::function<void(const QString&)>& log);
 
@@ -23,112 +26,38 @@ QString arg(const QStringList& a, int i, const QString& defecto = QString())
     return i < a.size() ? a[i] : defecto;
 }
 
-// The version names files and folders: a server must not steer them elsewhere.
-bool versionSegura(const QString& v)
+// Appends one line to the log, never through a link planted in its place.
+void anotar(const QString& ruta, const QByteArray& linea)
 {
-    static const QRegularExpression re(QStringLiteral("^[0-9A-Za-z][0-9A-Za-z._+~-]*$"));
-    return re.match(v).hasMatch() && !v.contains(QLatin1String(".."));
+    const QByteArray nombre = QFile::encodeName(ruta);
+    const int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(nombre.constData(), flags, 0644);
+    if (fd < 0 && errno == ELOOP && ::unlink(nombre.constData()) == 0)
+        fd = ::open(nombre.constData(), flags, 0644);
+    if (fd < 0)
+        return;
+    [[maybe_unused]] const ssize_t n = ::write(fd, linea.constData(), static_cast<size_t>(linea.size()));
+    ::close(fd);
 }
 
-int comprobar(const OpcionesActualizador& o, const QString& sub, const QString& u,
-              const std::function<void(const QString&)>& log)
+// A run that died between the two moves of a swap left no player at A but the
+// previous one right beside it: it goes back before anything else happens.
+bool recuperarInterrumpida(const OpcionesActualizador& o, const std::function<void(const QString&)>& log)
 {
-    const QString base = arg(o.argumentos, 1);
-    const QString instalada = arg(o.argumentos, 2, QStringLiteral("0.0.0"));
-    const std::optional<QByteArray> cuerpo = descargar(base + QStringLiteral("/latest.json"),
-                                                       QString(), o.permitirHttp);
-    const std::optional<Publicacion> pub = cuerpo ? leerPublicacion(*cuerpo) : std::nullopt;
-    if (!pub) {
-        log(QStringLiteral("no se pudo leer latest.json"));
-        return 1;
+    const QString viejo = o.app + QStringLiteral(".viejo");
+    if (o.app.isEmpty() || existe(o.app) || !existe(viejo))
+        return true;
+    const int error = (o.mover ? o.mover : moverSistema)(viejo, o.app, false);
+    if (error != 0) {
+        log(QStringLiteral("no se pudo recuperar el programa anterior: ")
+            + QString::fromLocal8Bit(std::strerror(error)));
+        return false;
     }
-    const QString version = pub->version;
-    const QString disponible = u + QStringLiteral("/disponible.json");
-    const QString pendiente = u + QStringLiteral("/pendiente.json");
-    if (!pub->completa || !masNueva(version, instalada)) {
-        QFile::remove(disponible);
-        QFile::remove(pendiente);
-        return 0;
-    }
-    escribirJSON({{QStringLiteral("version"), version},
-                  {QStringLiteral("notas"), pub->notas}},
-                 disponible);
-    const QString hay = QStringLiteral("hay ") + version + QStringLiteral(" (instalada ")
-        + instalada + QStringLiteral("), ");
-    if (sub == QLatin1String("consultar")) {
-        log(hay + QStringLiteral("pendiente de que el usuario acepte"));
-        return 0;
-    }
-    const std::optional<QJsonObject> previo = leerJSON(pendiente);
-    if (previo && previo->value(QStringLiteral("version")).isString()
-        && previo->value(QStringLiteral("version")).toString() == version)
-        return 0;
-    log(hay + QStringLiteral("descargando"));
-    const QString p = u + QStringLiteral("/ZorvPlayer-") + version + QStringLiteral(".tar.gz");
-    if (!descargar(pub->url, p, o.permitirHttp)) {
-        log(QStringLiteral("no se pudo descargar el paquete"));
-        return 1;
-    }
-    const auto descartar = [&](const QString& mensaje) {
-        log(mensaje);
-        QFile::remove(p);
-        return 1;
-    };
-    const QString digesto = sha256DeArchivo(p);
-    if (digesto.isEmpty() || digesto != pub->sha256.toLower())
-        return descartar(QStringLiteral("sha256 no coincide, descartado"));
-    if (!firmaValida(digesto, pub->sig))
-        return descartar(QStringLiteral("firma ZORV NO válida, descartado"));
-    if (!paqueteSeguro(p))
-        return descartar(QStringLiteral("el paquete no pasa la comprobación del sistema, descartado"));
-    escribirJSON({{QStringLiteral("version"), version}, {QStringLiteral("dmg"), p}}, pendiente);
-    log(version + QStringLiteral(" verificada y preparada"));
-    return 0;
+    log(QStringLiteral("recuperado el programa anterior tras una sustitución interrumpida"));
+    return true;
 }
 
 } // namespace
-
-std::optional<Publicacion> leerPublicacion(const QByteArray& cuerpo)
-{
-    const QJsonDocument doc = QJsonDocument::fromJson(cuerpo);
-    const QJsonObject raiz = doc.object();
-    const QJsonValue version = raiz.value(QStringLiteral("version"));
-    if (!doc.isObject() || !version.isString() || !versionSegura(version.toString()))
-        return std::nullopt;
-    Publicacion pub;
-    pub.version = version.toString();
-    const QJsonValue notas = raiz.value(QStringLiteral("notas"));
-    pub.notas = notas.isString() ? notas.toString() : QString();
-    const QJsonObject linux = raiz.value(QStringLiteral("linux")).toObject();
-    const QJsonValue url = linux.value(QStringLiteral("url"));
-    const QJsonValue sha = linux.value(QStringLiteral("sha256"));
-    const QJsonValue sig = linux.value(QStringLiteral("sig"));
-    pub.completa = url.isString() && sha.isString() && sig.isString();
-    pub.url = url.toString();
-    pub.sha256 = sha.toString();
-    pub.sig = sig.toString();
-    return pub;
-}
-
-bool masNueva(const QString& nueva, const QString& actual)
-{
-    const auto partes = [](const QString& v) {
-        QList<qlonglong> n;
-        for (const QString& p : v.split(QLatin1Char('.'), Qt::SkipEmptyParts)) {
-            bool ok = false;
-            const qlonglong x = p.toLongLong(&ok, 10);
-            n << (ok && !p.startsWith(QLatin1Char('+')) && !p.startsWith(QLatin1Char(' ')) ? x : 0);
-        }
-        return n;
-    };
-    const QList<qlonglong> a = partes(nueva), b = partes(actual);
-    for (qsizetype i = 0; i < qMax(a.size(), b.size()); ++i) {
-        const qlonglong x = i < a.size() ? a[i] : 0, y = i < b.size() ? b[i] : 0;
-        if (x != y)
-            return x > y;
-    }
-    return false;
-}
 
 int correrActualizador(const OpcionesActualizador& o)
 {
@@ -139,19 +68,24 @@ int correrActualizador(const OpcionesActualizador& o)
     if (QFile::exists(datos + QStringLiteral("/sin-actualizar")))
         return 0;
     const auto log = [&](const QString& mensaje) {
-        const QByteArray linea = (QDateTime::currentDateTimeUtc().toString(Qt::ISODate)
-                                  + QStringLiteral(" [") + sub + QStringLiteral("] ") + mensaje
-                                  + QLatin1Char('\n'))
-                                     .toUtf8();
-        QFile f(u + QStringLiteral("/actualizador.log"));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Append) || f.open(QIODevice::WriteOnly))
-            f.write(linea);
+        anotar(u + QStringLiteral("/actualizador.log"),
+               (QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + QStringLiteral(" [") + sub
+                + QStringLiteral("] ") + mensaje + QLatin1Char('\n'))
+                   .toUtf8());
     };
-    if (sub == QLatin1String("consultar") || sub == QLatin1String("comprobar"))
-        return comprobar(o, sub, u, log);
-    if (sub == QLatin1String("aplicar"))
-        return aplicarActualizacion(o, u, log);
-    return 64;
+    const bool aplicar = sub == QLatin1String("aplicar");
+    if (!aplicar && sub != QLatin1String("consultar") && sub != QLatin1String("comprobar"))
+        return 64;
+    const Bloqueo bloqueo(u + QStringLiteral("/actualizador.bloqueo"));
+    if (!bloqueo.tomado()) {
+        log(bloqueo.ocupado()
+                ? QStringLiteral("otra actualización en curso, no se hace nada")
+                : QStringLiteral("no se pudo bloquear la carpeta de actualizaciones: ") + bloqueo.error());
+        return 1;
+    }
+    if (!recuperarInterrumpida(o, log))
+        return 1;
+    return aplicar ? aplicarActualizacion(o, u, log) : comprobarActualizacion(o, sub, u, log);
 }
 
 void actualizador(const QStringList& args)

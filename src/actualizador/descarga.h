@@ -4,7 +4,7 @@
 #include <optional>
 
 // Fetches a URL over HTTPS with verified certificates, following redirects; only a
-// status 200 counts. With a destination the body goes to a temporary file beside it,
+// status 200 counts. With a destination the body goes to a new temporary file beside it,
 // renamed into place only when complete, and an empty array is returned. Plain http is
 // accepted only when the caller (the tests, in-process) allows it.
 std::optional<QByteArray> descargar(const QString& url, const QString& destino = QString(),

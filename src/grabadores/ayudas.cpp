@@ -1,8 +1,6 @@
 #include "grabadores/ayudas.h"
 
-#include <QLocale>
 #include <QRegularExpression>
-#include <QTimeZone>
 
 std::pair<QDateTime, QDateTime> fechasPeriodo(const QString& clave) {
     const QDateTime fin = QDateTime::currentDateTime();
@@ -11,18 +9,6 @@ std::pair<QDateTime, QDateTime> fechasPeriodo(const QString& clave) {
     else if (clave == QStringLiteral("7 días")) segundos = 7 * 86400;
     else if (clave == QStringLiteral("30 días")) segundos = 30 * 86400;
     return {fin.addSecs(-segundos), fin};
-}
-
-QString FormatoFecha::texto(const QDateTime& fecha) const {
-    const QDateTime f = utc ? fecha.toUTC() : fecha.toLocalTime();
-    return QLocale::c().toString(f, patron);
-}
-
-std::optional<QDateTime> FormatoFecha::fecha(const QString& texto) const {
-    QDateTime f = QLocale::c().toDateTime(texto, patron);
-    if (!f.isValid()) return std::nullopt;
-    if (utc) f.setTimeZone(QTimeZone::utc());
-    return f;
 }
 
 FormatoFecha fmt(const QString& patron, bool utc) { return FormatoFecha(patron, utc); }

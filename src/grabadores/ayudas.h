@@ -1,6 +1,8 @@
 #pragma once
 // Small pure helpers shared by the recorder protocols: periods, dates, regular
 // expressions over replies, XML escaping and file names from start times.
+#include "grabadores/formato_fecha.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -10,19 +12,7 @@
 
 std::pair<QDateTime, QDateTime> fechasPeriodo(const QString& clave);
 
-// A date formatter with a fixed C locale, so names and digits never follow the user's
-// settings; in UTC or in the machine's time zone.
-class FormatoFecha {
-public:
-    FormatoFecha(QString patron, bool utc) : patron(std::move(patron)), utc(utc) {}
-    QString texto(const QDateTime& fecha) const;
-    std::optional<QDateTime> fecha(const QString& texto) const;
-
-private:
-    QString patron;
-    bool utc;
-};
-
+// A date formatter for the recorder protocols, in UTC or in the machine's time zone.
 FormatoFecha fmt(const QString& patron, bool utc);
 
 QList<QStringList> grupos(const QString& texto, const QString& patron);

@@ -6,7 +6,9 @@
 #include <QUuid>
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -57,8 +59,21 @@ QString ipTexto(uint32_t ip) {
                              ip & 255);
 }
 
+namespace {
+
+uint32_t mascaraDe(const RedLocal& red) {
+    return red.prefijo <= 0 ? 0 : 0xFFFFFFFFu << (32 - std::min(red.prefijo, 32));
+}
+
+}  // namespace
+
+bool enRed(const RedLocal& red, uint32_t ip) {
+    const uint32_t mascara = mascaraDe(red);
+    return (ip & mascara) == (red.ip & mascara);
+}
+
 QStringList hostsDe(const RedLocal& red) {
-    const uint32_t mascara = red.prefijo <= 0 ? 0 : 0xFFFFFFFFu << (32 - red.prefijo);
+    const uint32_t mascara = mascaraDe(red);
     const uint64_t primero = uint64_t(red.ip & mascara) + 1;
     const uint64_t difusion = red.ip | ~mascara;
     QStringList hosts;
@@ -74,6 +89,23 @@ void subirLimiteFicheros() {
     if (getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur >= 2048) return;
     lim.rlim_cur = lim.rlim_max < 2048 ? lim.rlim_max : 2048;
     setrlimit(RLIMIT_NOFILE, &lim);
+}
+
+// Hosts whose seven sockets fit under the open-file limit beside what is already open,
+// keeping a few for the rest of the program: a socket that cannot be opened would be a
+// port silently missed.
+qsizetype hostsPorLote() {
+    constexpr qsizetype LOTE = 48, RESERVA = 16;
+    rlimit lim{};
+    if (getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return LOTE;
+    DIR* d = opendir("/proc/self/fd");
+    if (!d) return LOTE;
+    qsizetype abiertos = 0;
+    while (const dirent* e = readdir(d))
+        if (e->d_name[0] != '.') ++abiertos;
+    closedir(d);
+    const qsizetype libres = qsizetype(lim.rlim_cur) - abiertos - RESERVA;
+    return std::clamp<qsizetype>(libres / PUERTOS.size(), 1, LOTE);
 }
 
 struct Intento {
@@ -131,8 +163,9 @@ QMap<QString, QList<int>> sondearPuertos(const QStringList& hosts,
                                          const std::function<void(int)>& progreso) {
     subirLimiteFicheros();
     QMap<QString, QList<int>> abiertos;
-    for (qsizetype desde = 0; desde < hosts.size(); desde += 48) {
-        const QStringList lote = hosts.mid(desde, 48);
+    for (qsizetype desde = 0; desde < hosts.size();) {
+        const QStringList lote = hosts.mid(desde, hostsPorLote());
+        desde += lote.size();
         auto intentos = abrirLote(lote);
         esperarLote(intentos);
         for (const auto& i : intentos) {
@@ -143,8 +176,7 @@ QMap<QString, QList<int>> sondearPuertos(const QStringList& hosts,
                 abiertos[i.host] << i.puerto;
             close(i.fd);
         }
-        const qsizetype hechos = desde + lote.size();
-        if (progreso) progreso(int(double(hechos) * 100.0 / double(hosts.size())));
+        if (progreso) progreso(int(double(desde) * 100.0 / double(hosts.size())));
     }
     return abiertos;
 }
@@ -181,12 +213,36 @@ QString campo(const QString& clave, const QString& respuesta) {
     return texto;
 }
 
-std::pair<QString, QString> leerRespuestaONVIF(const QByteArray& respuesta) {
-    const QString texto = QString::fromUtf8(respuesta);
-    return {campo(QStringLiteral("name"), texto), campo(QStringLiteral("hardware"), texto)};
+bool esCoincidenciaONVIF(const QString& respuesta) {
+    static const QRegularExpression sobre(QStringLiteral("<([A-Za-z_][\\w.-]*:)?Envelope[\\s>]"));
+    static const QRegularExpression coincidencia(
+        QStringLiteral("<([A-Za-z_][\\w.-]*:)?ProbeMatch[\\s>]"));
+    return sobre.match(respuesta).hasMatch() && coincidencia.match(respuesta).hasMatch();
 }
 
-QMap<QString, std::pair<QString, QString>> descubrirONVIF() {
+QString textoDeDispositivo(const QString& texto) {
+    QList<char32_t> limpio;
+    for (const char32_t c : texto.toUcs4()) {
+        const auto categoria = QChar::category(c);
+        if (categoria == QChar::Other_Control || categoria == QChar::Separator_Line ||
+            categoria == QChar::Separator_Paragraph)
+            continue;
+        limpio << c;
+        if (limpio.size() == 64) break;
+    }
+    return QString::fromUcs4(limpio.constData(), limpio.size());
+}
+
+std::optional<std::pair<QString, QString>> leerRespuestaONVIF(const QByteArray& respuesta) {
+    const QString texto = QString::fromUtf8(respuesta);
+    if (!esCoincidenciaONVIF(texto)) return std::nullopt;
+    return std::pair{textoDeDispositivo(campo(QStringLiteral("name"), texto)),
+                     textoDeDispositivo(campo(QStringLiteral("hardware"), texto))};
+}
+
+QMap<QString, std::pair<QString, QString>> descubrirONVIF() { return descubrirONVIF(redesLocales()); }
+
+QMap<QString, std::pair<QString, QString>> descubrirONVIF(const QList<RedLocal>& redes) {
     QMap<QString, std::pair<QString, QString>> vistos;
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return vistos;
@@ -211,8 +267,13 @@ QMap<QString, std::pair<QString, QString>> descubrirONVIF() {
         const ssize_t n = recvfrom(fd, buf.data(), buf.size(), 0,
                                    reinterpret_cast<sockaddr*>(&de), &largo);
         if (n <= 0) continue;
-        vistos[ipTexto(ntohl(de.sin_addr.s_addr))] =
-            leerRespuestaONVIF(QByteArray(buf.data(), qsizetype(n)));
+        // Anyone can send a datagram: only an answer to the probe, from an address on a
+        // network being swept, is a device.
+        const uint32_t quien = ntohl(de.sin_addr.s_addr);
+        if (!std::any_of(redes.begin(), redes.end(), [&](const RedLocal& r) { return enRed(r, quien); }))
+            continue;
+        if (const auto leida = leerRespuestaONVIF(QByteArray(buf.data(), qsizetype(n))))
+            vistos[ipTexto(quien)] = *leida;
     }
     close(fd);
     return vistos;

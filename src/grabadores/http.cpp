@@ -1,5 +1,9 @@
 #include "grabadores/http.h"
 
+#include "grabadores/autenticacion.h"
+
+#include <QRegularExpression>
+
 #include <curl/curl.h>
 
 #include <netinet/in.h>
@@ -9,53 +13,118 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <vector>
 #include <mutex>
+#include <vector>
 
 namespace {
 
 using Reloj = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
-// What the callbacks need beside the object they fill in.
-struct Transferencia {
-    Http& h;
-    CURL* curl = nullptr;
-    std::vector<curl_socket_t> conexiones;  // sockets curl has open, to ask the kernel
-    Reloj::time_point ultimaActividad = Reloj::now();
-    std::chrono::milliseconds inactividad;
-    bool inactivo = false;
-    bool demasiado = false;
-    bool fallaEscritura = false;
-};
+// How often a waiting transfer looks at the clock: the idle limit holds to within this.
+constexpr int VIGILANCIA_MS = 50;
+constexpr int MAXIMO_REDIRECCIONES = 10;
 
 void iniciarCurl() {
     static std::once_flag hecho;
     std::call_once(hecho, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool urlValida(const QString& url) {
-    CURLU* u = curl_url();
-    const QByteArray b = url.toUtf8();
-    const bool ok = curl_url_set(u, CURLUPART_URL, b.constData(), 0) == CURLUE_OK;
-    curl_url_cleanup(u);
-    return ok;
-}
+// A URL as the transfer library parses it; what it yields is exactly what goes out.
+class Direccion {
+public:
+    explicit Direccion(const QString& url) : u(curl_url()) {
+        bien = curl_url_set(u, CURLUPART_URL, url.toUtf8().constData(), 0) == CURLUE_OK;
+    }
+    ~Direccion() { curl_url_cleanup(u); }
+    Direccion(const Direccion&) = delete;
+    Direccion& operator=(const Direccion&) = delete;
+
+    bool valida() const { return bien; }
+    CURLU* manejador() const { return u; }
+    QByteArray parte(CURLUPart p) const {
+        char* s = nullptr;
+        if (curl_url_get(u, p, &s, 0) != CURLUE_OK) return {};
+        const QByteArray b(s);
+        curl_free(s);
+        return b;
+    }
+    QString anfitrion() const { return QString::fromUtf8(parte(CURLUPART_HOST)).toLower(); }
+    bool web() const {
+        const QByteArray e = parte(CURLUPART_SCHEME).toLower();
+        return e == "http" || e == "https";
+    }
+    // The request target of the request line, which digest signs.
+    QByteArray destino() const {
+        const QByteArray q = parte(CURLUPART_QUERY);
+        return parte(CURLUPART_PATH) + (q.isEmpty() ? QByteArray() : '?' + q);
+    }
+
+private:
+    CURLU* u;
+    bool bien = false;
+};
+
+// One request and its one response.
+struct Ronda {
+    Ronda(Http& h, milliseconds inactividad) : h(h), inactividad(inactividad) {}
+    Http& h;
+    milliseconds inactividad;
+    std::vector<curl_socket_t> conexiones;  // sockets curl has open, to ask the kernel
+    Reloj::time_point ultimaActividad = Reloj::now();
+    QStringList retos;
+    QString redireccion;
+    bool cabecerasCompletas = false;
+    bool largoImposible = false;  // a length beyond 64 bits: the body can never be complete
+    bool inactivo = false;
+    bool vencido = false;
+    bool demasiado = false;
+    bool fallaEscritura = false;
+};
 
 size_t alCabecera(char* buf, size_t tam, size_t n, void* p) {
-    auto& t = *static_cast<Transferencia*>(p);
-    t.ultimaActividad = Reloj::now();
-    leerLineaCabecera(t.h, QByteArray(buf, qsizetype(tam * n)));
+    auto& r = *static_cast<Ronda*>(p);
+    Http& h = r.h;
+    r.ultimaActividad = Reloj::now();
+    const QString linea = QString::fromLatin1(buf, qsizetype(tam * n)).trimmed();
+    if (linea.startsWith(QLatin1String("HTTP/"))) {
+        const int codigo = linea.section(QLatin1Char(' '), 1, 1).toInt();
+        if (codigo >= 100 && codigo < 200) return tam * n;
+        h.estado = codigo;
+        h.cabeceras.clear();
+        h.esperado = -1;
+        h.datos.clear();
+        r.retos.clear();
+        r.largoImposible = false;
+        return tam * n;
+    }
+    if (linea.isEmpty()) r.cabecerasCompletas = h.estado >= 200;
+    const qsizetype dos = linea.indexOf(QLatin1Char(':'));
+    if (dos <= 0) return tam * n;
+    const QString nombre = linea.left(dos).trimmed();
+    const QString valor = linea.mid(dos + 1).trimmed();
+    auto it = h.cabeceras.find(nombre);
+    if (it != h.cabeceras.end()) *it += QStringLiteral(", ") + valor;
+    else h.cabeceras.insert(nombre, valor);
+    if (nombre.compare(QLatin1String("WWW-Authenticate"), Qt::CaseInsensitive) == 0) r.retos << valor;
+    if (nombre.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0) {
+        bool ok = false;
+        const qint64 v = valor.toLongLong(&ok);
+        h.esperado = ok && v >= 0 ? v : -1;
+        static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
+        r.largoImposible = !ok && digitos.match(valor).hasMatch();
+    }
     return tam * n;
 }
 
 size_t alCuerpo(char* buf, size_t tam, size_t n, void* p) {
-    auto& t = *static_cast<Transferencia*>(p);
-    Http& h = t.h;
+    auto& r = *static_cast<Ronda*>(p);
+    Http& h = r.h;
     const size_t largo = tam * n;
-    t.ultimaActividad = Reloj::now();
+    r.ultimaActividad = Reloj::now();
     if (h.salida && h.salida->isOpen() && h.estado == 200) {
         if (h.salida->write(buf, qint64(largo)) != qint64(largo)) {
-            t.fallaEscritura = true;
+            r.fallaEscritura = true;
             return 0;
         }
         h.total += int64_t(largo);
@@ -63,79 +132,85 @@ size_t alCuerpo(char* buf, size_t tam, size_t n, void* p) {
         return largo;
     }
     if (int64_t(h.datos.size()) + int64_t(largo) > Http::MAXIMO_EN_MEMORIA) {
-        t.demasiado = true;
+        r.demasiado = true;
         return 0;
     }
     h.datos.append(buf, qsizetype(largo));
     return largo;
 }
 
-// Silence, not slowness, ends a request: curl's own low-speed limit would also cut a
-// device that sends a little at a time.
-int alAvance(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto& t = *static_cast<Transferencia*>(p);
-    const auto ahora = Reloj::now();
-    if (ahora - t.ultimaActividad < std::chrono::milliseconds(250)) return 0;  // data is flowing
-    // Header lines reach us only once complete; the socket itself knows when the last
-    // byte came in, so a device that answers a byte at a time is not taken for silent.
-    for (curl_socket_t s : t.conexiones) {
+curl_socket_t alAbrir(void* p, curlsocktype, curl_sockaddr* d) {
+    auto& r = *static_cast<Ronda*>(p);
+    const curl_socket_t s = socket(d->family, d->socktype | SOCK_CLOEXEC, d->protocol);
+    if (s != CURL_SOCKET_BAD) r.conexiones.push_back(s);
+    return s;
+}
+
+int alCerrar(void* p, curl_socket_t s) {
+    auto& r = *static_cast<Ronda*>(p);
+    std::erase(r.conexiones, s);
+    return close(s);
+}
+
+// Header lines reach us only once complete; the socket itself knows when the last byte
+// came in, so a device that answers a byte at a time is not taken for silent.
+void mirarSockets(Ronda& r, Reloj::time_point ahora) {
+    for (curl_socket_t s : r.conexiones) {
         tcp_info ti{};
         socklen_t largo = sizeof ti;
         if (getsockopt(s, IPPROTO_TCP, TCP_INFO, &ti, &largo) != 0 ||
             ti.tcpi_state != 1 /* established */)
             continue;
-        const auto recibido = ahora - std::chrono::milliseconds(ti.tcpi_last_data_recv);
-        if (recibido > t.ultimaActividad) t.ultimaActividad = recibido;
-    }
-    if (ahora - t.ultimaActividad > t.inactividad) {
-        t.inactivo = true;
-        return 1;
-    }
-    return 0;
-}
-
-curl_socket_t alAbrir(void* p, curlsocktype, curl_sockaddr* d) {
-    auto& t = *static_cast<Transferencia*>(p);
-    const curl_socket_t s = socket(d->family, d->socktype | SOCK_CLOEXEC, d->protocol);
-    if (s != CURL_SOCKET_BAD) t.conexiones.push_back(s);
-    return s;
-}
-
-int alCerrar(void* p, curl_socket_t s) {
-    auto& t = *static_cast<Transferencia*>(p);
-    std::erase(t.conexiones, s);
-    return close(s);
-}
-
-QString mensajeDe(CURLcode c) {
-    switch (c) {
-    case CURLE_UNSUPPORTED_PROTOCOL: return QStringLiteral("protocolo no admitido");
-    case CURLE_PARTIAL_FILE:
-        return QStringLiteral("la cámara cortó la transferencia antes de terminar");
-    case CURLE_GOT_NOTHING: return QStringLiteral("la cámara cerró la conexión sin responder");
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR: return QStringLiteral("se perdió la conexión con la cámara");
-    case CURLE_SSL_CONNECT_ERROR:
-        return QStringLiteral("no se pudo establecer la conexión segura con la cámara");
-    case CURLE_TOO_MANY_REDIRECTS: return QStringLiteral("demasiadas redirecciones");
-    case CURLE_WEIRD_SERVER_REPLY:
-        return QStringLiteral("la cámara respondió algo que no es HTTP");
-    default:
-        return QStringLiteral("error de red: ") + QString::fromUtf8(curl_easy_strerror(c));
+        const auto recibido = ahora - milliseconds(ti.tcpi_last_data_recv);
+        if (recibido > r.ultimaActividad) r.ultimaActividad = recibido;
     }
 }
 
-void configurar(CURL* c, Transferencia& t, const QByteArray& url, const QByteArray& metodo,
-                const QByteArray& cuerpo, bool hayCuerpo, double timeout, bool aFichero,
-                curl_slist* cabeceras) {
-    Http& h = t.h;
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
+// Runs the transfer, waking often enough that silence and the overall limit are noticed
+// on time (curl's own progress callback comes only about once a second).
+CURLcode correr(CURL* c, Ronda& r, Reloj::time_point limite) {
+    CURLM* m = curl_multi_init();
+    curl_multi_add_handle(m, c);
+    CURLcode resultado = CURLE_OK;
+    for (;;) {
+        int activos = 0;
+        curl_multi_perform(m, &activos);
+        int quedan = 0;
+        bool hecho = false;
+        while (CURLMsg* msg = curl_multi_info_read(m, &quedan))
+            if (msg->msg == CURLMSG_DONE) {
+                resultado = msg->data.result;
+                hecho = true;
+            }
+        if (hecho) break;
+        const auto ahora = Reloj::now();
+        if (ahora - r.ultimaActividad > r.inactividad) mirarSockets(r, ahora);
+        if (ahora - r.ultimaActividad > r.inactividad) r.inactivo = true;
+        if (ahora > limite) r.vencido = true;
+        if (r.inactivo || r.vencido) {
+            resultado = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
+        curl_multi_poll(m, nullptr, 0, VIGILANCIA_MS, nullptr);
+    }
+    curl_multi_remove_handle(m, c);
+    curl_multi_cleanup(m);
+    return resultado;
+}
+
+struct Pedido {
+    QByteArray metodo;
+    std::optional<QByteArray> cuerpo;
+    QByteArray autorizacion;  // empty: none offered in this round
+};
+
+void configurar(CURL* c, Ronda& r, const Direccion& d, const Pedido& p, double timeout,
+                Reloj::time_point limite, curl_slist* cabeceras) {
+    curl_easy_setopt(c, CURLOPT_CURLU, d.manejador());
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(c, CURLOPT_UNRESTRICTED_AUTH, 0L);  // no credentials to another host
+    // Redirections and authentication are decided round by round in peticion.
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_USERAGENT, "ZorvPlayer");
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, cabeceras);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);  // devices carry self-made certificates
@@ -145,115 +220,185 @@ void configurar(CURL* c, Transferencia& t, const QByteArray& url, const QByteArr
     // request (and its credentials) somewhere else.
     curl_easy_setopt(c, CURLOPT_PROXY, "");
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024);  // fewer, larger writes to the file
-    const long ms = long(timeout * 1000);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, ms);
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, aFichero ? 21600L * 1000 : 3 * ms);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, alAvance);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(timeout * 1000));
+    const auto resto = std::chrono::duration_cast<milliseconds>(limite - Reloj::now()).count();
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(std::max<qint64>(1, resto) + 1000));
     curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, alAbrir);
-    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &r);
     curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, alCerrar);
-    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, &t);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, &r);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, alCabecera);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &r);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, alCuerpo);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-    if (!h.usuario.isEmpty()) {
-        // Offered only when the server asks, never up front, as digest or basic.
-        curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_DIGEST | CURLAUTH_BASIC));
-        curl_easy_setopt(c, CURLOPT_USERNAME, h.usuario.toUtf8().constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, h.clave.toUtf8().constData());
-    }
-    if (hayCuerpo) {
-        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(cuerpo.size()));
-        curl_easy_setopt(c, CURLOPT_COPYPOSTFIELDS, cuerpo.constData());
-    } else if (metodo == "POST") {
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &r);
+    if (p.cuerpo) {
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(p.cuerpo->size()));
+        curl_easy_setopt(c, CURLOPT_COPYPOSTFIELDS, p.cuerpo->constData());
+    } else if (p.metodo == "POST") {
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(0));
         curl_easy_setopt(c, CURLOPT_COPYPOSTFIELDS, "");
     }
-    if (metodo == "HEAD") curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-    else if (metodo != "GET" && metodo != "POST")
-        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, metodo.constData());
-    else if (metodo == "GET" && hayCuerpo)
+    if (p.metodo == "HEAD") curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    else if (p.metodo != "GET" && p.metodo != "POST")
+        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, p.metodo.constData());
+    else if (p.metodo == "GET" && p.cuerpo)
         curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "GET");
+}
+
+QString mensajeDe(CURLcode c, const Ronda& r, bool direccionWeb) {
+    switch (c) {
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("la cámara no respondió");
+    case CURLE_URL_MALFORMAT: return QStringLiteral("dirección no válida");
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        // With an http address this is the reply: curl refuses what has no status line.
+        if (direccionWeb) return QStringLiteral("la cámara respondió algo que no es HTTP");
+        return QStringLiteral("solo se admiten direcciones http y https");
+    case CURLE_WEIRD_SERVER_REPLY:
+        return QStringLiteral("la cámara respondió algo que no es HTTP");
+    case CURLE_PARTIAL_FILE:
+        return QStringLiteral("la cámara cortó la transferencia antes de terminar");
+    case CURLE_GOT_NOTHING: return QStringLiteral("la cámara cerró la conexión sin responder");
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return QStringLiteral("se perdió la conexión con la cámara");
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+        return QStringLiteral("no se pudo establecer la conexión segura con la cámara");
+    case CURLE_TOO_MANY_REDIRECTS: return QStringLiteral("demasiadas redirecciones");
+    case CURLE_BAD_CONTENT_ENCODING:
+        return QStringLiteral("la cámara envió la respuesta con una codificación no válida");
+    case CURLE_OUT_OF_MEMORY:
+        // curl caps the header block; a header that never ends runs into that cap.
+        if (!r.cabecerasCompletas)
+            return QStringLiteral("la cámara envió una cabecera demasiado larga");
+        return QStringLiteral("no hay memoria para la respuesta de la cámara");
+    default:
+        return QStringLiteral("fallo de red al hablar con la cámara (código %1)").arg(int(c));
+    }
+}
+
+// Where a response sends the request next, if it is a redirection we follow: the
+// statuses the platform's loading layer follows, to a web address.
+std::unique_ptr<Direccion> destinoDe(int estado, const QString& ubicacion) {
+    const bool redirige =
+        estado == 301 || estado == 302 || estado == 303 || estado == 307 || estado == 308;
+    if (!redirige || ubicacion.isEmpty()) return nullptr;
+    auto d = std::make_unique<Direccion>(ubicacion);
+    if (!d->valida() || !d->web()) return nullptr;
+    return d;
+}
+
+// As browsers do: after a 303, and after a 301 or 302 to a POST, the request goes on as a
+// GET without body. Credentials are offered again only if the new place asks.
+void redirigir(Pedido& p, int estado) {
+    if ((estado == 303 && p.metodo != "HEAD") ||
+        ((estado == 301 || estado == 302) && p.metodo == "POST")) {
+        p.metodo = "GET";
+        p.cuerpo.reset();
+    }
+    p.autorizacion.clear();
+}
+
+// One request and its response, into `r` and the Http it belongs to.
+CURLcode hacerRonda(Ronda& r, const Direccion& d, const Pedido& p, double timeout,
+                    Reloj::time_point limite) {
+    curl_slist* cabeceras = curl_slist_append(nullptr, "Expect:");
+    if (p.cuerpo) cabeceras = curl_slist_append(cabeceras, "Content-Type: application/xml");
+    if (!p.autorizacion.isEmpty())
+        cabeceras = curl_slist_append(cabeceras, "Authorization: " + p.autorizacion);
+    CURL* c = curl_easy_init();
+    configurar(c, r, d, p, timeout, limite, cabeceras);
+    CURLcode resultado = correr(c, r, limite);
+    char* destino = nullptr;
+    if (resultado == CURLE_OK && curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &destino) == CURLE_OK &&
+        destino)
+        r.redireccion = QString::fromUtf8(destino);
+    curl_easy_cleanup(c);
+    curl_slist_free_all(cabeceras);
+    // curl takes a length it cannot hold for no length at all; such a body is never whole.
+    const int estado = r.h.estado;
+    const bool sinCuerpo = p.metodo == "HEAD" || estado == 204 || estado == 304;
+    if (resultado == CURLE_OK && r.largoImposible && !sinCuerpo) resultado = CURLE_PARTIAL_FILE;
+    return resultado;
 }
 
 }  // namespace
 
-void leerLineaCabecera(Http& h, const QByteArray& bytes) {
-    const QString linea = QString::fromLatin1(bytes).trimmed();
-    if (linea.startsWith(QLatin1String("HTTP/"))) {
-        const int codigo = linea.section(QLatin1Char(' '), 1, 1).toInt();
-        if (codigo >= 100 && codigo < 200) return;
-        // A new response (after an authentication round or a redirection) replaces what
-        // the previous one left: only the final response is reported.
-        h.estado = codigo;
-        h.cabeceras.clear();
-        h.esperado = -1;
-        h.datos.clear();
-        if (codigo == 401 && !h.usuario.isEmpty() && h.intentosAuth <= 1) ++h.intentosAuth;
-        return;
-    }
-    const qsizetype dos = linea.indexOf(QLatin1Char(':'));
-    if (dos > 0) {
-        const QString nombre = linea.left(dos).trimmed();
-        const QString valor = linea.mid(dos + 1).trimmed();
-        auto it = h.cabeceras.find(nombre);
-        if (it != h.cabeceras.end()) *it += QStringLiteral(", ") + valor;
-        else h.cabeceras.insert(nombre, valor);
-        if (nombre.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0) {
-            bool ok = false;
-            const qint64 v = valor.toLongLong(&ok);
-            h.esperado = ok && v >= 0 ? v : -1;
-        }
-    }
-}
-
-
 Http Http::peticion(const QString& url, const QString& usuario, const QString& clave,
                     const QString& metodo, const std::optional<QString>& cuerpo,
                     double timeout, const std::optional<QString>& aFichero,
-                    Progreso progreso) {
-    if (!urlValida(url)) throw ErrorCamara(QStringLiteral("dirección no válida"));
+                    Progreso progreso, bool soloMismaDireccion) {
+    auto direccion = std::make_unique<Direccion>(url);
+    if (!direccion->valida()) throw ErrorCamara(QStringLiteral("dirección no válida"));
     iniciarCurl();
     Http h(usuario, clave);
-
-    curl_slist* cabeceras = curl_slist_append(nullptr, "Expect:");
-    if (cuerpo) cabeceras = curl_slist_append(cabeceras, "Content-Type: application/xml");
-
     if (aFichero) {
         h.salida = std::make_shared<QFile>(*aFichero);
-        if (!h.salida->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-            curl_slist_free_all(cabeceras);
+        if (!h.salida->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             throw ErrorCamara(QStringLiteral("no se pudo crear el fichero ") + *aFichero);
-        }
         h.progreso = std::move(progreso);
     }
+    // Only the final response may leave anything in the file: an error page, a cut-off
+    // transfer or anything but a 200 removes it.
+    auto descartarFichero = [&] {
+        if (!h.salida) return;
+        h.salida->close();
+        h.salida->remove();
+    };
 
-    Transferencia t{h, nullptr, {}, Reloj::now(),
-                    std::chrono::milliseconds(qint64(timeout * 1000))};
-    CURL* c = curl_easy_init();
-    t.curl = c;
-    configurar(c, t, url.toUtf8(), metodo.toUtf8(), cuerpo ? cuerpo->toUtf8() : QByteArray(),
-               cuerpo.has_value(), timeout, aFichero.has_value(), cabeceras);
-    const CURLcode r = curl_easy_perform(c);
-    curl_easy_cleanup(c);
-    curl_slist_free_all(cabeceras);
-    if (h.salida) h.salida->close();
-    if (r == CURLE_OK) return h;
+    const QString anfitrion = direccion->anfitrion();
+    const auto limite = Reloj::now() + (aFichero ? std::chrono::seconds(21600)
+                                                 : milliseconds(qint64(3000 * timeout)));
+    Autenticador autenticador(usuario, clave);
+    Pedido pedido{metodo.toUtf8(), cuerpo ? std::optional(cuerpo->toUtf8()) : std::nullopt, {}};
+    int redirecciones = 0;
+    for (;;) {
+        Ronda r(h, milliseconds(qint64(timeout * 1000)));
+        const CURLcode resultado = hacerRonda(r, *direccion, pedido, timeout, limite);
+        if (resultado != CURLE_OK) {
+            h.error = int(resultado);
+            descartarFichero();
+            if (r.demasiado)
+                throw ErrorCamara(QStringLiteral("la respuesta de la cámara supera 64 MiB y se descarta"));
+            if (r.fallaEscritura)
+                throw ErrorCamara(QStringLiteral("no se pudo escribir el fichero ") + *aFichero);
+            throw ErrorCamara(mensajeDe(resultado, r, direccion->web()));
+        }
 
-    h.error = int(r);
-    // A failed download must not leave a truncated recording that looks complete.
-    if (h.salida) h.salida->remove();
-    if (t.demasiado)
-        throw ErrorCamara(QStringLiteral("la respuesta de la cámara supera 64 MiB y se descarta"));
-    if (t.fallaEscritura)
-        throw ErrorCamara(QStringLiteral("no se pudo escribir el fichero ") + *aFichero);
-    if (t.inactivo || r == CURLE_OPERATION_TIMEDOUT || r == CURLE_COULDNT_CONNECT ||
-        r == CURLE_COULDNT_RESOLVE_HOST)
-        throw ErrorCamara(QStringLiteral("la cámara no respondió"));
-    throw ErrorCamara(mensajeDe(r));
+        // The password goes only to the address the caller named, and twice at most.
+        if (h.estado == 401 && !usuario.isEmpty() && h.intentosAuth <= 1 &&
+            direccion->anfitrion() == anfitrion) {
+            if (auto a = autenticador.responder(leerRetos(r.retos), pedido.metodo, direccion->destino(),
+                                                pedido.cuerpo.value_or(QByteArray()))) {
+                ++h.intentosAuth;
+                pedido.autorizacion = *a;
+                continue;
+            }
+        }
+        auto siguiente = destinoDe(h.estado, r.redireccion);
+        if (!siguiente || (soloMismaDireccion && siguiente->anfitrion() != anfitrion)) break;
+        if (++redirecciones > MAXIMO_REDIRECCIONES) {
+            descartarFichero();
+            throw ErrorCamara(QStringLiteral("demasiadas redirecciones"));
+        }
+        redirigir(pedido, h.estado);
+        direccion = std::move(siguiente);
+    }
+    if (h.salida) {
+        h.salida->close();
+        if (h.estado != 200) descartarFichero();
+    }
+    return h;
 }
 
 std::optional<QString> Http::cabecera(const QString& nombre) const {
@@ -265,14 +410,15 @@ std::optional<QString> Http::cabecera(const QString& nombre) const {
 
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
-           Progreso progreso) {
+           Progreso progreso, bool soloMismaDireccion) {
     Http h = Http::peticion(url, origen.usuario, origen.clave, metodo, cuerpo, 20, aFichero,
-                            std::move(progreso));
+                            std::move(progreso), soloMismaDireccion);
     if (h.estado == 404)
         throw ErrorCamara(
             QStringLiteral("la cámara no tiene esta ruta (quizá no es de esta familia)"));
     if (h.estado == 401) throw ErrorCamara(QStringLiteral("usuario o contraseña incorrectos"));
-    if (h.estado >= 400)
+    // A recording is only what a 200 carries; anything else would be kept as an empty one.
+    if (h.estado >= 400 || (aFichero && h.estado != 200))
         throw ErrorCamara(QStringLiteral("la cámara respondió ") + QString::number(h.estado));
     return h;
 }

@@ -19,11 +19,15 @@ public:
     Http(QString usuario, QString clave) : usuario(std::move(usuario)), clave(std::move(clave)) {}
 
     // Runs one request and blocks until it has ended. Throws ErrorCamara.
+    // Redirections are followed (ten at most); the credentials follow them only to the
+    // host of `url`, whatever the scheme or port, and are offered twice at most. With
+    // `soloMismaDireccion` a redirection to another host is not followed at all: its
+    // response is the result. With `aFichero`, only a 200 leaves the file behind.
     static Http peticion(const QString& url, const QString& usuario, const QString& clave,
                          const QString& metodo = QStringLiteral("GET"),
                          const std::optional<QString>& cuerpo = std::nullopt, double timeout = 20,
                          const std::optional<QString>& aFichero = std::nullopt,
-                         Progreso progreso = {});
+                         Progreso progreso = {}, bool soloMismaDireccion = false);
 
     QString texto() const { return QString::fromUtf8(datos); }
     std::optional<QString> cabecera(const QString& nombre) const;
@@ -41,15 +45,12 @@ public:
     int64_t total = 0;
     int64_t esperado = -1;
     Progreso progreso;
-    int intentosAuth = 0;
+    int intentosAuth = 0;  // credentials offered so far, across redirections
 };
 
-// Takes one header line of a reply into `h`: a status line starts a new response (only
-// the final one is reported), a "name: value" line joins the headers.
-void leerLineaCabecera(Http& h, const QByteArray& linea);
-
 // The request every recorder protocol makes: the source's credentials, a 20-second idle
-// timeout, and error statuses turned into messages for the user.
+// timeout, and error statuses turned into messages for the user. A download (aFichero)
+// that does not end in a 200 is an error too, and leaves no file.
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
-           Progreso progreso);
+           Progreso progreso, bool soloMismaDireccion = false);

@@ -21,10 +21,12 @@ bool contiene(const QString& texto, const QString& patron) {
         .hasMatch();
 }
 
+// Identification follows a redirection only on the device itself: a device on the network
+// must not be able to point the sweep at any other machine.
 std::optional<Http> sinCredenciales(const QString& url, double timeout) {
     try {
         return Http::peticion(url, QString(), QString(), QStringLiteral("GET"), std::nullopt,
-                              timeout);
+                              timeout, std::nullopt, {}, true);
     } catch (const ErrorCamara&) {
         return std::nullopt;
     }
@@ -32,7 +34,7 @@ std::optional<Http> sinCredenciales(const QString& url, double timeout) {
 
 std::optional<Http> conCredenciales(const Origen& o, const QString& url) {
     try {
-        return pedir(o, url, QStringLiteral("GET"), std::nullopt, std::nullopt, {});
+        return pedir(o, url, QStringLiteral("GET"), std::nullopt, std::nullopt, {}, true);
     } catch (const ErrorCamara&) {
         return std::nullopt;
     }
@@ -72,7 +74,7 @@ std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos
             if (!visto.isEmpty() && resultado == QLatin1String("desconocida")) resultado = visto;
         }
         if (const auto h = sinCredenciales(base + QStringLiteral("/"), 2))
-            servidor = h->cabecera(QStringLiteral("Server")).value_or(QString());
+            servidor = textoDeDispositivo(h->cabecera(QStringLiteral("Server")).value_or(QString()));
     }
     const bool nada = resultado == QLatin1String("desconocida");
     if (nada && (puertos.contains(34567) || puertos.contains(37777)))
@@ -97,10 +99,11 @@ bool antesQue(const QString& a, const QString& b) {
 }
 
 QList<OrigenPtr> buscarRed(const std::function<void(int)>& progreso) {
-    const auto onvif = descubrirONVIF();
+    const QList<RedLocal> redes = redesLocales();
+    const auto onvif = descubrirONVIF(redes);
     QSet<QString> vistos;
     QList<OrigenPtr> resultado;
-    for (const RedLocal& red : redesLocales()) {
+    for (const RedLocal& red : redes) {
         const auto abiertos = sondearPuertos(hostsDe(red), progreso);
         QStringList direcciones = abiertos.keys();
         std::stable_sort(direcciones.begin(), direcciones.end(), antesQue);

@@ -1,4 +1,5 @@
 #include "actualizador/actualizador.h"
+#include "actualizador/paquete.h"
 #include "apoyo_actualizador.h"
 #include "comun/json.h"
 
@@ -8,78 +9,12 @@
 #include <QProcess>
 #include <QThread>
 #include <QUuid>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 namespace {
 
-class Aplicar : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        a = raiz.path() + QStringLiteral("/opt/ZorvPlayer");
-        QDir().mkpath(a);
-        QFile f(a + QStringLiteral("/version"));
-        f.open(QIODevice::WriteOnly);
-        f.write("1.0");
-        marca = raiz.path() + QStringLiteral("/reabierto");
-    }
-
-    QString u() const { return raiz.path() + QStringLiteral("/datos/update"); }
-    QString p() const { return u() + QStringLiteral("/ZorvPlayer-2.0.tar.gz"); }
-    QString log() const { return QString::fromUtf8(leerArchivo(u() + QStringLiteral("/actualizador.log"))); }
-
-    QMap<QString, QByteArray> archivos() const
-    {
-        return {{QStringLiteral("AppRun"),
-                 (QStringLiteral("#!/bin/sh\ntouch '") + marca + QStringLiteral("'\n")).toUtf8()},
-                {QStringLiteral("version"), "2.0"},
-                {QStringLiteral("usr/lib/libz.so"), "biblioteca"}};
-    }
-
-    void preparar(const QByteArray& paquete)
-    {
-        QDir().mkpath(u());
-        QFile f(p());
-        f.open(QIODevice::WriteOnly);
-        f.write(paquete);
-        escribirJSON({{QStringLiteral("version"), QStringLiteral("2.0")}, {QStringLiteral("dmg"), p()}},
-                     u() + QStringLiteral("/pendiente.json"));
-        escribirJSON({{QStringLiteral("version"), QStringLiteral("2.0")}},
-                     u() + QStringLiteral("/disponible.json"));
-    }
-
-    int correr(std::function<QString(const QString&, const QString&)> mover = {})
-    {
-        OpcionesActualizador o;
-        o.argumentos = {QStringLiteral("aplicar"), QString(), QStringLiteral("1.0"),
-                        raiz.path() + QStringLiteral("/datos")};
-        o.app = a;
-        o.esperasJugador = 3;
-        o.msEntreEsperas = 100;
-        o.mover = std::move(mover);
-        return correrActualizador(o);
-    }
-
-    // A stand-in for the running player: a process whose command line is A + "/usr/bin/mpv".
-    void arrancarJugador(QProcess& jugador, const QString& segundos)
-    {
-        QDir().mkpath(a + QStringLiteral("/usr/bin"));
-        QFile::copy(QStringLiteral("/bin/sleep"), a + QStringLiteral("/usr/bin/mpv"));
-        jugador.start(a + QStringLiteral("/usr/bin/mpv"), {segundos});
-        ASSERT_TRUE(jugador.waitForStarted());
-    }
-
-    void esperarSinCambios()
-    {
-        EXPECT_EQ(leerArchivo(a + QStringLiteral("/version")), "1.0");
-        EXPECT_FALSE(QFile::exists(a + QStringLiteral(".nuevo")));
-        EXPECT_FALSE(QFile::exists(a + QStringLiteral(".viejo")));
-        EXPECT_TRUE(QFile::exists(u() + QStringLiteral("/pendiente.json")));
-    }
-
-    QTemporaryDir raiz;
-    QString a, marca;
-};
+class Aplicar : public EscenarioAplicar {};
 
 } // namespace
 
@@ -131,11 +66,14 @@ TEST_F(Aplicar, ManifiestosFalsosSeRechazanAntesDeCopiar)
 TEST_F(Aplicar, FalloAlSustituirDevuelveElProgramaAnterior)
 {
     preparar(hacerPaquete(archivos()));
+    // A file system that cannot swap in one step, then a second move that fails.
     int llamadas = 0;
-    const int estado = correr([&](const QString& de, const QString& hacia) {
+    const int estado = correr([&](const QString& de, const QString& hacia, bool intercambio) {
+        if (intercambio)
+            return EINVAL;
         if (++llamadas == 2)
-            return QStringLiteral("Permission denied");
-        return QFile::rename(de, hacia) ? QString() : QStringLiteral("error");
+            return EACCES;
+        return QFile::rename(de, hacia) ? 0 : EIO;
     });
     EXPECT_EQ(estado, 1);
     EXPECT_TRUE(log().endsWith(QStringLiteral("no se pudo sustituir el programa: Permission denied\n")));

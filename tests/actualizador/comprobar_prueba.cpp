@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -146,11 +147,75 @@ TEST_F(Comprobar, PaquetesMalosSeDescartan)
     }
 }
 
-TEST_F(Comprobar, VersionQueNombraRutasAjenasNoSeAcepta)
+TEST_F(Comprobar, SoloLasVersionesQueNombranOtraRutaSeRechazan)
 {
-    publicar(QStringLiteral("2.0/../../x"), hacerPaquete(kArchivos));
-    EXPECT_EQ(correr(QStringLiteral("comprobar")), 1);
-    EXPECT_TRUE(log().endsWith(QStringLiteral("no se pudo leer latest.json\n")));
+    struct Caso {
+        const char* version;
+        bool valida;
+    };
+    for (const Caso& c : {Caso{"9..1", true}, Caso{"2.0 beta", true}, Caso{"2.0-rc.1+x", true},
+                          Caso{"2.0/../../x", false}, Caso{"..", false}, Caso{"a/b", false}}) {
+        SCOPED_TRACE(c.version);
+        QFile::remove(u() + QStringLiteral("/actualizador.log"));
+        QFile::remove(u() + QStringLiteral("/disponible.json"));
+        publicar(QString::fromUtf8(c.version), hacerPaquete(kArchivos));
+        EXPECT_EQ(correr(QStringLiteral("consultar")), c.valida ? 0 : 1);
+        const auto d = leerJSON(u() + QStringLiteral("/disponible.json"));
+        EXPECT_EQ(d.has_value(), c.valida);
+        if (c.valida && d)
+            EXPECT_EQ(d->value(QStringLiteral("version")).toString(), QString::fromUtf8(c.version));
+        else
+            EXPECT_TRUE(log().endsWith(QStringLiteral("no se pudo leer latest.json\n")));
+    }
+}
+
+TEST_F(Comprobar, NadaSeEscribeAtravesDeUnEnlace)
+{
+    const QStringList nombres = {QStringLiteral("ZorvPlayer-2.0.tar.gz"), QStringLiteral("disponible.json"),
+                                 QStringLiteral("pendiente.json"), QStringLiteral("actualizador.log")};
+    const QByteArray bueno = hacerPaquete(kArchivos);
+    for (const bool firmaBuena : {false, true}) {
+        SCOPED_TRACE(firmaBuena);
+        QDir(u()).removeRecursively();
+        QDir().mkpath(u());
+        for (const QString& n : nombres) {
+            ASSERT_TRUE(escribirArchivo(datos.path() + QStringLiteral("/fuera-") + n, "original"));
+            ASSERT_TRUE(QFile::link(datos.path() + QStringLiteral("/fuera-") + n, u() + QLatin1Char('/') + n));
+        }
+        const QString sha = sha256Hex(bueno);
+        publicar(QStringLiteral("2.0"), bueno,
+                 {{QStringLiteral("url"), web.url(QString()) + QStringLiteral("/p.tar.gz")},
+                  {QStringLiteral("sha256"), sha},
+                  {QStringLiteral("sig"), firmar(firmaBuena ? sha.toUtf8() : QByteArray("otro"))}});
+        EXPECT_EQ(correr(QStringLiteral("comprobar")), firmaBuena ? 0 : 1);
+        for (const QString& n : nombres)
+            EXPECT_EQ(leerArchivo(datos.path() + QStringLiteral("/fuera-") + n), "original") << n.toStdString();
+        const QFileInfo p(u() + QStringLiteral("/ZorvPlayer-2.0.tar.gz"));
+        EXPECT_EQ(p.exists() && !p.isSymLink(), firmaBuena);
+        EXPECT_FALSE(log().isEmpty());
+    }
+}
+
+TEST_F(Comprobar, UnPendienteSinSuPaqueteSePreparaOtraVez)
+{
+    const QByteArray bueno = hacerPaquete(kArchivos);
+    publicar(QStringLiteral("2.0"), bueno);
+    ASSERT_TRUE(escribirArchivo(u() + QStringLiteral("/ZorvPlayer-1.5.tar.gz"), "viejo"));
+    ASSERT_TRUE(escribirArchivo(u() + QStringLiteral("/ZorvPlayer-1.4.tar.gz"), "viejo"));
+    const QString p = u() + QStringLiteral("/ZorvPlayer-2.0.tar.gz");
+    // A package that went missing, or was cut short, after it had been prepared.
+    for (const QByteArray& resto : {QByteArray(), bueno.left(100)}) {
+        escribirJSON({{QStringLiteral("version"), QStringLiteral("2.0")}, {QStringLiteral("dmg"), p}},
+                     u() + QStringLiteral("/pendiente.json"));
+        QFile::remove(p);
+        if (!resto.isEmpty())
+            escribirArchivo(p, resto);
+        EXPECT_EQ(correr(QStringLiteral("comprobar")), 0);
+        EXPECT_EQ(leerArchivo(p), bueno);
+        EXPECT_TRUE(log().endsWith(QStringLiteral("2.0 verificada y preparada\n")));
+    }
+    EXPECT_EQ(QDir(u()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("tar.gz")),
+              QStringList{QStringLiteral("ZorvPlayer-2.0.tar.gz")});
 }
 
 TEST(ActualizadorPrograma, MarcaSubmodoDesconocidoYHttpEnUnaVersionReal)

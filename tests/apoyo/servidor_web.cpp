@@ -85,6 +85,8 @@ ServidorWeb::ServidorWeb(OpcionesWeb opciones) : op(std::move(opciones)) {
     conf += QStringLiteral("server.errorlog = \"%1/error.log\"\n").arg(dir.path());
     // Tests replace files between requests; a cached stat would serve the old length.
     conf += QStringLiteral("server.stat-cache-engine = \"disable\"\n");
+    // lighttpd holds back its answer to a wrong password by seconds; tests try many.
+    conf += QStringLiteral("server.feature-flags += (\"auth.delay-invalid-creds\" => \"disable\")\n");
     conf += QStringLiteral(
         "server.modules = (\"mod_access\", \"mod_auth\", \"mod_authn_file\", \"mod_setenv\", "
         "\"mod_rewrite\", \"mod_redirect\", \"mod_cgi\"%1)\n")

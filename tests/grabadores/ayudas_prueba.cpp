@@ -152,3 +152,31 @@ TEST(Descubrir, SondeoSubeElLimiteDeFicheros) {
     EXPECT_EQ(despues.rlim_cur, std::min<rlim_t>(2048, antes.rlim_max));
     setrlimit(RLIMIT_NOFILE, &antes);
 }
+
+TEST(Descubrir, RespuestasONVIFYNombres) {
+    const struct {
+        const char* texto;
+        bool vale;
+    } respuestas[] = {
+        {"<s:Envelope x='1'><s:Body><d:ProbeMatches><d:ProbeMatch><d:Scopes/></d:ProbeMatch>"
+         "</d:ProbeMatches></s:Body></s:Envelope>", true},
+        {"<Envelope><Body><ProbeMatches><ProbeMatch>x</ProbeMatch></ProbeMatches></Body></Envelope>", true},
+        {"hola onvif://www.onvif.org/name/x", false},
+        {"<e:Envelope><e:Body><d:Hello>onvif://www.onvif.org/name/x</d:Hello></e:Body></e:Envelope>", false},
+        {"<e:Envelope><e:Body><d:ProbeMatches></d:ProbeMatches></e:Body></e:Envelope>", false},
+        {"<d:ProbeMatch>sin sobre</d:ProbeMatch>", false},
+    };
+    for (const auto& r : respuestas) EXPECT_EQ(esCoincidenciaONVIF(QString::fromUtf8(r.texto)), r.vale) << r.texto;
+
+    const QString emoji = QString::fromUcs4(U"\U0001F4F7");
+    const struct {
+        QString nombre;
+        QString limpio;
+    } nombres[] = {
+        {QStringLiteral("Uno\nDos") + QChar(0) + QStringLiteral("Tres\t\u2028\u2029"), QStringLiteral("UnoDosTres")},
+        {QString(100, u'x'), QString(64, u'x')},
+        {emoji.repeated(70), emoji.repeated(64)},  // whole characters, never half of one
+        {QStringLiteral("Cámara 1 · Entrada"), QStringLiteral("Cámara 1 · Entrada")},
+    };
+    for (const auto& n : nombres) EXPECT_EQ(textoDeDispositivo(n.nombre), n.limpio);
+}

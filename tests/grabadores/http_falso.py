@@ -5,6 +5,12 @@
   http_falso.py goteo [segundos]  sends the response one byte at a time (15 s apart)
   http_falso.py largo             announces 1000 bytes, sends 10, closes
   http_falso.py infinito          200 without a length and a body that never ends
+  http_falso.py pausa             20 bytes of body with a 2.9-second pause after the tenth
+  http_falso.py absurdo           a length beyond 64 bits, 10 bytes, closes
+  http_falso.py cabecera          a header line that never ends
+  http_falso.py nohttp            a reply with no HTTP status line
+  http_falso.py reto              401 digest, stale, with a new nonce every time; prints
+                                  "con" or "sin" for each request with or without credentials
 
 Prints the chosen port on the first line once it is listening.
 """
@@ -12,6 +18,7 @@ import socket
 import sys
 import threading
 import time
+import uuid
 
 
 def leer_peticion(c):
@@ -21,11 +28,12 @@ def leer_peticion(c):
         if not trozo:
             break
         datos += trozo
+    return datos
 
 
 def atender(c, modo, intervalo):
     try:
-        leer_peticion(c)
+        peticion = leer_peticion(c)
         if modo == "silencio":
             time.sleep(3600)
         elif modo == "goteo":
@@ -35,6 +43,25 @@ def atender(c, modo, intervalo):
                 time.sleep(intervalo)
         elif modo == "largo":
             c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789")
+        elif modo == "pausa":
+            c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n0123456789")
+            time.sleep(2.9)
+            c.sendall(b"0123456789")
+        elif modo == "absurdo":
+            c.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n"
+                      b"0123456789")
+        elif modo == "cabecera":
+            c.sendall(b"HTTP/1.1 200 OK\r\nX-Sin-Fin: ")
+            while True:
+                c.sendall(b"a" * 65536)
+        elif modo == "nohttp":
+            c.sendall(b"SSH-2.0-OpenSSH_9.2\r\nProtocol mismatch.\r\n")
+        elif modo == "reto":
+            print("con" if b"\r\nauthorization:" in peticion.lower() else "sin", flush=True)
+            nonce = uuid.uuid4().hex
+            c.sendall(b"HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n"
+                      b"WWW-Authenticate: Digest realm=\"zorv\", qop=\"auth\", stale=true, "
+                      b"nonce=\"" + nonce.encode() + b"\"\r\n\r\n")
         elif modo == "infinito":
             c.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
             trozo = b"z" * 65536

@@ -4,6 +4,7 @@
 #include "apoyo/servidor_web.h"
 #include "grabadores/http.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +20,9 @@ const char* CONFIG_AUTH = R"(
 auth.backend = "htdigest"
 auth.backend.htdigest.userfile = "%CARPETA%/usuarios"
 auth.require = ( "/privado/" => ("method" => "digest", "realm" => "zorv", "require" => "valid-user"),
-                 "/basica/" => ("method" => "basic", "realm" => "zorv", "require" => "valid-user") )
+                 "/basica/" => ("method" => "basic", "realm" => "zorv", "require" => "valid-user"),
+                 "/sha/" => ("method" => "digest", "realm" => "zorv256", "algorithm" => "SHA-256",
+                             "require" => "valid-user") )
 setenv.add-environment = ("ESCENARIO" => "estado")
 server.stream-response-body = 2
 url.rewrite-once = ( "^/estado(\?.*)?$" => "/camara.cgi$1", "^/agente$" => "/camara.cgi" )
@@ -34,8 +37,12 @@ protected:
         o.extra = QString::fromLatin1(CONFIG_AUTH);
         web = new ServidorWeb(o);
         const QString r = web->raiz();
+        const QByteArray sha = QCryptographicHash::hash("admin:zorv256:secreta",
+                                                        QCryptographicHash::Sha256).toHex();
         ASSERT_TRUE(escribirArchivo(web->carpeta() + "/usuarios",
-                                    ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() + "\n"));
+                                    ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() +
+                                        "\nadmin:zorv256:" + sha + "\n"));
+        ASSERT_TRUE(escribirArchivo(r + "/sha/dato.txt", "contenido sha"));
         ASSERT_TRUE(escribirArchivo(r + "/privado/dato.txt", "contenido privado"));
         ASSERT_TRUE(escribirArchivo(r + "/basica/dato.txt", "contenido basico"));
         ASSERT_TRUE(escribirArchivo(r + "/mal.txt", QByteArray("a\xff" "b")));
@@ -80,6 +87,13 @@ TEST_F(HttpReal, CredencialesDigestYBasica) {
     const Http b = pedir(origen("admin", "secreta"), web->url("/basica/dato.txt"), "GET",
                          std::nullopt, std::nullopt, {});
     EXPECT_EQ(b.texto(), QStringLiteral("contenido basico"));
+    // SHA-256 digest, and a query string the signed request target must carry.
+    const Http s = pedir(origen("admin", "secreta"), web->url("/sha/dato.txt"), "GET",
+                         std::nullopt, std::nullopt, {});
+    EXPECT_EQ(s.texto(), QStringLiteral("contenido sha"));
+    const Http q = pedir(origen("admin", "secreta"), web->url("/privado/dato.txt?a=1&b=%20"),
+                         "GET", std::nullopt, std::nullopt, {});
+    EXPECT_EQ(q.texto(), QStringLiteral("contenido privado"));
     // A redirection on the same host keeps the credentials and is followed.
     const Http m = pedir(origen("admin", "secreta"), web->url("/mover"), "GET", std::nullopt,
                          std::nullopt, {});
@@ -122,9 +136,52 @@ TEST_F(HttpReal, PaginaDeErrorNoVaAlFichero) {
                                   destino, [](int) { ADD_FAILURE() << "progreso de una página de error"; });
     EXPECT_EQ(h.estado, 404);
     EXPECT_TRUE(h.texto().contains("pagina de error"));
-    EXPECT_TRUE(QFileInfo::exists(destino));
-    EXPECT_EQ(QFileInfo(destino).size(), 0);
+    // Not even an empty file: a caller could take it for a recording.
+    EXPECT_FALSE(QFileInfo::exists(destino));
     EXPECT_EQ(h.total, 0);
+}
+
+// A download is a 200 or an error, never an empty file reported as downloaded.
+TEST_F(HttpReal, DescargaQueNoEsUn200NoDejaFichero) {
+    const struct {
+        const char* ruta;
+        const char* clave;
+        const char* mensaje;
+    } casos[] = {
+        {"/estado?codigo=206", "", "la cámara respondió 206"},
+        {"/estado?codigo=204", "", "la cámara respondió 204"},
+        {"/estado?codigo=302", "", "la cámara respondió 302"},  // no Location to follow
+        {"/no-hay", "", "la cámara no tiene esta ruta (quizá no es de esta familia)"},
+        {"/privado/dato.txt", "mala", "usuario o contraseña incorrectos"},
+        {"/privado/dato.txt", "secreta", "(sin error)"},
+    };
+    for (const auto& c : casos) {
+        const QString destino = tmp.filePath("grabacion.mp4");
+        ASSERT_TRUE(escribirArchivo(destino, "restos de antes"));
+        EXPECT_EQ(mensaje([&] {
+                      pedir(origen("admin", c.clave), web->url(c.ruta), "GET", std::nullopt,
+                            destino, {});
+                  }),
+                  QString::fromUtf8(c.mensaje))
+            << c.ruta;
+        const bool bien = QString::fromUtf8(c.mensaje) == "(sin error)";
+        EXPECT_EQ(QFileInfo::exists(destino), bien) << c.ruta;
+        if (bien) {
+            EXPECT_EQ(leerArchivo(destino), "contenido privado");
+        }
+    }
+}
+
+// A wrong password is offered twice, digest or basic, and the server saw both.
+TEST_F(HttpReal, ClaveMalaSeOfreceDosVeces) {
+    for (const char* ruta : {"/privado/dato.txt", "/basica/dato.txt"}) {
+        const qsizetype antes = leerArchivo(web->carpeta() + "/error.log").count("admin");
+        const Http h = Http::peticion(web->url(ruta), "admin", "mala");
+        EXPECT_EQ(h.estado, 401) << ruta;
+        EXPECT_EQ(h.intentosAuth, 2) << ruta;
+        const QByteArray registro = leerArchivo(web->carpeta() + "/error.log");
+        EXPECT_EQ(registro.count("admin") - antes, 2) << ruta << "\n" << registro.toStdString();
+    }
 }
 
 TEST_F(HttpReal, DescargaConYSinLargo) {
@@ -196,6 +253,33 @@ TEST(HttpSeguro, CertificadoPropioAceptado) {
     EXPECT_EQ(h.texto(), QStringLiteral("hola segura"));
 }
 
+// A device that moves its web pages to HTTPS on another port of the same address: the
+// password follows it there.
+TEST(HttpSeguro, RedireccionAHttpsEnLaMismaDireccion) {
+    OpcionesWeb s;
+    s.https = true;
+    s.extra = QStringLiteral(
+        "auth.backend = \"htdigest\"\n"
+        "auth.backend.htdigest.userfile = \"%CARPETA%/usuarios\"\n"
+        "auth.require = (\"/privado/\" => (\"method\" => \"digest\", \"realm\" => \"zorv\", "
+        "\"require\" => \"valid-user\"))\n");
+    ServidorWeb seguro(s);
+    ASSERT_TRUE(seguro.listo()) << seguro.error().toStdString();
+    ASSERT_TRUE(escribirArchivo(seguro.carpeta() + "/usuarios",
+                                ServidorWeb::lineaDigest("admin", "zorv", "secreta").toUtf8() + "\n"));
+    seguro.poner("privado/dato.txt", "contenido seguro");
+    OpcionesWeb p;
+    p.extra = QStringLiteral("url.redirect = (\"^/(.*)$\" => \"https://127.0.0.1:%1/$1\")\n")
+                  .arg(seguro.puerto());
+    ServidorWeb plano(p);
+    ASSERT_TRUE(plano.listo()) << plano.error().toStdString();
+    Origen o(QStringLiteral("red"), {}, {}, {});
+    o.clave = QStringLiteral("secreta");
+    const Http h = pedir(o, plano.url("/privado/dato.txt"), "GET", std::nullopt, std::nullopt, {});
+    EXPECT_EQ(h.texto(), QStringLiteral("contenido seguro"));
+    EXPECT_EQ(h.intentosAuth, 1);
+}
+
 // A Python peer that misbehaves; its port is the first line it prints.
 class PeerFalso {
 public:
@@ -248,22 +332,54 @@ TEST(HttpFalso, GoteoLoCortaElLimiteTotal) {
     EXPECT_LT(t.elapsed(), 9000);
 }
 
-TEST(HttpFalso, LargoAnunciadoQueNoLlega) {
-    PeerFalso s("largo");
-    ASSERT_GT(s.puerto, 0);
+// Peers that break the protocol: each ends in one clear message, and a download that
+// did not complete leaves no file that could pass for a recording.
+TEST(HttpFalso, RespuestasRotas) {
+    const struct {
+        const char* modo;
+        double timeout;
+        const char* mensaje;
+    } casos[] = {
+        {"largo", 5, "la cámara cortó la transferencia antes de terminar"},
+        {"absurdo", 5, "la cámara cortó la transferencia antes de terminar"},
+        {"infinito", 5, "la respuesta de la cámara supera 64 MiB y se descarta"},
+        // Two seconds of silence are the limit, even in the middle of a body.
+        {"pausa", 2, "la cámara no respondió"},
+        {"cabecera", 5, "la cámara envió una cabecera demasiado larga"},
+        {"nohttp", 5, "la cámara respondió algo que no es HTTP"},
+    };
     QTemporaryDir tmp;
-    const QString destino = tmp.filePath("corta.mp4");
-    EXPECT_EQ(fallo([&] { Http::peticion(s.url(), {}, {}, "GET", std::nullopt, 5, destino); }),
-              QStringLiteral("la cámara cortó la transferencia antes de terminar"));
-    // A truncated recording is not left behind looking complete.
-    EXPECT_FALSE(QFileInfo::exists(destino));
+    for (const auto& c : casos) {
+        PeerFalso s(c.modo);
+        ASSERT_GT(s.puerto, 0) << c.modo;
+        EXPECT_EQ(fallo([&] { Http::peticion(s.url(), {}, {}, "GET", std::nullopt, c.timeout); }),
+                  QString::fromUtf8(c.mensaje))
+            << c.modo;
+        if (QLatin1String(c.modo) == QLatin1String("infinito")) continue;  // only in memory
+        const QString destino = tmp.filePath(QStringLiteral("%1.mp4").arg(c.modo));
+        EXPECT_EQ(fallo([&] {
+                      Http::peticion(s.url(), {}, {}, "GET", std::nullopt, c.timeout, destino);
+                  }),
+                  QString::fromUtf8(c.mensaje))
+            << c.modo;
+        EXPECT_FALSE(QFileInfo::exists(destino)) << c.modo;
+    }
 }
 
-TEST(HttpFalso, CuerpoSinFinEnMemoriaSeCorta) {
-    PeerFalso s("infinito");
+// A device that asks again and again (stale, a new nonce each time) gets the password
+// twice and the user hears it was refused.
+TEST(HttpFalso, RetoSinFinDosOfertas) {
+    PeerFalso s("reto");
     ASSERT_GT(s.puerto, 0);
-    EXPECT_EQ(fallo([&] { Http::peticion(s.url(), {}, {}, "GET", std::nullopt, 5); }),
-              QStringLiteral("la respuesta de la cámara supera 64 MiB y se descarta"));
+    Origen o(QStringLiteral("red"), {}, {}, {});
+    o.clave = QStringLiteral("la-que-sea");
+    EXPECT_EQ(fallo([&] { pedir(o, s.url(), "GET", std::nullopt, std::nullopt, {}); }),
+              QStringLiteral("usuario o contraseña incorrectos"));
+    s.p.waitForReadyRead(1000);
+    QByteArray vistas;
+    while (s.p.waitForReadyRead(300)) {}
+    vistas = s.p.readAll().simplified();
+    EXPECT_EQ(vistas, "sin con con");
 }
 
 }  // namespace
