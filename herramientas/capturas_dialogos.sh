@@ -54,6 +54,11 @@ foto nota 1.2 -- ajustes nota 00:12:03 "14:05:10"
 foto anonimizar 1.2 -- ajustes anonimizar "3;0;12,5" negro
 foto anonimizar-caras 1.2 -- ajustes anonimizar "1;2;4" pixelado
 foto menu 1.2 -- ajustes menu 2
+# Texts that would not fit: the alert keeps to the screen and scrolls its message.
+python3 -c 'import json; json.dump({"notas": "\n".join("Línea %d de las notas" % i for i in range(120))}, open("'"$TMP"'/largas.json", "w"))'
+foto nueva-larga 1.2 -- ajustes nueva 2.5 "$TMP/largas.json"
+foto aviso-palabra 1.2 -- ajustes aviso otra "$(printf 'a%.0s' $(seq 600))"
+foto recorte-80 1.2 -- ajustes recorte "$(for i in $(seq 80); do printf '00:%02d:00 – 00:%02d:30;' $((i % 60)) $((i % 60)); done)"
 foto abrir 1.5 -- abrir
 foto abrir-carpeta 1.5 -- abrir carpeta "$TMP/casos"
 echo "capturas en $SALIDA"

@@ -3,6 +3,8 @@
 #include "actualizador/actualizador.h"
 #include "analisis/caras.h"
 #include "analisis/seguir.h"
+#include "camaras/ventana_camaras.h"
+#include "comun/nombres.h"
 #include "comun/salida.h"
 #include "dialogos/fondo_imagen.h"
 #include "dialogos/ventana_abrir.h"
@@ -25,17 +27,21 @@ constexpr Modo kModos[] = {
     {"caras", detectarCaras},
     {"fondo", pintarFondo},
     {"seguir", seguirZona},
+    {"camaras", ventanaCamaras},
 };
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    argcProceso = argc;
-    argvProceso = argv;
+    // The toolkit gets the program name only (see comun/salida.h).
+    if (argc > 0 && argv[0]) {
+        argcProceso = 1;
+        argvProceso = argv;
+    }
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << textoDeBytes(argv[i]);
     if (!args.isEmpty())
         script = args.takeFirst();
     argumentos = args;

@@ -413,6 +413,11 @@ DetectorBlazeFace::DetectorBlazeFace(AjustesBlazeFace ajustes, QStringList rutas
 
 DetectorBlazeFace::~DetectorBlazeFace() = default;
 
+QString DetectorBlazeFace::preparar()
+{
+    return d->cargar() ? QString() : d->errorCarga;
+}
+
 long DetectorBlazeFace::inferencias() const
 {
     return d->inferencias;

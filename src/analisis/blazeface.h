@@ -77,6 +77,7 @@ class DetectorBlazeFace : public DetectorCaras {
 public:
     explicit DetectorBlazeFace(AjustesBlazeFace ajustes = {}, QStringList rutas = rutasModeloCaras());
     ~DetectorBlazeFace() override;
+    QString preparar() override;
     ResultadoDeteccion detectar(const QImage& imagen, const QRect& region) override;
     // Network runs so far; the benchmark reports it.
     long inferencias() const;

@@ -1,12 +1,11 @@
 #include "analisis/caras.h"
 
 #include "analisis/blazeface.h"
+#include "analisis/fotograma.h"
 #include "analisis/supresion.h"
 #include "comun/fotogramas.h"
 #include "comun/salida.h"
 
-#include <QDir>
-#include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
@@ -60,9 +59,7 @@ QString lineasDeFotograma(const QString& carpeta, const QString& nombre, Detecto
     const std::optional<int> numero = numeroDeFotograma(nombre);
     if (!numero)
         return {};
-    QImageReader lector(QDir(carpeta).filePath(nombre));
-    lector.setAutoTransform(false);
-    const QImage imagen = lector.read();
+    const QImage imagen = leerFotograma(carpeta + QLatin1Char('/') + nombre);
     if (imagen.isNull())
         return {};
     QString lineas;
@@ -95,7 +92,14 @@ void detectarCaras(const QStringList& args)
 {
     if (args.isEmpty())
         salir(64);
+    callarMensajesQt();
     DetectorBlazeFace detector;
+    // A missing or damaged model is a needed file that cannot be read: one line and no
+    // result, before any frame, never an empty list the player would take for "no faces".
+    if (const QString error = detector.preparar(); !error.isEmpty()) {
+        aviso(error);
+        salir(1);
+    }
     recorrerFotogramas(args.at(0), detector, escribirSalida);
     salir(0);
 }

@@ -15,6 +15,9 @@ struct ResultadoDeteccion {
 class DetectorCaras {
 public:
     virtual ~DetectorCaras() = default;
+    // Gets ready to run (loads its model); the reason it cannot run at all, or an empty
+    // text. A detector that cannot run must stop the job: "no faces" from it would be a lie.
+    virtual QString preparar() { return {}; }
     // Looks for faces inside `region` (pixels of `imagen`, origin top-left). The boxes come
     // back normalised to that region with the origin at its lower-left corner, the
     // convention the player's results were first defined in.

@@ -1,7 +1,8 @@
 #include "analisis/gris.h"
 
+#include "analisis/fotograma.h"
+
 #include <QImage>
-#include <QImageReader>
 #include <QPainter>
 
 namespace {
@@ -25,9 +26,7 @@ QImage aGris8(QImage imagen)
 
 std::optional<ImagenGris> leerGris(const QString& ruta, int n)
 {
-    QImageReader lector(ruta);
-    lector.setAutoTransform(false);
-    QImage imagen = lector.read();
+    QImage imagen = leerFotograma(ruta);
     if (imagen.isNull() || n < 1)
         return std::nullopt;
     const QImage gris = aGris8(std::move(imagen));

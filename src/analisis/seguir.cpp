@@ -5,7 +5,6 @@
 #include "comun/salida.h"
 #include "comun/texto.h"
 
-#include <QDir>
 #include <algorithm>
 #include <cmath>
 
@@ -128,17 +127,18 @@ void seguirZona(const QStringList& args)
     const auto zona = leerZona(args);
     if (!zona)
         salir(64);
+    callarMensajesQt();
     const QString carpeta = args[0];
     QStringList nombres = listarFotogramas(carpeta, QStringLiteral(".png"));
     if (args.size() > 5 && args[5] == QLatin1String("atras"))
         std::reverse(nombres.begin(), nombres.end());
     if (nombres.size() < 2)
         salir(0);
-    const QDir dir(carpeta);
+    const auto ruta = [&](const QString& nombre) { return carpeta + QLatin1Char('/') + nombre; };
 
     const GeometriaZona geo = geometriaZona(zona->ancho, zona->alto);
     const int f = geo.f;
-    const auto primero = leerGris(dir.filePath(nombres[0]), f);
+    const auto primero = leerGris(ruta(nombres[0]), f);
     if (!primero)
         salir(1);
     Plantilla plantilla;
@@ -157,7 +157,7 @@ void seguirZona(const QStringList& args)
     const int n = static_cast<int>(nombres.size()) - 1;
     for (int L = 1; L <= n; ++L) {
         const QString& nombre = nombres[L];
-        const auto img = leerGris(dir.filePath(nombre), f);
+        const auto img = leerGris(ruta(nombre), f);
         if (!img)
             break;
         const int px = static_cast<int>(std::round(x + vx));

@@ -10,5 +10,10 @@ struct ResultadoProceso {
 
 // Runs the program at `programa` (a path, never looked up in PATH) and waits for it.
 // Standard error goes to the null device. Blocks the caller for the whole run.
+// The output is read until the pipe closes, so what a child of the program writes after
+// the program itself has ended is kept. The program leads a process group of its own:
+// when `esperar` seconds pass before the program has ended and its output is complete,
+// the whole group is terminated (SIGTERM, then SIGKILL after a grace period) and the
+// result is -2.
 ResultadoProceso ejecutar(const QString& programa, const QStringList& args,
                           std::optional<double> esperar = std::nullopt);

@@ -1,22 +1,27 @@
 #include "comun/fotogramas.h"
 
+#include "comun/nombres.h"
 #include "comun/texto.h"
 
-#include <QDir>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QStringList listarFotogramas(const QString& carpeta, const QString& extension)
 {
     QStringList nombres;
-    const QDir dir(carpeta);
-    if (carpeta.isEmpty() || !dir.exists())
-        return nombres;
-    const QStringList todos =
-        dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    for (const QString& nombre : todos)
-        if (nombre.toLower().endsWith(extension))
+    for (const QString& nombre : nombresEnCarpeta(carpeta)) {
+        if (!nombre.toLower().endsWith(extension))
+            continue;
+        // Anything but a folder may be a frame (a link, a pipe the player writes into);
+        // what cannot be decoded is dealt with when it is read.
+        const auto info = infoEntrada(carpeta + QLatin1Char('/') + nombre);
+        if (!info || !info->carpeta)
             nombres << nombre;
+    }
     std::sort(nombres.begin(), nombres.end());
     return nombres;
 }
@@ -29,9 +34,27 @@ std::optional<int> numeroDeFotograma(const QString& nombre)
 
 void escribirProgreso(const QString& carpeta, int i, int n)
 {
-    QSaveFile archivo(QDir(carpeta).filePath(QStringLiteral("progreso.txt")));
-    if (!archivo.open(QIODevice::WriteOnly))
+    // A temporary file beside it, then rename(2) onto the name: the name itself is
+    // replaced, so a symbolic link called "progreso.txt" never has its target written,
+    // and the player never reads a half-written file.
+    const QByteArray dir = bytesDeTexto(carpeta);
+    QByteArray plantilla = dir + "/.progreso.txt.XXXXXX";
+    const int fd = ::mkstemp(plantilla.data());
+    if (fd < 0)
         return;
-    archivo.write(QByteArray::number(i) + '/' + QByteArray::number(n));
-    archivo.commit();
+    const QByteArray texto = QByteArray::number(i) + '/' + QByteArray::number(n);
+    qsizetype hecho = 0;
+    while (hecho < texto.size()) {
+        const ssize_t w = ::write(fd, texto.constData() + hecho, size_t(texto.size() - hecho));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            break;
+        hecho += w;
+    }
+    // mkstemp makes the file private; give it the permissions of an ordinary new file.
+    ::fchmod(fd, 0644);
+    const bool escrito = ::close(fd) == 0 && hecho == texto.size();
+    if (!escrito || ::rename(plantilla.constData(), (dir + "/progreso.txt").constData()) != 0)
+        ::unlink(plantilla.constData());
 }

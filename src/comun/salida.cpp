@@ -1,8 +1,11 @@
 #include "comun/salida.h"
 
+#include "comun/nombres.h"
+
 #include <QByteArray>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 #if defined(__has_feature)
@@ -28,6 +31,10 @@ char** argvProceso = argvSustituto;
 
 namespace {
 
+// Where `aviso` writes: standard error, or the copy of it kept while an
+// ErrorEstandarApartado has pointed descriptor 2 elsewhere.
+int descriptorAvisos = STDERR_FILENO;
+
 // A plain write(2) loop: the player may read through a pipe, and a short write must
 // not lose the tail of a result.
 void escribirTodo(int fd, const QByteArray& bytes)
@@ -52,7 +59,7 @@ void salir(int estado, const QString& texto)
 {
     std::fflush(nullptr);
     if (!texto.isEmpty())
-        escribirTodo(STDOUT_FILENO, texto.toUtf8());
+        escribirTodo(STDOUT_FILENO, bytesDeTexto(texto));
     // _exit skips the leak check a sanitizer build makes at exit: make it here, so the
     // whole-program runs of the tests are checked too.
     ZORV_REVISAR_FUGAS();
@@ -63,11 +70,50 @@ void salir(int estado, const QString& texto)
 
 void aviso(const QString& texto)
 {
-    escribirTodo(STDERR_FILENO, (texto + QLatin1Char('\n')).toUtf8());
+    escribirTodo(descriptorAvisos, bytesDeTexto(texto + QLatin1Char('\n')));
 }
 
 void escribirSalida(const QString& texto)
 {
     if (!texto.isEmpty())
-        escribirTodo(STDOUT_FILENO, texto.toUtf8());
+        escribirTodo(STDOUT_FILENO, bytesDeTexto(texto));
+}
+
+void mensajeQtCallado(QtMsgType tipo, const QMessageLogContext&, const QString& mensaje)
+{
+    if (tipo == QtFatalMsg || tipo == QtCriticalMsg)
+        aviso(mensaje);
+}
+
+void callarMensajesQt()
+{
+    qInstallMessageHandler(mensajeQtCallado);
+}
+
+ErrorEstandarApartado::ErrorEstandarApartado()
+{
+#if !defined(__SANITIZE_ADDRESS__)
+    if (descriptorAvisos != STDERR_FILENO)
+        return; // already set aside by an outer one
+    std::fflush(stderr);
+    const int nulo = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    guardado_ = nulo < 0 ? -1 : ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (guardado_ >= 0 && ::dup2(nulo, STDERR_FILENO) >= 0) {
+        descriptorAvisos = guardado_;
+    } else if (guardado_ >= 0) {
+        ::close(guardado_);
+        guardado_ = -1;
+    }
+    if (nulo >= 0)
+        ::close(nulo);
+#endif
+}
+
+ErrorEstandarApartado::~ErrorEstandarApartado()
+{
+    if (guardado_ < 0)
+        return;
+    ::dup2(guardado_, STDERR_FILENO);
+    ::close(guardado_);
+    descriptorAvisos = STDERR_FILENO;
 }

@@ -1,6 +1,7 @@
 #include "comun/texto.h"
 
 #include <QRegularExpression>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -37,6 +38,11 @@ std::optional<double> numeroDecimal(const QString& texto)
     // from_chars is locale-free but does not take the leading plus a C literal may have.
     if (*inicio == '+' && fin - inicio > 1 && inicio[1] != '-' && inicio[1] != '+')
         ++inicio;
+    // from_chars also takes "nan", "inf" and "infinity"; a number typed or passed here
+    // never means them, and NaN would slip through every later comparison.
+    const char* cifra = inicio + (*inicio == '-' ? 1 : 0);
+    if (cifra == fin || !(std::isdigit(static_cast<unsigned char>(*cifra)) || *cifra == '.'))
+        return std::nullopt;
     double valor = 0;
     const auto [p, ec] = std::from_chars(inicio, fin, valor);
     if (ec != std::errc() || p != fin)

@@ -11,7 +11,8 @@ QString tamanoLegible(int64_t n);
 QString limpio(const QString& texto);
 
 // The whole text as a C-locale floating-point literal (2, 0.5, 1e1); nothing for
-// anything else, including leading or trailing white space and the empty text.
+// anything else, including leading or trailing white space, the empty text, "nan", "inf"
+// and a value too large for a double.
 std::optional<double> numeroDecimal(const QString& texto);
 
 // The whole text as a decimal integer with an optional sign, no spaces, no fraction;

@@ -21,4 +21,9 @@ void BotonLateral::paintEvent(QPaintEvent*)
     p.setPen(Qt::white);
     p.setFont(fuenteSistema(13));
     p.drawText(rect().adjusted(18, 11, -18, -11), Qt::AlignLeft | Qt::AlignVCenter, text());
+    // Keyboard users must see where they are: a thin white frame inside the entry.
+    if (hasFocus()) {
+        p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(4, 4, -5, -5));
+    }
 }

@@ -66,6 +66,40 @@ void ControladorAjustes::construir()
     seccion(QStringLiteral("Actualizaciones"), seccionActualizaciones());
     seccion(QStringLiteral("Acerca de"), seccionAcercaDe());
     mostrar(0);
+    ordenarTeclado();
+}
+
+namespace {
+
+// The controls of a section that the keyboard reaches, in the order they were placed.
+QList<QWidget*> enfocables(QWidget* vista)
+{
+    QList<QWidget*> r;
+    for (QWidget* w : vista->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->focusPolicy() & Qt::TabFocus)
+            r << w;
+    return r;
+}
+
+} // namespace
+
+void ControladorAjustes::ordenarTeclado()
+{
+    // Tab goes down the side bar, through the shown section, then "Guardar" and
+    // "Cancelar" (hidden sections are skipped by Qt).
+    QList<QWidget*> orden;
+    for (const Seccion& s : secciones)
+        orden << s.boton;
+    for (const Seccion& s : secciones)
+        orden << enfocables(s.vista);
+    orden << bGuardar_ << bCancelar_;
+    for (qsizetype i = 1; i < orden.size(); ++i)
+        QWidget::setTabOrder(orden[i - 1], orden[i]);
+    // The window opens with the keyboard in the first field of the section (a text field
+    // shows its focus at once), not on "Cancelar" where a Space would close it unsaved.
+    const QList<QWidget*> primeros = enfocables(secciones.first().vista);
+    if (!primeros.isEmpty())
+        primeros.first()->setFocus(Qt::OtherFocusReason);
 }
 
 void ControladorAjustes::construirLateral(QWidget* lateral)
@@ -84,6 +118,8 @@ void ControladorAjustes::construirBarraInferior(QWidget* barra)
     cancelar->teclaEquivalente(QKeySequence(Qt::Key_Escape));
     auto* bGuardar = new BotonZORV(QStringLiteral("Guardar"), true, [this] { guardar(); },
                                    barra);
+    bGuardar_ = bGuardar;
+    bCancelar_ = cancelar;
     cancelar->adjustSize();
     bGuardar->adjustSize();
     const int xc = 510 - 16 - cancelar->width();

@@ -73,7 +73,11 @@ private:
     void abrirCarpeta();
     QRadioButton* radioNuevo(const QString& titulo, bool encendido);
 
+    void ordenarTeclado();
+
     QWidget* lateral_ = nullptr;
+    QWidget* bGuardar_ = nullptr;
+    QWidget* bCancelar_ = nullptr;
 };
 
 // Places a view at (x, y) in `en` at its fitted size; with `ancho`, forces the width

@@ -24,15 +24,6 @@ constexpr int kLimiteDecodificarMB = 1024;
 const QColor kSombra(0, 0, 0, qRound(0.55 * 255));
 constexpr int kDesplazamientoSombra = 2;
 
-// Qt's own chatter (no runtime folder, font fallbacks) would be the only thing on
-// standard error of a successful run; this mode speaks through its exit status and
-// at most one line of its own.
-void callarQt(QtMsgType tipo, const QMessageLogContext&, const QString& mensaje)
-{
-    if (tipo == QtFatalMsg || tipo == QtCriticalMsg)
-        aviso(mensaje);
-}
-
 int suelo(double v)
 {
     return static_cast<int>(std::floor(v));
@@ -167,7 +158,9 @@ void pintarFondo(const QStringList& args)
 
     // Nothing is shown: the offscreen platform gives fonts and painting without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(callarQt);
+    // Qt's own chatter (no runtime folder, font fallbacks) would be the only thing on
+    // standard error of a successful run.
+    callarMensajesQt();
     if (!QCoreApplication::instance())
         new QGuiApplication(argcProceso, argvProceso);
 

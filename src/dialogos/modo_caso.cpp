@@ -1,5 +1,6 @@
 #include "dialogos/modo_caso.h"
 
+#include "comun/nombres.h"
 #include "comun/salida.h"
 #include "comun/texto.h"
 #include "estilo/alerta.h"
@@ -7,8 +8,6 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <algorithm>
 
@@ -19,16 +18,18 @@ QStringList carpetasDeCaso(const QString& base)
         QDateTime fecha;
     };
     QList<Entrada> entradas;
-    const QDir dir(base);
-    for (const QFileInfo& f : dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot
-                                                    | QDir::System,
-                                                QDir::Unsorted)) {
-        if (f.fileName().startsWith(QLatin1Char('.')) || !f.isDir())
+    // Read by bytes: an empty base is no folder (not the working directory), and a case
+    // folder whose name is not UTF-8 is offered and given back as it is.
+    for (const QString& nombre : nombresEnCarpeta(base)) {
+        if (nombre.startsWith(QLatin1Char('.')))
             continue;
-        QDateTime fecha = f.lastModified();
-        if (!fecha.isValid())
-            fecha = QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
-        entradas << Entrada{f.fileName(), fecha};
+        const auto info = infoEntrada(base + QLatin1Char('/') + nombre);
+        if (!info || !info->carpeta)
+            continue;
+        const QDateTime fecha = info->modificada.isValid()
+            ? info->modificada
+            : QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
+        entradas << Entrada{nombre, fecha};
     }
     std::stable_sort(entradas.begin(), entradas.end(),
                      [](const Entrada& a, const Entrada& b) { return a.fecha > b.fecha; });

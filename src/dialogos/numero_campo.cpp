@@ -1,8 +1,9 @@
 #include "dialogos/numero_campo.h"
 
-#include <QLocale>
 #include <QRegularExpression>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -11,11 +12,13 @@ double prefijo(const QString& texto, const QRegularExpression& patron)
     const auto m = patron.match(texto);
     if (!m.hasMatch())
         return 0.0;
-    bool bien = false;
-    const double v = QLocale::c().toDouble(m.captured(1), &bien);
-    if (!bien || std::isnan(v))
-        return 0.0;
-    return v;
+    // strtod in the C locale rather than QLocale: a literal too large for a double
+    // ("1e400", four hundred nines) comes back as an infinity with its sign, to be
+    // clamped like any other big number, instead of as "not a number" read as 0.
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const QByteArray literal = m.captured(1).toLatin1();
+    const double v = ::strtod_l(literal.constData(), nullptr, c);
+    return std::isnan(v) ? 0.0 : v;
 }
 
 } // namespace

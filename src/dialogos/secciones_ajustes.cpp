@@ -3,6 +3,8 @@
 #include "dialogos/controlador_ajustes.h"
 #include "dialogos/numero_campo.h"
 #include "dialogos/servidores.h"
+#include "dialogos/ventana_abrir.h"
+#include "estilo/alerta.h"
 #include "estilo/boton_zorv.h"
 #include "estilo/color.h"
 #include "estilo/etiqueta.h"
@@ -37,9 +39,21 @@ BotonZORV* boton(const QString& titulo, std::function<void()> accion)
     return new BotonZORV(titulo, false, std::move(accion));
 }
 
-void abrirArchivo(const QString& ruta)
+// Hands a folder, file or web address to the desktop. Without a program for it (no
+// xdg-open, no browser) Qt only writes a warning nobody sees: say so in the window.
+void abrirConElSistema(const QUrl& direccion, const QString& titulo, const QString& nombre)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ruta));
+    if (QDesktopServices::openUrl(direccion))
+        return;
+    alerta(titulo,
+           QStringLiteral("No se ha podido abrir ") + nombre
+               + QStringLiteral(": no hay ningún programa en este equipo para abrirlo."),
+           {QStringLiteral("Aceptar")});
+}
+
+void abrirArchivo(const QString& ruta, const QString& titulo)
+{
+    abrirConElSistema(QUrl::fromLocalFile(ruta), titulo, ruta);
 }
 
 } // namespace
@@ -182,7 +196,10 @@ Volteada* ControladorAjustes::seccionAcercaDe()
 
     QString sinEsquema = kPaginaProducto;
     sinEsquema.remove(QStringLiteral("https://"));
-    auto* enlace = boton(sinEsquema, [] { QDesktopServices::openUrl(QUrl(kPaginaProducto)); });
+    auto* enlace = boton(sinEsquema, [] {
+        abrirConElSistema(QUrl(kPaginaProducto), QStringLiteral("No se pudo abrir la página"),
+                          kPaginaProducto);
+    });
     enlace->setFlat(true);
     enlace->setCursor(Qt::PointingHandCursor);
     QPalette p = enlace->palette();
@@ -195,7 +212,7 @@ Volteada* ControladorAjustes::seccionAcercaDe()
                     const QString registro =
                         carpetaDatos() + QStringLiteral("/portable_config/zorvplayer.log");
                     if (QFileInfo::exists(registro))
-                        abrirArchivo(registro);
+                        abrirArchivo(registro, QStringLiteral("No se pudo abrir el registro"));
                 }),
           v, 22, 228, 300);
     poner(etiqueta(QStringLiteral("Si algo falla, este registro es lo que hay que mandar a ZORV."),
@@ -211,6 +228,7 @@ void ControladorAjustes::elegirCarpeta()
     d.setOption(QFileDialog::DontUseNativeDialog, true);
     d.setFileMode(QFileDialog::Directory);
     d.setOption(QFileDialog::ShowDirsOnly, true);
+    columnasLegibles(d);
     const QString actual = tCarpeta->text().trimmed();
     if (!actual.isEmpty() && QFileInfo(actual).isDir())
         d.setDirectory(actual);
@@ -224,5 +242,5 @@ void ControladorAjustes::abrirCarpeta()
     if (carpeta.isEmpty())
         return;
     QDir().mkpath(carpeta);
-    abrirArchivo(carpeta);
+    abrirArchivo(carpeta, QStringLiteral("No se pudo abrir la carpeta"));
 }

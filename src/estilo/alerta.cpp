@@ -3,26 +3,78 @@
 #include "estilo/etiqueta.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextBoundaryFinder>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
+
+// Room kept between the alert and the edges of the screen's available area.
+constexpr int kMargenPantalla = 24;
+// Margins and spacing of the alert's layout (left, top, right, bottom; icon to text).
+constexpr int kMargenIzq = 20, kMargenArriba = 20, kMargenDer = 20, kMargenAbajo = 16;
+constexpr int kIcono = 48, kEspacioIcono = 16;
+// Unbroken runs longer than this may be broken anywhere.
+constexpr int kPalabraLarga = 30;
 
 QLabel* icono(EstiloAlerta estilo)
 {
     const auto tipo = estilo == EstiloAlerta::aviso ? QStyle::SP_MessageBoxWarning
                                                     : QStyle::SP_MessageBoxInformation;
     auto* l = new QLabel;
-    l->setPixmap(QApplication::style()->standardIcon(tipo).pixmap(48, 48));
+    l->setPixmap(QApplication::style()->standardIcon(tipo).pixmap(kIcono, kIcono));
     l->setAlignment(Qt::AlignTop);
     return l;
 }
 
+// The available area of the screen the alert will appear on.
+QRect zonaPantalla()
+{
+    const QScreen* pantalla = QGuiApplication::screenAt(QCursor::pos());
+    if (!pantalla)
+        pantalla = QGuiApplication::primaryScreen();
+    return pantalla ? pantalla->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
 } // namespace
+
+QString cortableEnCualquierSitio(const QString& texto)
+{
+    // A label wraps at word boundaries only: a 600-character word (a path, a hash, a
+    // message the player passed on) would make the alert as wide as the word. A zero-width
+    // space between the letters of such a run lets it wrap anywhere, and is not seen.
+    QString r;
+    r.reserve(texto.size());
+    QTextBoundaryFinder letras(QTextBoundaryFinder::Grapheme, texto);
+    qsizetype inicio = 0;
+    bool enPalabra = false, larga = false;
+    for (qsizetype fin = letras.toNextBoundary(); fin > inicio; fin = letras.toNextBoundary()) {
+        const QStringView letra = QStringView(texto).mid(inicio, fin - inicio);
+        if (letra.front().isSpace()) {
+            enPalabra = false;
+        } else if (!enPalabra) {
+            enPalabra = true;
+            qsizetype k = inicio;
+            while (k < texto.size() && !texto.at(k).isSpace())
+                ++k;
+            larga = k - inicio > kPalabraLarga;
+        } else if (larga) {
+            r += QChar(0x200B);
+        }
+        r += letra;
+        inicio = fin;
+    }
+    return r;
+}
 
 DialogoAlerta::DialogoAlerta(const QString& titulo, const QString& mensaje,
                              const QStringList& botones, EstiloAlerta estilo,
@@ -31,15 +83,31 @@ DialogoAlerta::DialogoAlerta(const QString& titulo, const QString& mensaje,
                            | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(titulo);
+    const QRect zona = zonaPantalla().adjusted(kMargenPantalla, kMargenPantalla,
+                                               -kMargenPantalla, -kMargenPantalla);
+    const int anchoMaximo = zona.width() - kMargenIzq - kMargenDer - kIcono - kEspacioIcono;
+    const int ancho = std::min(anchoMaximo, std::max(360, accesorio ? accesorio->width() : 0));
+
     auto* columna = new QVBoxLayout;
     columna->setSpacing(8);
-    auto* lTitulo = etiqueta(titulo, 14, QFont::Bold, palette().color(QPalette::WindowText));
+    auto* lTitulo = etiqueta(cortableEnCualquierSitio(titulo), 14, QFont::Bold,
+                             palette().color(QPalette::WindowText));
     lTitulo->setObjectName(QStringLiteral("titulo"));
+    lTitulo->setFixedSize(ancho, lTitulo->heightForWidth(ancho));
     columna->addWidget(lTitulo);
-    auto* lMensaje = etiqueta(mensaje, 12, QFont::Normal, palette().color(QPalette::WindowText));
+    auto* lMensaje = etiqueta(cortableEnCualquierSitio(mensaje), 12, QFont::Normal,
+                              palette().color(QPalette::WindowText));
     lMensaje->setObjectName(QStringLiteral("mensaje"));
-    lMensaje->setMinimumWidth(qMax(360, accesorio ? accesorio->width() : 0));
-    columna->addWidget(lMensaje);
+    // The message scrolls inside the alert when it is taller than the room the screen
+    // leaves; the title, the accessory and the buttons stay in view.
+    desplazable_ = new QScrollArea;
+    desplazable_->setObjectName(QStringLiteral("desplazable"));
+    desplazable_->setFrameShape(QFrame::NoFrame);
+    desplazable_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    desplazable_->setWidgetResizable(true);
+    desplazable_->setBackgroundRole(QPalette::Window);
+    desplazable_->setWidget(lMensaje);
+    columna->addWidget(desplazable_);
     if (accesorio) {
         accesorio->setMinimumSize(accesorio->size());
         columna->addSpacing(4);
@@ -67,12 +135,27 @@ DialogoAlerta::DialogoAlerta(const QString& titulo, const QString& mensaje,
     columna->addLayout(fila);
 
     auto* todo = new QHBoxLayout(this);
-    todo->setContentsMargins(20, 20, 20, 16);
-    todo->setSpacing(16);
+    todo->setContentsMargins(kMargenIzq, kMargenArriba, kMargenDer, kMargenAbajo);
+    todo->setSpacing(kEspacioIcono);
     todo->addWidget(icono(estilo), 0, Qt::AlignTop);
     todo->addLayout(columna, 1);
     setSizeGripEnabled(false);
     todo->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The message's height for the width, against what is left of the screen's height.
+    const int alto = lMensaje->heightForWidth(ancho);
+    desplazable_->setFixedSize(ancho, 0);
+    const int resto = todo->sizeHint().height();
+    const int cabe = std::max(3 * lMensaje->fontMetrics().lineSpacing(), zona.height() - resto);
+    if (alto > cabe) {
+        const int barra = desplazable_->verticalScrollBar()->sizeHint().width();
+        desplazable_->setFixedSize(ancho + barra, cabe);
+        lMensaje->setFixedWidth(ancho);
+    } else {
+        desplazable_->setFixedSize(ancho, alto);
+        // Nothing to scroll: the keyboard has no business in it.
+        desplazable_->setFocusPolicy(Qt::NoFocus);
+    }
 }
 
 void DialogoAlerta::pulsar(int i)

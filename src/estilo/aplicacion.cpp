@@ -7,17 +7,44 @@
 #include <QStyleFactory>
 #include <QTranslator>
 
+namespace {
+
+[[noreturn]] void sinPantalla()
+{
+    aviso(QStringLiteral("no hay pantalla donde mostrar la ventana"));
+    salir(1);
+}
+
+bool creandoAplicacion = false;
+
+void mensajeQtVentanas(QtMsgType tipo, const QMessageLogContext& contexto, const QString& mensaje)
+{
+    // Qt gives up with a fatal message (and an abort) when no platform plugin reaches a
+    // display: a named display that does not answer, a refused authorisation, a Wayland
+    // socket without a Wayland plugin. For the player that is no display at all.
+    if (tipo == QtFatalMsg && creandoAplicacion)
+        sinPantalla();
+    mensajeQtCallado(tipo, contexto, mensaje);
+}
+
+} // namespace
+
 void prepararApp()
 {
     if (!QCoreApplication::instance()) {
-        // Without a display Qt aborts the process; the player should see "no result"
-        // with a reason, not a crash.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-            aviso(QStringLiteral("no hay pantalla donde mostrar la ventana"));
-            salir(1);
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            sinPantalla();
+        // Warnings such as "XDG_RUNTIME_DIR not set" or a launcher that is missing are
+        // Qt's business; the user is told what matters in the window itself.
+        qInstallMessageHandler(mensajeQtVentanas);
+        creandoAplicacion = true;
+        {
+            // Xlib prints a refused authorisation straight to standard error.
+            ErrorEstandarApartado callar;
+            new QApplication(argcProceso, argvProceso);
         }
-        new QApplication(argcProceso, argvProceso);
+        creandoAplicacion = false;
     }
     QApplication::setApplicationName(QStringLiteral("ZorvPlayer"));
     // Our windows end the run through salir(); closing the last one must not quit an

@@ -17,6 +17,11 @@ public:
 
     std::function<void()> accion;
 
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
 private:
     void pulsado();
+
+    bool principal_ = false;
 };

@@ -5,6 +5,7 @@
 #include <QList>
 
 class QPushButton;
+class QScrollArea;
 
 // The window behind `alerta`, kept apart so that tests can drive it.
 class DialogoAlerta : public QDialog {
@@ -30,4 +31,9 @@ private:
     int pulsado_ = -1;
     int cancelar_ = -1;
     QWidget* foco_ = nullptr;
+    QScrollArea* desplazable_ = nullptr;
 };
+
+// The text with invisible break opportunities inside every unbroken run of more than 30
+// characters, so a label can wrap it anywhere; shorter words are left as they are.
+QString cortableEnCualquierSitio(const QString& texto);

@@ -9,24 +9,28 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 VentanaZORV::VentanaZORV(const QString& titulo, int ancho, int alto, bool redimensionable)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(QStringLiteral("ZorvPlayer - ") + titulo);
+    const QScreen* pantalla = QGuiApplication::primaryScreen();
+    const QRect zona = pantalla ? pantalla->availableGeometry() : QRect(0, 0, ancho, alto);
     if (redimensionable) {
-        resize(ancho, alto);
+        // On a screen smaller than the window, as big as it allows: a corner that cannot
+        // be reached cannot be resized either.
+        resize(std::min(ancho, zona.width()), std::min(alto, zona.height()));
         setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     } else {
         setFixedSize(ancho, alto);
     }
     // The owner keeps the window; Qt must not free it behind the controller's back.
     setAttribute(Qt::WA_DeleteOnClose, false);
-    if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
-        const QRect zona = pantalla->availableGeometry();
-        move(zona.x() + (zona.width() - ancho) / 2, zona.y() + (zona.height() - alto) / 2);
-    }
+    // Centred, but never with its title bar above or left of the screen.
+    move(std::max(zona.x(), zona.x() + (zona.width() - width()) / 2),
+         std::max(zona.y(), zona.y() + (zona.height() - height()) / 2));
 }
 
 void VentanaZORV::showEvent(QShowEvent* e)

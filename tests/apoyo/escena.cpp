@@ -64,3 +64,12 @@ QImage fotograma(const Escena& e, QPoint pos)
     p.drawImage(pos, e.objetivo);
     return img;
 }
+
+QImage fotogramaGrande(const Escena& e, QPoint pos, QSize tam)
+{
+    QImage img(tam, QImage::Format_RGB32);
+    img.fill(qRgb(96, 96, 96));
+    QPainter p(&img);
+    p.drawImage(0, 0, fotograma(e, pos));
+    return img;
+}

@@ -18,3 +18,7 @@ Escena escenaDePrueba(int ancho, int alto, int anchoObjetivo, int altoObjetivo, 
 
 // The background with the target's top-left corner at `pos`.
 QImage fotograma(const Escena& e, QPoint pos);
+
+// A frame of `tam` (8K and beyond) that is flat grey but for the scene in its top-left
+// corner with the target at `pos`: big to decode, cheap to make and to compress.
+QImage fotogramaGrande(const Escena& e, QPoint pos, QSize tam);

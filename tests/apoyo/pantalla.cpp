@@ -1,18 +1,22 @@
 #include "apoyo/pantalla.h"
 
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace {
 
 // True once an X client can talk to the display.
-bool responde(const QString& display)
+bool responde(const QString& display, const QString& autorizacion)
 {
     QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     e.insert(QStringLiteral("DISPLAY"), display);
+    if (!autorizacion.isEmpty())
+        e.insert(QStringLiteral("XAUTHORITY"), autorizacion);
     p.setProcessEnvironment(e);
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
@@ -20,10 +24,29 @@ bool responde(const QString& display)
     return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+// An Xauthority file with one MIT-MAGIC-COOKIE-1 entry for any host and any display
+// (family "wild", empty display number): the server loads its cookie, clients find it.
+QString escribirAutorizacion()
+{
+    const auto campo = [](const QByteArray& b) {
+        return QByteArray(1, char(b.size() >> 8)) + char(b.size() & 0xff) + b;
+    };
+    QByteArray galleta(16, '\0');
+    for (char& c : galleta)
+        c = char(QRandomGenerator::global()->bounded(256));
+    const QByteArray entrada = QByteArray("\xff\xff", 2) + campo({}) + campo({})
+        + campo("MIT-MAGIC-COOKIE-1") + campo(galleta);
+    const QString ruta = QDir::temp().filePath(
+        QStringLiteral("zorv-xauth-%1").arg(QRandomGenerator::global()->generate64(), 0, 16));
+    return escribirArchivo(ruta, entrada) ? ruta : QString();
+}
+
 } // namespace
 
-PantallaVirtual::PantallaVirtual()
+PantallaVirtual::PantallaVirtual(bool conAutorizacion)
 {
+    if (conAutorizacion && (autorizacion_ = escribirAutorizacion()).isEmpty())
+        return;
     // A random display number far from the usual ones; a number already held by
     // another server makes Xvfb exit at once and we draw again. We only hand out a
     // display a client has actually reached. No TCP: the display stays on this machine.
@@ -33,9 +56,12 @@ PantallaVirtual::PantallaVirtual()
         const QString candidato =
             QLatin1Char(':') + QString::number(300 + QRandomGenerator::global()->bounded(3000));
         xvfb_.setProgram(QStringLiteral("/usr/bin/Xvfb"));
-        xvfb_.setArguments({candidato, QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        QStringList args{candidato, QStringLiteral("-screen"), QStringLiteral("0"),
+                         QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp"), QStringLiteral("-noreset")};
+        if (!autorizacion_.isEmpty())
+            args << QStringLiteral("-auth") << autorizacion_;
+        xvfb_.setArguments(args);
         xvfb_.setStandardOutputFile(QProcess::nullDevice());
         xvfb_.setStandardErrorFile(QProcess::nullDevice());
         xvfb_.start();
@@ -44,7 +70,7 @@ PantallaVirtual::PantallaVirtual()
         QElapsedTimer reloj;
         reloj.start();
         while (reloj.elapsed() < 15000 && xvfb_.state() == QProcess::Running) {
-            if (responde(candidato)) {
+            if (responde(candidato, autorizacion_)) {
                 display_ = candidato;
                 break;
             }
@@ -55,10 +81,36 @@ PantallaVirtual::PantallaVirtual()
             xvfb_.waitForFinished(2000);
         }
     }
+    if (!display_.isEmpty())
+        mapearLetrasEspanolas();
+}
+
+// xdotool types a letter missing from the keymap by binding it to a spare key for a moment
+// and unbinding it again; a program slow to read the keymap (a loaded machine) then sees
+// the wrong letter or none. With the Spanish letters bound for good, it never has to.
+void PantallaVirtual::mapearLetrasEspanolas() const
+{
+    // Keycodes Xvfb's default map leaves empty.
+    const QStringList expresiones{
+        QStringLiteral("keycode 93 = aacute Aacute"),   QStringLiteral("keycode 97 = eacute Eacute"),
+        QStringLiteral("keycode 103 = iacute Iacute"),  QStringLiteral("keycode 120 = oacute Oacute"),
+        QStringLiteral("keycode 132 = uacute Uacute"),  QStringLiteral("keycode 149 = ntilde Ntilde"),
+        QStringLiteral("keycode 154 = udiaeresis Udiaeresis"),
+        QStringLiteral("keycode 168 = questiondown exclamdown"),
+    };
+    QStringList args;
+    for (const QString& e : expresiones)
+        args << QStringLiteral("-e") << e;
+    QProcess p;
+    p.setProcessEnvironment(entorno());
+    p.start(QStringLiteral("/usr/bin/xmodmap"), args);
+    p.waitForFinished(10000);
 }
 
 PantallaVirtual::~PantallaVirtual()
 {
+    if (!autorizacion_.isEmpty())
+        QFile::remove(autorizacion_);
     if (xvfb_.state() != QProcess::NotRunning) {
         xvfb_.terminate();
         if (!xvfb_.waitForFinished(5000)) {
@@ -75,6 +127,8 @@ QProcessEnvironment PantallaVirtual::entorno() const
     e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     e.remove(QStringLiteral("WAYLAND_DISPLAY"));
     e.remove(QStringLiteral("ZORV_DEPURAR"));
+    if (!autorizacion_.isEmpty())
+        e.insert(QStringLiteral("XAUTHORITY"), autorizacion_);
     return e;
 }
 
@@ -134,10 +188,24 @@ bool PantallaVirtual::captura(const QString& ruta) const
     return p.waitForFinished(15000) && p.exitCode() == 0;
 }
 
-Ejecucion::Ejecucion(const PantallaVirtual& pantalla, const QStringList& args,
-                     const QString& carpetaTrabajo)
+QRect PantallaVirtual::geometria(const QString& ventana) const
 {
-    p_.setProcessEnvironment(pantalla.entorno());
+    // "Position: 327,154 (screen: 0)" and "Geometry: 606x412".
+    const QString texto = xdotool({QStringLiteral("getwindowgeometry"), ventana});
+    static const QRegularExpression patron(
+        QStringLiteral("Position: (\\d+),(\\d+).*Geometry: (\\d+)x(\\d+)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const auto m = patron.match(texto);
+    if (!m.hasMatch())
+        return {};
+    return QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                 m.captured(4).toInt());
+}
+
+Ejecucion::Ejecucion(const PantallaVirtual& pantalla, const QStringList& args,
+                     const QString& carpetaTrabajo, const QProcessEnvironment& entorno)
+{
+    p_.setProcessEnvironment(entorno.isEmpty() ? pantalla.entorno() : entorno);
     p_.setStandardInputFile(QProcess::nullDevice());
     if (!carpetaTrabajo.isEmpty())
         p_.setWorkingDirectory(carpetaTrabajo);

@@ -5,13 +5,16 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
 class PantallaVirtual {
 public:
-    PantallaVirtual();
+    // With `conAutorizacion` the server accepts only clients holding its cookie (entorno()
+    // carries it in XAUTHORITY): take it away to see a display refuse a program.
+    explicit PantallaVirtual(bool conAutorizacion = false);
     ~PantallaVirtual();
     PantallaVirtual(const PantallaVirtual&) = delete;
     PantallaVirtual& operator=(const PantallaVirtual&) = delete;
@@ -30,17 +33,23 @@ public:
     void pulsarEn(const QString& ventana, int x, int y) const;
     // Saves the whole screen as a PNG (ImageMagick's import).
     bool captura(const QString& ruta) const;
+    // Where the window is on the screen (xdotool's view); empty when it is not known.
+    QRect geometria(const QString& ventana) const;
 
 private:
+    void mapearLetrasEspanolas() const;
     QProcess xvfb_;
     QString display_;
+    QString autorizacion_; // the cookie file, when there is one
 };
 
 // The program running on a virtual display, ended and collected by `terminar`.
 class Ejecucion {
 public:
+    // `entorno`, when given, replaces the display's own (it must carry the display).
     Ejecucion(const PantallaVirtual& pantalla, const QStringList& args,
-              const QString& carpetaTrabajo = QString());
+              const QString& carpetaTrabajo = QString(),
+              const QProcessEnvironment& entorno = QProcessEnvironment());
     ~Ejecucion();
     // Waits for the program to end by itself; kills it after `limiteMs` (estado -1).
     Corrida terminar(int limiteMs = 20000);

@@ -4,19 +4,43 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 namespace {
 
+// A process that has ended but not been reaped yet (a zombie) counts as gone.
 bool procesoVivo(const QString& rutaPid)
 {
     QFile f(rutaPid);
     if (!f.open(QIODevice::ReadOnly))
         return false;
     const pid_t pid = f.readAll().trimmed().toInt();
-    return pid > 0 && ::kill(pid, 0) == 0;
+    if (pid <= 0 || ::kill(pid, 0) != 0)
+        return false;
+    QFile estado(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!estado.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray linea = estado.readAll();
+    const qsizetype cierre = linea.lastIndexOf(')');
+    return cierre < 0 || linea.mid(cierre + 2, 1) != "Z";
+}
+
+// A process that was killed may still be finishing its exit for a moment after its
+// output closed; one that survived would still be there after this.
+bool terminaPronto(const QString& rutaPid)
+{
+    QElapsedTimer reloj;
+    reloj.start();
+    while (procesoVivo(rutaPid)) {
+        if (reloj.elapsed() > 2000)
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 } // namespace
@@ -96,4 +120,46 @@ TEST(Ejecutar, sinLimiteEsperaLoQueHagaFalta)
     const auto r = ejecutar("/bin/sh", {"-c", "sleep 0.3; echo fin"});
     EXPECT_EQ(r.estado, 0);
     EXPECT_EQ(r.salida, "fin\n");
+}
+
+TEST(Ejecutar, losHijosDelProgramaCuentanParaLaSalidaYParaElLimite)
+{
+    struct Caso {
+        const char* nombre;
+        const char* guion; // PID stands for the file that receives the grandchild's id
+        std::optional<double> limite;
+        int estado;
+        const char* salida;
+    };
+    const Caso casos[] = {
+        {"un nieto escribe después de que el hijo termine", "(sleep 0.3; echo tarde) & echo pronto",
+         std::nullopt, 0, "pronto\ntarde\n"},
+        {"lo mismo con un límite holgado", "(sleep 0.3; echo tarde) & echo pronto", 20.0, 0,
+         "pronto\ntarde\n"},
+        {"un nieto que sigue vivo al llegar el límite", "sleep 30 & echo $! > PID; wait", 0.5, -2, ""},
+        {"el hijo terminó pero su nieto retiene la salida", "sleep 30 & echo $! > PID; exit 0", 0.5, -2,
+         ""},
+        {"un nieto que cierra la salida y se queda no hace esperar",
+         "sleep 30 >/dev/null & echo $! > PID; echo fin", 20.0, 0, "fin\n"},
+    };
+    for (const Caso& k : casos) {
+        QTemporaryDir dir;
+        const QString pid = dir.filePath(QStringLiteral("pid"));
+        const QString guion = QString::fromUtf8(k.guion).replace(QStringLiteral("PID"), pid);
+        QElapsedTimer reloj;
+        reloj.start();
+        const auto r = ejecutar(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), guion}, k.limite);
+        EXPECT_EQ(r.estado, k.estado) << k.nombre;
+        EXPECT_EQ(r.salida, QString::fromUtf8(k.salida)) << k.nombre;
+        EXPECT_LT(reloj.elapsed(), 15000) << k.nombre;
+        if (k.estado == -2)
+            EXPECT_TRUE(terminaPronto(pid)) << k.nombre << ": the grandchild outlived the limit";
+        else if (QFile::exists(pid)) {
+            // Left alone when the run ended on its own; tidy up after the test.
+            EXPECT_TRUE(procesoVivo(pid)) << k.nombre;
+            QFile f(pid);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            ::kill(f.readAll().trimmed().toInt(), SIGKILL);
+        }
+    }
 }

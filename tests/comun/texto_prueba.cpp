@@ -17,6 +17,21 @@ TEST(Texto, numeroDecimalAceptaSoloUnLiteralCompleto)
     EXPECT_FALSE(numeroDecimal("1,000"));
 }
 
+TEST(Texto, numeroDecimalNoTomaNiNanNiInfinitos)
+{
+    // What from_chars would take as a number but no caller can mean.
+    for (const char* t : {"nan", "NaN", "-nan", "+nan", "nan(1)", "inf", "-inf", "+inf", "INF",
+                          "infinity", "-Infinity", "1e400", "-1e400", "+", "-", "."})
+        EXPECT_FALSE(numeroDecimal(QString::fromLatin1(t))) << t;
+    struct Caso {
+        const char* texto;
+        double valor;
+    };
+    for (const Caso& k : {Caso{"+2", 2.0}, Caso{".5", 0.5}, Caso{"-.5", -0.5}, Caso{"+1e1", 10.0},
+                          Caso{"3600", 3600.0}})
+        EXPECT_EQ(numeroDecimal(QString::fromLatin1(k.texto)), k.valor) << k.texto;
+}
+
 TEST(Texto, enteroDecimalSinEspaciosNiFraccion)
 {
     EXPECT_EQ(enteroDecimal("120"), 120);

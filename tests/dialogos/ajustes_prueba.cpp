@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonObject>
+#include <QApplication>
 #include <QPushButton>
+#include <QSet>
+#include <QTest>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -50,6 +53,8 @@ TEST_F(Ajustes_, LimitesDeCalidadEIntervalo)
     const Caso casos[] = {
         {"120", "0", 100, 0.5},  {"10", "5000", 50, 3600},   {"abc", "xyz", 50, 0.5},
         {"80.9", "2.5", 80, 2.5}, {"  77 %", "1e1", 77, 10}, {"99999999999999999999", "-3", 100, 0.5},
+        // Too large for a double is still "large", not "not a number".
+        {"95", "1e400", 95, 3600}, {"95", "-1e400", 95, 0.5}, {"95", "1e-400", 95, 0.5},
     };
     for (const Caso& k : casos) {
         Ventana v(ruta());
@@ -211,4 +216,38 @@ TEST_F(Ajustes_, CancelarCierraSinGuardar)
     EXPECT_EQ(v.cierres, 1);
     EXPECT_EQ(v.c->resultado, 1);
     EXPECT_FALSE(QFile::exists(ruta()));
+}
+
+TEST_F(Ajustes_, ElTecladoEmpiezaEnElPrimerCampoYElFocoSeVe)
+{
+    Ventana v(ruta());
+    QWidget* w = v.c->ventana.get();
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    EXPECT_EQ(QApplication::focusWidget(), v.c->tCarpeta);
+    // A Space goes into the field; it used to press the focused "Cancelar".
+    QTest::keyClick(w, Qt::Key_Space);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(v.cierres, 0);
+
+    // Going round with Tab, every control the keyboard reaches (side-bar entries and the
+    // main button included) looks different while it has the focus than once it has lost it.
+    QSet<QWidget*> visitados;
+    for (int i = 0; i < 20; ++i) {
+        QWidget* c = QApplication::focusWidget();
+        ASSERT_NE(c, nullptr);
+        visitados << c;
+        const QImage con = c->grab().toImage();
+        QTest::keyClick(c, Qt::Key_Tab);
+        ASSERT_NE(QApplication::focusWidget(), c);
+        const QImage sin = c->grab().toImage();
+        const auto* b = qobject_cast<QAbstractButton*>(c);
+        EXPECT_NE(sin, con) << c->metaObject()->className() << " " << (b ? b->text().toStdString() : "");
+    }
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        if (c->isVisible() && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus)) {
+            EXPECT_TRUE(visitados.contains(c)) << c->metaObject()->className() << " is out of the Tab order";
+        }
+    }
 }

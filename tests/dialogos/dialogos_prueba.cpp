@@ -1,4 +1,6 @@
+#include "apoyo/nombres_crudos.h"
 #include "apoyo_texto.h"
+#include "comun/nombres.h"
 #include "dialogos/modo_anonimizar.h"
 #include "dialogos/modo_aviso.h"
 #include "dialogos/modo_caso.h"
@@ -120,6 +122,32 @@ TEST(Caso, LasTreintaMasRecientesVisibles)
     EXPECT_TRUE(carpetasDeCaso(dir.filePath(QStringLiteral("no-existe"))).isEmpty());
 }
 
+TEST(Caso, UnaBaseQueNoSePuedeListarDaUnaListaVacia)
+{
+    // Never the working directory, which an empty path would otherwise read as.
+    QTemporaryDir trabajo;
+    ASSERT_TRUE(QDir(trabajo.path()).mkdir(QStringLiteral("caso del directorio de trabajo")));
+    const QString archivo = trabajo.filePath(QStringLiteral("nota.txt"));
+    ASSERT_TRUE(QFile(archivo).open(QIODevice::WriteOnly));
+    const QString previa = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(trabajo.path()));
+    for (const QString& base : {QString(), QStringLiteral("/no/existe"), archivo})
+        EXPECT_TRUE(carpetasDeCaso(base).isEmpty()) << base.toStdString();
+    QDir::setCurrent(previa);
+}
+
+TEST(Caso, NombresQueNoSonUtf8SeOfrecenYSeDevuelvenIguales)
+{
+    CarpetaCrudaTemporal raiz;
+    ASSERT_FALSE(raiz.ruta().isEmpty());
+    const QByteArray base = raiz.ruta() + "/caf\xe9";
+    ASSERT_TRUE(crearCarpetaCruda(base));
+    ASSERT_TRUE(crearCarpetaCruda(base + "/Robo \xff"));
+    const QStringList lista = carpetasDeCaso(textoDeBytes(base));
+    ASSERT_EQ(lista.size(), 1);
+    EXPECT_EQ(bytesDeTexto(lista[0]), QByteArray("Robo \xff"));
+}
+
 TEST(Avisos, TextosSegunClave)
 {
     const TextosAlerta al = textosAviso(QStringLiteral("al-dia"), QStringLiteral("2.3"));
@@ -166,6 +194,9 @@ TEST(CampoNumerico, LeeElNumeroDelPrincipio)
     EXPECT_EQ(valorDecimal(QStringLiteral(".5")), 0.5);
     EXPECT_EQ(valorDecimal(QStringLiteral("1e1 s")), 10);
     EXPECT_EQ(valorDecimal(QStringLiteral("nan")), 0);
+    EXPECT_GT(valorDecimal(QStringLiteral("1e400")), 3600);
+    EXPECT_LT(valorDecimal(QStringLiteral("-1e400")), 0);
+    EXPECT_GT(valorEntero(QString(400, QLatin1Char('9'))), 100);
     EXPECT_EQ(textoNumero(2.0), QStringLiteral("2"));
     EXPECT_EQ(textoNumero(0.5), QStringLiteral("0.5"));
 }

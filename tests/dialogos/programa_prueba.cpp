@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -290,4 +292,135 @@ TEST_F(EnPantalla, CasoSinNombreUtilOEscape)
     const Corrida c = ejecucion->terminar();
     EXPECT_EQ(c.estado, 0);
     EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("Robo 2024"));
+}
+
+TEST(Programa, UnaPantallaQueNoSeAlcanzaEsComoNoTenerla)
+{
+    // Qt would abort (status 134) with several lines about its platform plugins.
+    QProcessEnvironment base = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        base.remove(QString::fromLatin1(v));
+    int libre = 5900;
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(libre)))
+        ++libre;
+    QProcessEnvironment sinServidor = base;
+    sinServidor.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(libre));
+    QProcessEnvironment wayland = base;
+    wayland.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-zorv-prueba"));
+    PantallaVirtual conGalleta(true);
+    QProcessEnvironment rechazo = conGalleta.entorno();
+    rechazo.insert(QStringLiteral("XAUTHORITY"), QStringLiteral("/no/existe/Xauthority"));
+
+    struct Caso {
+        const char* nombre;
+        QProcessEnvironment entorno;
+        bool posible;
+    };
+    const Caso casos[] = {
+        {"una pantalla con nombre que no responde", sinServidor, true},
+        {"Wayland sin su complemento", wayland, true},
+        {"un servidor que rechaza la autorización", rechazo, conGalleta.lista()},
+    };
+    for (const Caso& k : casos) {
+        if (!k.posible) {
+            ADD_FAILURE() << k.nombre << ": sin Xvfb";
+            continue;
+        }
+        for (const QStringList& args : {QStringList{QStringLiteral("ajustes"), QStringLiteral("aviso"),
+                                                    QStringLiteral("x"), QStringLiteral("hola")},
+                                        QStringList{QStringLiteral("abrir")}}) {
+            const Corrida c = correr(args, 20000, k.entorno);
+            EXPECT_EQ(c.estado, 1) << k.nombre;
+            EXPECT_TRUE(c.salida.isEmpty()) << k.nombre;
+            EXPECT_EQ(c.errores, QByteArray("no hay pantalla donde mostrar la ventana\n")) << k.nombre;
+        }
+    }
+}
+
+TEST_F(EnPantalla, LosArgumentosDelReproductorNoSonOpcionesDeQt)
+{
+    // Words after the mode that look like Qt's own options are plain text for the dialog:
+    // "-platform nada" used to abort, "-reverse" drew the alert mirrored.
+    struct Caso {
+        QStringList args;
+        const char* titulo;
+    };
+    const Caso casos[] = {
+        {{QStringLiteral("ajustes"), QStringLiteral("aviso"), QStringLiteral("-platform"), QStringLiteral("nada")}, "Aviso"},
+        {{QStringLiteral("ajustes"), QStringLiteral("aviso"), QStringLiteral("-reverse"), QStringLiteral("hola")}, "Aviso"},
+        {{QStringLiteral("ajustes"), QStringLiteral("caso"), dir.path(), QStringLiteral("-reverse")}, "Carpeta del caso"},
+    };
+    for (const Caso& k : casos) {
+        const QString w = abrir(k.args, QString::fromUtf8(k.titulo));
+        ASSERT_FALSE(w.isEmpty()) << k.args.join(' ').toStdString();
+        // Not mirrored: the alert's yellow warning sign is on its left, not its right.
+        const QString ruta = dir.filePath(QStringLiteral("pantalla.png"));
+        ASSERT_TRUE(pantalla.captura(ruta));
+        const QImage img(ruta);
+        const QRect g = pantalla.geometria(w);
+        ASSERT_FALSE(g.isEmpty());
+        const auto amarillos = [&](int desde, int hasta) {
+            int n = 0;
+            for (int y = g.top(); y < g.top() + 90; ++y)
+                for (int x = g.left() + desde; x < g.left() + hasta; ++x) {
+                    const QColor c = img.pixelColor(x, y);
+                    n += c.red() > 200 && c.green() > 180 && c.blue() < 80;
+                }
+            return n;
+        };
+        EXPECT_GT(amarillos(0, 90), 100) << k.args.join(' ').toStdString();
+        EXPECT_EQ(amarillos(g.width() - 90, g.width()), 0) << k.args.join(' ').toStdString();
+        pantalla.teclas({QStringLiteral("Escape")});
+        const Corrida c = ejecucion->terminar();
+        EXPECT_NE(c.estado, -1) << k.args.join(' ').toStdString();
+        EXPECT_LT(c.estado, 2) << k.args.join(' ').toStdString();
+        EXPECT_TRUE(c.errores.isEmpty()) << c.errores.toStdString();
+    }
+}
+
+TEST_F(EnPantalla, LoQueNoSePuedeAbrirSeDiceEnUnaAlerta)
+{
+    // No xdg-open and no browser on PATH: Qt only prints "Unable to detect a launcher"
+    // where nobody looks. Nor may Qt's warnings (no XDG_RUNTIME_DIR here) reach stderr.
+    QTemporaryDir vacia;
+    const QString casos_ = dir.filePath(QStringLiteral("capturas"));
+    const QString datos = dir.filePath(QStringLiteral("datos"));
+    ASSERT_TRUE(escribirArchivo(datos + QStringLiteral("/ZorvPlayer/portable_config/zorvplayer.log"), "registro"));
+    const QString ajustes = dir.filePath(QStringLiteral("ajustes.json"));
+    ASSERT_TRUE(escribirArchivo(ajustes, QByteArray("{\"capturas_dir\":\"") + casos_.toUtf8() + "\"}"));
+    QProcessEnvironment entorno = pantalla.entorno();
+    entorno.insert(QStringLiteral("PATH"), vacia.path());
+    entorno.insert(QStringLiteral("HOME"), dir.path());
+    entorno.insert(QStringLiteral("XDG_DATA_HOME"), datos);
+    for (const char* v : {"XDG_RUNTIME_DIR", "BROWSER", "DEFAULT_BROWSER", "XDG_CURRENT_DESKTOP"})
+        entorno.remove(QString::fromLatin1(v));
+    ejecucion = std::make_unique<Ejecucion>(
+        pantalla, QStringList{QStringLiteral("ajustes"), QStringLiteral("ajustes"), ajustes, QStringLiteral("2.4")},
+        QString(), entorno);
+    const QString w = pantalla.esperarVentana(QStringLiteral("ZorvPlayer - Ajustes"));
+    ASSERT_FALSE(w.isEmpty());
+
+    struct Caso {
+        int seccion; // side-bar entry
+        QPoint donde; // in the section
+        const char* alerta;
+    };
+    const Caso casos[] = {
+        {0, {350 + 65, 74 + 15}, "No se pudo abrir la carpeta"},
+        {3, {18 + 40, 190 + 12}, "No se pudo abrir la página"},
+        {3, {22 + 150, 228 + 15}, "No se pudo abrir el registro"},
+    };
+    for (const Caso& k : casos) {
+        pantalla.pulsarEn(w, 85, 90 + 42 * k.seccion + 20);
+        QThread::msleep(300);
+        pantalla.pulsarEn(w, 170 + k.donde.x(), 56 + k.donde.y());
+        EXPECT_FALSE(pantalla.esperarVentana(QString::fromUtf8(k.alerta), 10000).isEmpty()) << k.alerta;
+        pantalla.teclas({QStringLiteral("Return")});
+        QThread::msleep(300);
+    }
+    EXPECT_TRUE(QFileInfo(casos_).isDir()); // "Abrir carpeta" still makes the folder
+    pantalla.teclas({QStringLiteral("Escape")});
+    const Corrida c = ejecucion->terminar();
+    EXPECT_EQ(c.estado, 1);
+    EXPECT_EQ(c.errores, QByteArray());
 }

@@ -96,3 +96,32 @@ TEST(Paso, SeMueveEntreLimitesYAvisaSoloAlCambiar)
     p.bajar();
     EXPECT_EQ(avisos, 1);
 }
+
+TEST(BotonZORV, ElPrincipalSePintaEnElTurquesaExacto)
+{
+    // The style would lighten the tint into a gradient (about #68BDCF) and white titles on
+    // it fall to 1.8:1; the bezel must be the palette's colour itself.
+    struct Caso {
+        const char* nombre;
+        bool pulsado;
+        QColor esperado;
+    };
+    for (const Caso& k : {Caso{"en reposo", false, Color::turquesa},
+                          Caso{"pulsado", true, Color::turquesaOscuro}}) {
+        BotonZORV b(QStringLiteral("Guardar"), true);
+        b.resize(120, 32);
+        b.setDown(k.pulsado);
+        const QImage img = b.grab().toImage();
+        // Inside the bezel, clear of the centred title and of the rounded corners.
+        for (const QPoint p : {QPoint(8, 16), QPoint(60, 5), QPoint(111, 26)})
+            EXPECT_EQ(QColor(img.pixel(p)), k.esperado) << k.nombre << " at " << p.x() << "," << p.y();
+    }
+    // The title is white on it.
+    BotonZORV b(QStringLiteral("Guardar"), true);
+    b.resize(120, 32);
+    const QImage img = b.grab().toImage();
+    bool blanco = false;
+    for (int x = 30; x < 90 && !blanco; ++x)
+        blanco = QColor(img.pixel(x, 16)) == QColor(Qt::white);
+    EXPECT_TRUE(blanco);
+}

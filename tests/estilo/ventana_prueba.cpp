@@ -3,8 +3,12 @@
 #include "estilo/etiqueta.h"
 #include "estilo/ventana_zorv.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -17,9 +21,28 @@ TEST(VentanaZORV, TituloYTamano)
     EXPECT_EQ(fija.maximumSize(), QSize(680, 460));
     EXPECT_TRUE(fija.windowFlags() & Qt::WindowStaysOnTopHint);
 
-    VentanaZORV libre(QStringLiteral("Cámaras"), 900, 600, true);
-    EXPECT_EQ(libre.size(), QSize(900, 600));
-    EXPECT_NE(libre.maximumSize(), QSize(900, 600));
+    // Smaller than the test screen (800 × 600), so it keeps the size it asked for.
+    VentanaZORV libre(QStringLiteral("Cámaras"), 760, 560, true);
+    EXPECT_EQ(libre.size(), QSize(760, 560));
+    EXPECT_NE(libre.maximumSize(), QSize(760, 560));
+}
+
+TEST(VentanaZORV, DentroDeLaPantallaAunqueNoQuepa)
+{
+    const QRect zona = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Caso {
+        int ancho, alto;
+        bool redimensionable;
+    };
+    for (const Caso& k : {Caso{680, 460, false}, Caso{zona.width() + 300, zona.height() + 200, true},
+                          Caso{zona.width() + 300, zona.height() + 200, false}}) {
+        VentanaZORV v(QStringLiteral("Grande"), k.ancho, k.alto, k.redimensionable);
+        // The title bar (top left) can always be reached.
+        EXPECT_TRUE(zona.contains(v.geometry().topLeft())) << k.ancho << "×" << k.alto;
+        if (k.redimensionable || (k.ancho <= zona.width() && k.alto <= zona.height())) {
+            EXPECT_TRUE(zona.contains(v.geometry())) << k.ancho << "×" << k.alto;
+        }
+    }
 }
 
 TEST(VentanaZORV, CerrarAvisaUnaVezYTerminaElModal)
@@ -120,4 +143,76 @@ TEST(Alerta, ElAccesorioSobreviveYRecibeLasTeclas)
     EXPECT_EQ(campo->text(), QStringLiteral("coche"));
     EXPECT_EQ(campo->parent(), nullptr);
     delete campo;
+}
+
+TEST(Alerta, CabeEnLaPantallaConTextosDesmesurados)
+{
+    QStringList notas;
+    for (int i = 0; i < 120; ++i)
+        notas << QStringLiteral("Línea %1 de las notas de la versión").arg(i);
+    QStringList tramos;
+    for (int i = 0; i < 80; ++i)
+        tramos << QStringLiteral("%1)  00:%2:00 – 00:%2:30").arg(i + 1).arg(i % 60, 2, 10, QLatin1Char('0'));
+    const QString palabra(600, QLatin1Char('a'));
+    struct Caso {
+        const char* nombre;
+        QString titulo, mensaje;
+        int alturaAccesorio; // 0: none
+        bool desplaza;
+    };
+    const Caso casos[] = {
+        {"120 líneas de notas", QStringLiteral("Nueva versión 2.5"), notas.join('\n'), 0, true},
+        {"80 tramos y casillas", QStringLiteral("Guardar los 80 tramos"), tramos.join('\n'), 60, true},
+        {"una palabra de 600 letras", QStringLiteral("Aviso"), palabra, 0, false},
+        {"un título de 600 letras", palabra, QStringLiteral("corto"), 0, false},
+        {"un mensaje corto", QStringLiteral("Estás al día"), QStringLiteral("ZorvPlayer 2.3 es la versión más reciente."), 0, false},
+    };
+    for (const Caso& k : casos) {
+        QWidget* accesorio = nullptr;
+        if (k.alturaAccesorio) {
+            accesorio = new QWidget;
+            accesorio->resize(420, k.alturaAccesorio);
+        }
+        DialogoAlerta d(k.titulo, k.mensaje, {QStringLiteral("Guardar"), QStringLiteral("Cancelar")},
+                        EstiloAlerta::aviso, accesorio);
+        d.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&d)) << k.nombre;
+        const QRect pantalla = d.screen()->availableGeometry();
+        EXPECT_TRUE(pantalla.contains(d.frameGeometry())) << k.nombre << ": " << d.width() << "×" << d.height();
+        // Every button can be reached with the mouse.
+        for (QPushButton* b : d.botones())
+            EXPECT_TRUE(pantalla.contains(QRect(b->mapToGlobal(QPoint(0, 0)), b->size()))) << k.nombre;
+        if (accesorio) {
+            EXPECT_TRUE(pantalla.contains(QRect(accesorio->mapToGlobal(QPoint(0, 0)), accesorio->size())))
+                << k.nombre;
+        }
+        auto* desplazable = d.findChild<QScrollArea*>();
+        ASSERT_NE(desplazable, nullptr);
+        EXPECT_EQ(desplazable->verticalScrollBar()->maximum() > 0, k.desplaza) << k.nombre;
+        d.hide();
+    }
+}
+
+TEST(Alerta, LasPalabrasLargasSePuedenPartirPorCualquierSitio)
+{
+    const QChar corte(0x200B);
+    struct Caso {
+        QString texto;
+        bool partida;
+    };
+    const QString acentos = QString(40, QLatin1Char('x')).replace(QLatin1Char('x'), QStringLiteral("e\u0301"));
+    const Caso casos[] = {
+        {QStringLiteral("Palabras de tamaño normal, como /home/usuario/Vídeos."), false},
+        {QString(31, QLatin1Char('a')), true},
+        {QString(30, QLatin1Char('a')), false},
+        {QStringLiteral("ruta: /media/usuario/DISCO/grabaciones/camara1/2024-05-01.mp4 fin"), true},
+        {acentos, true}, // a letter and its accent are never parted
+    };
+    for (const Caso& k : casos) {
+        const QString r = cortableEnCualquierSitio(k.texto);
+        EXPECT_EQ(QString(r).remove(corte), k.texto);
+        EXPECT_EQ(r.contains(corte), k.partida) << k.texto.toStdString();
+        EXPECT_FALSE(r.contains(QString(corte) + QChar(0x0301))) << k.texto.toStdString();
+        EXPECT_FALSE(r.contains(QStringLiteral(" ") + corte)) << k.texto.toStdString();
+    }
 }

@@ -1,0 +1,201 @@
+// Finding sources and listing what they hold: the sweep, a folder chosen by hand, a
+// device typed by address, and the listing of a network device for a period.
+#include "camaras/camaras.h"
+#include "camaras/modelo_arbol.h"
+#include "camaras/nombres.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QList<NodoPtr> sinMarcadores(const QList<NodoPtr>& filas)
+{
+    QList<NodoPtr> quedan;
+    for (const NodoPtr& n : filas)
+        if (n->origen)
+            quedan << n;
+    return quedan;
+}
+
+QString faltaRutina(const QString& familia)
+{
+    return QStringLiteral("esta versión aún no sabe listar grabaciones de ") + familia;
+}
+
+} // namespace
+
+void Camaras::buscarTodo()
+{
+    if (barrido)
+        return;
+    barrido = true;
+    bBuscar->setEnabled(false);
+    estado(QStringLiteral("Buscando cámaras en la red local…"));
+    const Operaciones o = ops;
+    fondo([this, o] {
+        // Drives are read here too: a dead network mount can hang the call that asks
+        // for its size, and the window must not hang with it.
+        QList<NodoPtr> unidades;
+        if (o.buscarUnidades)
+            for (const OrigenPtr& u : o.buscarUnidades())
+                unidades << Nodo::carpeta(u, o.tieneSubcarpetas);
+        enVentana([this, unidades] {
+            recargarArbol([&] {
+                nUSB->hijos = unidades;
+                if (unidades.isEmpty())
+                    nUSB->hijos << std::make_shared<Nodo>(
+                        QStringLiteral("(conecta un USB/tarjeta y «Buscar de nuevo», o «Abrir carpeta…»)"));
+                nRED->hijos.clear();
+            });
+            expandir(nUSB);
+            estado(QStringLiteral("Buscando cámaras en la red local…"));
+        });
+        const Progreso aviso = avisoProgreso([this](int p) {
+            estado(QStringLiteral("Barriendo la red… ") + QString::number(p) + QStringLiteral(" %"));
+        });
+        const QList<OrigenPtr> equipos = o.buscarRed ? o.buscarRed(aviso) : QList<OrigenPtr>();
+        enVentana([this, equipos] {
+            recargarArbol([&] {
+                nRED->hijos.clear();
+                for (const OrigenPtr& e : equipos)
+                    nRED->hijos << std::make_shared<Nodo>(textoFilaRed(*e), e);
+                if (equipos.isEmpty())
+                    nRED->hijos << std::make_shared<Nodo>(QStringLiteral("(ninguna cámara encontrada)"));
+            });
+            expandir(nUSB);
+            barrido = false;
+            bBuscar->setEnabled(!ocupado);
+            int unidades = 0;
+            for (const NodoPtr& n : nUSB->hijos)
+                unidades += n->origen ? 1 : 0;
+            estado(QString::number(unidades) + QStringLiteral(" dispositivos · ")
+                   + QString::number(equipos.size()) + QStringLiteral(" equipos en red"));
+        });
+    });
+}
+
+void Camaras::abrirCarpeta()
+{
+    const std::optional<QString> elegida = pedirCarpeta ? pedirCarpeta() : std::nullopt;
+    if (!elegida || elegida->isEmpty())
+        return;
+    const QString ruta = QDir::cleanPath(*elegida);
+    QString ultimo = QFileInfo(ruta).fileName();
+    if (ultimo.isEmpty())
+        ultimo = ruta;
+    auto origen = std::make_shared<Origen>(QStringLiteral("unidad"),
+                                           ultimo + QStringLiteral("  (") + ruta + QLatin1Char(')'), ruta,
+                                           QStringLiteral("carpeta elegida a mano"));
+    const NodoPtr fila = Nodo::carpeta(origen, ops.tieneSubcarpetas);
+    recargarArbol([&] { nUSB->hijos = sinMarcadores(nUSB->hijos) << fila; });
+    expandir(nUSB);
+    seleccionar(fila);
+}
+
+void Camaras::anadirIP()
+{
+    const std::optional<QString> escrito = pedirDireccion ? pedirDireccion() : std::nullopt;
+    if (!escrito)
+        return;
+    const QString texto = escrito->trimmed();
+    if (texto.isEmpty())
+        return;
+    const auto [direccion, puerto] = leerDireccion(texto);
+    estado(QStringLiteral("Identificando ") + direccion + QStringLiteral("…"));
+    const auto familia = ops.familia;
+    fondo([this, familia, direccion, puerto] {
+        const QString fam = familia ? familia(direccion, {puerto, 554}).first : QStringLiteral("desconocida");
+        enVentana([this, fam, direccion, puerto] {
+            auto origen = std::make_shared<Origen>(QStringLiteral("red"), direccion, direccion,
+                                                   QStringLiteral("añadida a mano · ") + fam);
+            origen->ip = direccion;
+            origen->puertos = {puerto, 554, 21};
+            origen->familia = fam;
+            auto fila = std::make_shared<Nodo>(direccion + QStringLiteral("  ·  ") + fam, origen);
+            recargarArbol([&] { nRED->hijos = sinMarcadores(nRED->hijos) << fila; });
+            expandir(nRED);
+            seleccionar(fila);
+            estado(QString());
+        });
+    });
+}
+
+void Camaras::listarRed()
+{
+    if (!actual || actual->tipo != QLatin1String("red") || ocupado)
+        return;
+    const OrigenPtr origen = actual;
+    origen->usuario = tU->text();
+    origen->clave = clave();
+    const QString periodo = cPer->currentIndex() >= 0 ? cPer->currentText() : QStringLiteral("7 días");
+    estado(QStringLiteral("Identificando ") + origen->ip + QStringLiteral("…"));
+    lCuenta->setText(QStringLiteral("Identificando la cámara…"));
+    bloquear(true);
+    // Read here, on the main thread, which alone writes it.
+    const QString guardada = origen->familia;
+    const Operaciones o = ops;
+    fondo([this, o, origen, periodo, guardada] {
+        const auto [identificada, modelo] = o.detectarFamilia ? o.detectarFamilia(*origen)
+                                                              : std::pair<QString, QString>{QStringLiteral("desconocida"), QString()};
+        enVentana([this, origen, identificada, modelo] {
+            if (identificada != QLatin1String("desconocida")) {
+                origen->familia = identificada;
+                modelos[origen] = modelo;
+                QString det = origen->ip + QStringLiteral(" · ") + identificada;
+                if (!modelo.isEmpty())
+                    det += QStringLiteral(" · ") + modelo;
+                if (actual == origen)
+                    lDet->setText(det);
+                for (const NodoPtr& n : nRED->hijos)
+                    if (n->origen == origen) {
+                        renombrar(n, origen->ip + QStringLiteral("  ·  ") + identificada);
+                        break;
+                    }
+                if (actual == origen)
+                    pRtsp->show();
+            }
+            estado(QStringLiteral("Consultando ") + origen->ip + QStringLiteral("…"));
+        });
+
+        const QString familia = identificada != QLatin1String("desconocida") ? identificada : guardada;
+        QList<FicheroPtr> hallados;
+        QString acertada;
+        QStringList fallos;
+        for (const QString& f : familiasAProbar(familia)) {
+            try {
+                const Operaciones::Listar listar = o.listar.value(f);
+                if (!listar)
+                    throw ErrorCamara(faltaRutina(f));
+                hallados = listar(origen, periodo);
+            } catch (const ErrorCamara& e) {
+                fallos << f + QStringLiteral(": ") + e.description;
+                continue;
+            } catch (const std::exception& e) {
+                fallos << f + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+                continue;
+            }
+            if (!hallados.isEmpty()) {
+                acertada = f;
+                break;
+            }
+        }
+        hallados = ordenarRecientes(hallados);
+        enVentana([this, origen, hallados, acertada, fallos] {
+            if (!acertada.isEmpty())
+                origen->familia = acertada;
+            bloquear(false);
+            // Shown only if the user is still looking at this device.
+            if (actual == origen) {
+                pintarListaOrdenada(hallados);
+                if (hallados.isEmpty()) {
+                    QString linea = QStringLiteral("Sin grabaciones en ese periodo");
+                    if (!fallos.isEmpty())
+                        linea += QStringLiteral(" · ") + fallos.join(QStringLiteral(" · "));
+                    lCuenta->setText(linea + QStringLiteral(". Si tiene tarjeta SD, prueba otro periodo o graba el directo."));
+                }
+            }
+            estado(QString());
+        });
+    });
+}

@@ -1,0 +1,152 @@
+#pragma once
+// The "Cámaras y dispositivos" window: sources on the left (drives and folders, devices
+// on the local network), the chosen source and its recordings on the right, the
+// destination and progress at the bottom. Every slow step runs on the window's own
+// background queue and posts its results back to the main thread; one job at a time
+// (`ocupado`), with the network sweep beside it.
+#include "camaras/etiqueta_corta.h"
+#include "camaras/nodo.h"
+#include "camaras/operaciones.h"
+#include "estilo/boton_zorv.h"
+#include "estilo/casilla.h"
+#include "estilo/ventana_zorv.h"
+#include "estilo/volteada.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QProgressBar>
+#include <QStringList>
+#include <QTableView>
+#include <QThreadPool>
+#include <QTreeView>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class ModeloArbol;
+class ModeloLista;
+
+class Camaras : public QObject {
+    Q_OBJECT
+public:
+    Camaras(QString base, QString caso, QString ffmpeg, Operaciones operaciones);
+    ~Camaras() override;
+
+    const QString base;
+    const QString caso;
+    const QString ffmpeg;
+    QString destino;
+    QStringList descargados;
+    QList<FicheroPtr> ficheros;
+    OrigenPtr actual;
+    bool ocupado = false;
+    std::unique_ptr<VentanaZORV> ventana;
+    NodoPtr nUSB;
+    NodoPtr nRED;
+    QTreeView* arbol = nullptr;
+    QTableView* lista = nullptr;
+    QLabel* lTit = nullptr;
+    EtiquetaCorta* lDet = nullptr;
+    EtiquetaCorta* lCuenta = nullptr;
+    EtiquetaCorta* lEstado = nullptr;
+    EtiquetaCorta* lDest = nullptr;
+    EtiquetaCorta* lProg = nullptr;
+    QProgressBar* barra = nullptr;
+    Volteada* pCred = nullptr;
+    Volteada* pRtsp = nullptr;
+    QLineEdit* tU = nullptr;
+    QLineEdit* tP = nullptr;
+    QLineEdit* tPVer = nullptr;
+    Casilla* cVer = nullptr;
+    QComboBox* cPer = nullptr;
+    QLineEdit* nSeg = nullptr;
+    BotonZORV* bBuscar = nullptr;
+    BotonZORV* bCarpeta = nullptr;
+    BotonZORV* bIP = nullptr;
+    BotonZORV* bListar = nullptr;
+    BotonZORV* bGrabar = nullptr;
+    BotonZORV* bTodos = nullptr;
+    BotonZORV* bDesc = nullptr;
+    BotonZORV* bFin = nullptr;
+
+    // The two questions the window asks and the end of the run; tests replace them.
+    std::function<std::optional<QString>()> pedirCarpeta;    // a folder, or nothing
+    std::function<std::optional<QString>()> pedirDireccion;  // typed text, or nothing
+    std::function<void(int estado, const QString& salida)> terminar;
+
+    // Layout and source tree.
+    void montar();
+    void mostrarOrigen(const OrigenPtr& origen);
+    void escanearOrigen(const OrigenPtr& origen);
+    void cargar(Nodo& fila);
+    QString clave() const;
+    void renombrar(const NodoPtr& fila, const QString& texto);
+    void dobleArbol(const QModelIndex& indice);
+    void seleccionCambiada();
+    void marcarTodos();
+    void alCerrarVentana();
+
+    // Status operations every flow uses.
+    void bloquear(bool b);
+    void cuenta();
+    void estado(const QString& texto);
+    void progreso(int porcentaje, const std::optional<QString>& texto = std::nullopt);
+    void progresoFin();
+    void fondo(std::function<void()> trabajo);
+    void enVentana(std::function<void()> trabajo);
+    void pintarLista(const QList<FicheroPtr>& lista);
+    // The same for a list already in that order (sorted off the main thread: ordering
+    // 20000 local dates takes longer than the window may stall).
+    void pintarListaOrdenada(const QList<FicheroPtr>& lista);
+
+    // Flows behind the buttons.
+    void buscarTodo();
+    void abrirCarpeta();
+    void anadirIP();
+    void listarRed();
+    void descargar();
+    void grabarDirecto();
+
+    // The tree's rows as the view has them, for the flows and the tests.
+    ModeloArbol* modeloArbol() const { return arbolModelo; }
+    ModeloLista* modeloLista() const { return listaModelo; }
+    void recargarArbol(const std::function<void()>& cambio = {});
+    void recargarLista(bool nueva = false);
+    void expandir(const NodoPtr& fila);
+    bool expandida(const NodoPtr& fila) const;
+    void seleccionar(const NodoPtr& fila);
+    // Whether the network sweep is running (it keeps "Buscar de nuevo" disabled).
+    bool barriendo() const { return barrido; }
+    // Waits until every background job has ended (tests, closing).
+    void esperarFondo();
+
+private:
+    void montarLateral(QWidget* panel);
+    void montarDerecha(QWidget* panel);
+    void montarBarra(QWidget* barra);
+    void montarCredenciales();
+    void montarDirecto();
+    void verClave(bool ver);
+    QString modeloDe(const OrigenPtr& origen) const;
+    // Sends a percentage to the main thread only when it changed, so a routine that
+    // reports thousands of times a second does not flood the event loop.
+    Progreso avisoProgreso(std::function<void(int)> enPrincipal);
+
+    // The temporary file a job is writing right now: closing the window ends the process
+    // at once, and must not leave it behind.
+    void temporalEnCurso(const QString& ruta);
+
+    Operaciones ops;
+    std::mutex mTemporal;
+    QString temporal;
+    ModeloArbol* arbolModelo = nullptr;
+    ModeloLista* listaModelo = nullptr;
+    QThreadPool cola;
+    bool barrido = false;
+    bool restaurando = false;
+    std::map<OrigenPtr, QString> modelos;  // model text from the identifications
+};

@@ -1,0 +1,199 @@
+// Putting files into the case: the marked recordings, one after the other, and the live
+// stream of a device. Every file is written under a temporary name, hashed as it
+// arrives, and given its final name and its record only when complete.
+#include "camaras/camaras.h"
+#include "camaras/evidencia.h"
+#include "camaras/modelo_lista.h"
+#include "camaras/nombres.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const QStringList kFamiliasConDescarga = {QStringLiteral("hikvision"), QStringLiteral("dahua"),
+                                          QStringLiteral("vstarcam"), QStringLiteral("ftp")};
+
+struct Encargo {
+    FicheroPtr fichero;
+    QString familia;
+    QString carpetaOrigen;  // sub-folder of the destination, named after the source
+    Procedencia procedencia;
+};
+
+QString descripcion(const std::exception& e)
+{
+    if (auto* c = dynamic_cast<const ErrorCamara*>(&e))
+        return c->description;
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+void Camaras::descargar()
+{
+    QList<Encargo> encargos;
+    for (const FicheroPtr& f : ficheros)
+        if (f->marcado)
+            encargos << Encargo{f, f->origen->familia, componenteSeguro(f->origen->nombre),
+                                procedenciaDe(*f, modeloDe(f->origen))};
+    if (encargos.isEmpty() || ocupado)
+        return;
+    bloquear(true);
+    const Operaciones o = ops;
+    const QString carpeta = destino;
+    const QString conversor = ffmpeg;
+    fondo([this, o, encargos, carpeta, conversor] {
+        QDir().mkpath(carpeta);
+        const int n = int(encargos.size());
+        for (int i = 0; i < n; ++i) {
+            const Encargo& e = encargos[i];
+            const FicheroPtr f = e.fichero;
+            const QString sub = unirRuta(carpeta, e.carpetaOrigen);
+            QDir().mkpath(sub);
+            const QString original = componenteSeguro(f->nombre, QStringLiteral("grabacion"));
+            const QString nombre = nombreLibre(sub, original, QTime::currentTime());
+            const QString temporal = rutaTemporal(sub, nombre);
+            const QString paso = QLatin1Char('(') + QString::number(i + 1) + QStringLiteral(" de ")
+                + QString::number(n) + QStringLiteral(") ") + f->nombre + QStringLiteral("…");
+            enVentana([this, paso] { progreso(0, paso); });
+            const Progreso alMainHilo = avisoProgreso([this, paso](int p) {
+                progreso(p, paso + QLatin1Char(' ') + QString::number(std::clamp(p, 0, 100)) + QStringLiteral(" %"));
+            });
+            const QDateTime inicio = QDateTime::currentDateTimeUtc();
+            temporalEnCurso(temporal);
+            try {
+                QFile::remove(temporal);
+                std::optional<Huella> huella;
+                if (f->origen->tipo == QLatin1String("red")) {
+                    if (!kFamiliasConDescarga.contains(e.familia))
+                        throw ErrorCamara(QStringLiteral("familia desconocida"));
+                    const Operaciones::Descargar bajar = o.descargar.value(e.familia);
+                    if (!bajar)
+                        throw ErrorCamara(QStringLiteral("esta versión aún no sabe descargar de ") + e.familia);
+                    SeguidorHash seguidor(temporal);
+                    bajar(f, temporal, conversor, alMainHilo);
+                    if (!QFileInfo::exists(temporal)) {
+                        temporalEnCurso(QString());
+                        continue;  // the routine ended without error and without a file
+                    }
+                    huella = seguidor.terminar();
+                    if (!huella)
+                        throw ErrorCamara(QStringLiteral("no se pudo leer lo descargado"));
+                } else {
+                    huella = copiarConHuella(f->dato, temporal, alMainHilo);
+                }
+                const QString final = asentar(temporal, sub, nombre, original, e.procedencia, inicio,
+                                              QDateTime::currentDateTimeUtc(), *huella);
+                temporalEnCurso(QString());
+                enVentana([this, f, final] {
+                    descargados << final;
+                    f->marcado = false;
+                    f->estado = QStringLiteral("descargado");
+                    recargarLista();
+                });
+            } catch (const std::exception& error) {
+                // No partial file stays behind, under any name.
+                QFile::remove(temporal);
+                const QString motivo = descripcion(error);
+                temporalEnCurso(QString());
+                enVentana([this, f, motivo] {
+                    f->estado = QStringLiteral("ERROR: ") + motivo;
+                    recargarLista();
+                });
+            }
+        }
+        enVentana([this, carpeta] {
+            bloquear(false);
+            progresoFin();
+            cuenta();
+            lCuenta->setText(QString::number(descargados.size()) + QStringLiteral(" ficheros descargados en ")
+                             + carpeta);
+        });
+    });
+}
+
+void Camaras::grabarDirecto()
+{
+    if (!actual || ocupado)
+        return;
+    const OrigenPtr origen = actual;
+    origen->usuario = tU->text();
+    origen->clave = clave();
+    const int segundos = duracionDirecto(nSeg->text());
+    nSeg->setText(QString::number(segundos));
+    estado(QStringLiteral("Buscando la ruta RTSP…"));
+    progreso(0, QStringLiteral("Probando rutas RTSP de la cámara…"));
+    bloquear(true);
+    const QString ffprobe = unirRuta(QFileInfo(ffmpeg).path(), QStringLiteral("ffprobe"));
+    const Operaciones o = ops;
+    const QString carpeta = destino;
+    const QString conversor = ffmpeg;
+    Procedencia procedencia;
+    procedencia.tipo = origen->tipo;
+    procedencia.nombre = origen->nombre;
+    procedencia.direccion = origen->ip;
+    procedencia.familia = origen->familia;
+    procedencia.modelo = modeloDe(origen);
+    procedencia.segundosDirecto = segundos;
+    fondo([this, o, origen, ffprobe, carpeta, conversor, segundos, procedencia]() mutable {
+        const std::optional<QString> ruta = o.probarRTSP ? o.probarRTSP(*origen, ffprobe) : std::nullopt;
+        if (!ruta || !o.grabarRTSP) {
+            enVentana([this, hay = bool(o.probarRTSP && o.grabarRTSP)] {
+                bloquear(false);
+                progresoFin();
+                lCuenta->setText(hay ? QStringLiteral("No se encontró un directo RTSP con esas credenciales")
+                                     : QStringLiteral("Grabar el directo aún no está disponible en esta versión."));
+                estado(QString());
+            });
+            return;
+        }
+        QDir().mkpath(carpeta);
+        const QDateTime ahora = QDateTime::currentDateTime();
+        const QString nombre = nombreLibre(carpeta, nombreDirecto(origen->ip, ahora), ahora.time());
+        const QString temporal = rutaTemporal(carpeta, nombre);
+        procedencia.ubicacion = QStringLiteral("rtsp://") + origen->ip + QStringLiteral(":554") + *ruta;
+        procedencia.inicioGrabacion = ahora;
+        const QString ip = origen->ip;
+        const Progreso alMainHilo = avisoProgreso([this, ip](int p) {
+            const int q = std::clamp(p, 0, 100);
+            progreso(q, QStringLiteral("Grabando el directo de ") + ip + QStringLiteral("… ") + QString::number(q)
+                            + QStringLiteral(" %"));
+        });
+        QFile::remove(temporal);
+        temporalEnCurso(temporal);
+        QString final, fallo;
+        {
+            SeguidorHash seguidor(temporal);
+            const QDateTime inicio = QDateTime::currentDateTimeUtc();
+            try {
+                const bool hecho = o.grabarRTSP(*origen, *ruta, segundos, temporal, conversor, alMainHilo);
+                if (!hecho || !QFileInfo::exists(temporal))
+                    throw ErrorCamara(QString());
+                const std::optional<Huella> huella = seguidor.terminar();
+                if (!huella)
+                    throw ErrorCamara(QStringLiteral("no se pudo leer lo grabado"));
+                final = asentar(temporal, carpeta, nombre, nombre, procedencia, inicio,
+                                QDateTime::currentDateTimeUtc(), *huella);
+            } catch (const std::exception& e) {
+                QFile::remove(temporal);
+                const QString motivo = descripcion(e);
+                fallo = motivo.isEmpty() ? QStringLiteral("La grabación falló")
+                                         : QStringLiteral("La grabación falló: ") + motivo;
+            }
+        }
+        temporalEnCurso(QString());
+        enVentana([this, final, fallo] {
+            bloquear(false);
+            progresoFin();
+            if (fallo.isEmpty()) {
+                descargados << final;
+                lCuenta->setText(QStringLiteral("Grabado: ") + final);
+            } else {
+                lCuenta->setText(fallo);
+            }
+            estado(QString());
+        });
+    });
+}

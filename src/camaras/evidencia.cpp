@@ -1,0 +1,152 @@
+#include "camaras/evidencia.h"
+
+#include "camaras/nombres.h"
+#include "grabadores/ayudas.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTime>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QString razon(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+bool aDisco(const QString& ruta, int banderas)
+{
+    const int fd = ::open(QFile::encodeName(ruta).constData(), banderas | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool bien = ::fsync(fd) == 0;
+    ::close(fd);
+    return bien;
+}
+
+// rename(2) that fails with EEXIST instead of replacing. File systems without the flag
+// (some network shares) get a check first: racy, but only against other writers of the
+// same case folder.
+int moverSinReemplazar(const QString& de, const QString& a)
+{
+    const QByteArray d = QFile::encodeName(de), h = QFile::encodeName(a);
+    if (::renameat2(AT_FDCWD, d.constData(), AT_FDCWD, h.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    if (QFileInfo::exists(a))
+        return EEXIST;
+    return ::rename(d.constData(), h.constData()) == 0 ? 0 : errno;
+}
+
+QString tipoTexto(const QString& tipo)
+{
+    if (tipo == QLatin1String("red"))
+        return QStringLiteral("equipo en red");
+    if (tipo == QLatin1String("carpeta"))
+        return QStringLiteral("carpeta");
+    return QStringLiteral("unidad");
+}
+
+QString horaLocal(const QDateTime& f)
+{
+    const QDateTime l = f.toLocalTime();
+    const int s = l.offsetFromUtc();
+    const QString zona = QStringLiteral("UTC%1%2:%3")
+                             .arg(s < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(std::abs(s) / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(std::abs(s) % 3600 / 60, 2, 10, QLatin1Char('0'));
+    return fmt(QStringLiteral("yyyy-MM-dd HH:mm:ss"), false).texto(l) + QStringLiteral(" (hora local, ")
+        + zona + QLatin1Char(')');
+}
+
+QString horaUTC(const QDateTime& f)
+{
+    return fmt(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.SSS'Z'"), true).texto(f);
+}
+
+} // namespace
+
+Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
+{
+    Procedencia p;
+    const Origen& o = *f.origen;
+    p.tipo = o.tipo;
+    p.nombre = o.nombre;
+    p.direccion = o.tipo == QLatin1String("red") ? o.ip : o.ruta;
+    p.familia = o.familia;
+    p.modelo = modelo;
+    p.ubicacion = f.dato.isEmpty() ? f.ruta : f.dato;
+    p.inicioGrabacion = f.fecha;
+    return p;
+}
+
+QString rutaTemporal(const QString& carpeta, const QString& nombre)
+{
+    const int punto = int(nombre.lastIndexOf(QLatin1Char('.')));
+    const QString oculto = punto > 0
+        ? QLatin1Char('.') + nombre.left(punto) + QStringLiteral(".parcial") + nombre.mid(punto)
+        : QLatin1Char('.') + nombre + QStringLiteral(".parcial");
+    return unirRuta(carpeta, oculto);
+}
+
+QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
+                      const QDateTime& fin, const Huella& h)
+{
+    QString t;
+    auto linea = [&t](const QString& clave, const QString& valor) {
+        t += clave + QStringLiteral(": ") + valor + QLatin1Char('\n');
+    };
+    t += p.segundosDirecto > 0 ? QStringLiteral("Grabación del directo hecha con ZorvPlayer\n")
+                               : QStringLiteral("Descarga hecha con ZorvPlayer\n");
+    linea(QStringLiteral("Fichero"), nombreFinal);
+    linea(QStringLiteral("Origen"), tipoTexto(p.tipo) + QStringLiteral(" «") + p.nombre + QStringLiteral("»"));
+    linea(p.tipo == QLatin1String("red") ? QStringLiteral("Dirección") : QStringLiteral("Ruta del origen"),
+          p.direccion);
+    if (p.tipo == QLatin1String("red"))
+        linea(QStringLiteral("Familia"), p.familia.isEmpty() ? QStringLiteral("sin identificar") : p.familia);
+    if (!p.modelo.isEmpty())
+        linea(QStringLiteral("Modelo"), p.modelo);
+    linea(QStringLiteral("Ubicación en el origen"), p.ubicacion);
+    linea(QStringLiteral("Inicio de la grabación"),
+          p.inicioGrabacion ? horaLocal(*p.inicioGrabacion) : QStringLiteral("desconocido"));
+    if (p.segundosDirecto > 0)
+        linea(QStringLiteral("Duración pedida"), QString::number(p.segundosDirecto) + QStringLiteral(" s"));
+    linea(QStringLiteral("Inicio de la descarga (UTC)"), horaUTC(inicio));
+    linea(QStringLiteral("Fin de la descarga (UTC)"), horaUTC(fin));
+    linea(QStringLiteral("Tamaño"), QString::number(h.bytes) + QStringLiteral(" bytes"));
+    linea(QStringLiteral("SHA-256"), h.sha256);
+    return t;
+}
+
+QString asentar(const QString& temporal, const QString& carpeta, const QString& nombre,
+                const QString& original, const Procedencia& p, const QDateTime& inicio,
+                const QDateTime& fin, const Huella& h)
+{
+    if (!aDisco(temporal, O_RDONLY))
+        throw ErrorCamara(QStringLiteral("no se pudo guardar en disco: ") + razon(errno));
+    QString elegido = nombre;
+    QString final;
+    for (int intento = 0;; ++intento) {
+        final = unirRuta(carpeta, elegido);
+        const int error = moverSinReemplazar(temporal, final);
+        if (error == 0)
+            break;
+        if (error != EEXIST || intento >= 50)
+            throw ErrorCamara(QStringLiteral("no se pudo dar nombre al fichero: ") + razon(error));
+        elegido = nombreLibre(carpeta, original, QTime::currentTime());
+    }
+    QSaveFile registro(final + QStringLiteral(".txt"));
+    if (!registro.open(QIODevice::WriteOnly)
+        || registro.write(textoRegistro(elegido, p, inicio, fin, h).toUtf8()) < 0 || !registro.commit()) {
+        const QString motivo = registro.errorString();
+        ::rename(QFile::encodeName(final).constData(), QFile::encodeName(temporal).constData());
+        throw ErrorCamara(QStringLiteral("no se pudo escribir el registro de la descarga: ") + motivo);
+    }
+    aDisco(carpeta, O_RDONLY | O_DIRECTORY);
+    return final;
+}

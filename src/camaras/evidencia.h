@@ -1,0 +1,42 @@
+#pragma once
+// Files fit to be evidence: every recording is written under a hidden temporary name in
+// its folder and only takes its final name once complete and flushed to disk, so a
+// crash, a kill or a full disk never leaves a truncated file under a name the player
+// would open. Beside each file a "<name>.txt" in Spanish says where it came from, when it
+// was fetched, its size and its SHA-256.
+#include "camaras/huella.h"
+#include "grabadores/modelo.h"
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+// What the record says about where a file came from, taken on the main thread when the
+// job starts (the sources are shared objects the window keeps changing).
+struct Procedencia {
+    QString tipo;       // "red", "unidad", "carpeta"
+    QString nombre;     // the source's name
+    QString direccion;  // the device's address, or the drive's or folder's path
+    QString familia;
+    QString modelo;     // when an identification gave one
+    QString ubicacion;  // the recording's path or locator on the source
+    std::optional<QDateTime> inicioGrabacion;
+    int segundosDirecto = 0;  // a live recording of this many seconds; 0 for a download
+};
+
+Procedencia procedenciaDe(const Fichero& fichero, const QString& modelo);
+
+// "." + the name's stem + ".parcial" + its extension: hidden, and still ending in the
+// extension that ffmpeg reads the output format from.
+QString rutaTemporal(const QString& carpeta, const QString& nombre);
+
+QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
+                      const QDateTime& fin, const Huella& h);
+
+// Flushes the finished temporary file, moves it to `nombre` in `carpeta` (or, should that
+// name have been taken meanwhile, to the next free one after `original`) without ever
+// replacing a file, and writes "<final name>.txt". Returns the final path. Throws
+// ErrorCamara; the temporary file is then back in place for the caller to remove.
+QString asentar(const QString& temporal, const QString& carpeta, const QString& nombre,
+                const QString& original, const Procedencia& p, const QDateTime& inicio,
+                const QDateTime& fin, const Huella& h);

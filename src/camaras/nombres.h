@@ -1,0 +1,50 @@
+#pragma once
+// The small decisions of the cameras window that need no window: where files go and what
+// they are called, how typed numbers and addresses are read, which families to try, the
+// order of the list and the help line of each family.
+#include "grabadores/modelo.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+#include <utility>
+
+// carpeta + "/" + nombre, without doubling a trailing slash.
+QString unirRuta(const QString& carpeta, const QString& nombre);
+
+// A name made safe as ONE visible path component: `limpio`, then leading dots (hidden
+// files, "." and "..") become dashes, and an empty name becomes `siVacio`.
+QString componenteSeguro(const QString& nombre, const QString& siVacio = QStringLiteral("-"));
+
+// The case's camera folder: base, the case folder when there is a case, then "camaras".
+QString destinoDe(const QString& base, const QString& caso);
+
+// The name a download gets in `carpeta`: `nombre` when free; else the stem + "-" + the time
+// of day as HHmmss + the extension; if that is taken too, "-2", "-3"... after the time, so
+// an earlier file of this or another run is never replaced.
+QString nombreLibre(const QString& carpeta, const QString& nombre, const QTime& hora);
+
+// "directo-" + the address made safe + "-" + local date and time + ".mp4".
+QString nombreDirecto(const QString& ip, const QDateTime& ahora);
+
+// Seconds typed for a live recording: 60 for anything but an optionally signed whole
+// number, at most 3600, and anything below 6 becomes 5.
+int duracionDirecto(const QString& texto);
+
+// "addr:port" or "addr" typed by the user: the address and the port (80 by default, and
+// when the digits do not fit an integer).
+std::pair<QString, int> leerDireccion(const QString& texto);
+
+// A known family is tried alone; anything else is tried as each of the four in turn.
+QStringList familiasAProbar(const QString& familia);
+
+// Newest first; recordings without a start time go last; equal dates keep their order.
+QList<FicheroPtr> ordenarRecientes(QList<FicheroPtr> ficheros);
+
+// The text of a network device's tree row: address, "  ·  ", family.
+QString textoFilaRed(const Origen& origen);
+
+// What the user should do with a network device of this family.
+QString lineaAyuda(const QString& familia);

@@ -1,0 +1,52 @@
+#pragma once
+// What the cameras window asks of the recorder code, as one table of operations. The
+// window never names a protocol routine itself: the program hands it the real table
+// (operaciones_reales.cpp), the tests hand it scripted ones, so no test ever sweeps or
+// contacts a real network. An empty entry is a routine this build does not have; the
+// window then says so in Spanish instead of failing.
+#include "grabadores/modelo.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <utility>
+
+// Progress as an integer percentage, called from the background thread doing the work.
+using Progreso = std::function<void(int)>;
+
+struct Operaciones {
+    // Drives and folders. All synchronous; the window calls them off the main thread
+    // except `subcarpetas`/`tieneSubcarpetas` when the user opens a tree row.
+    std::function<QList<OrigenPtr>()> buscarUnidades;
+    std::function<QList<OrigenPtr>(const QString& carpeta)> subcarpetas;
+    std::function<bool(const QString& carpeta)> tieneSubcarpetas;
+    std::function<QList<FicheroPtr>(const OrigenPtr& origen)> listarUnidad;
+
+    // The network: the sweep, the family from open ports (no credentials), and the
+    // identification with the credentials stored in the source (family, model text).
+    std::function<QList<OrigenPtr>(const Progreso& progreso)> buscarRed;
+    std::function<std::pair<QString, QString>(const QString& ip, const QList<int>& puertos)>
+        familia;
+    std::function<std::pair<QString, QString>(const Origen& origen)> detectarFamilia;
+
+    // Per family ("hikvision", "dahua", "vstarcam", "ftp"): the listing for a period key
+    // (FTP ignores it) and the download of one recording into a file path. Both throw
+    // ErrorCamara. `ffmpeg` is only used by families that convert what they fetch.
+    using Listar = std::function<QList<FicheroPtr>(const OrigenPtr& origen, const QString& periodo)>;
+    using Descargar = std::function<void(const FicheroPtr& fichero, const QString& destino,
+                                         const QString& ffmpeg, const Progreso& progreso)>;
+    QMap<QString, Listar> listar;
+    QMap<QString, Descargar> descargar;
+
+    // The live stream: the first RTSP path that carries video, and a recording of it
+    // (true when the output file exists afterwards).
+    std::function<std::optional<QString>(const Origen& origen, const QString& ffprobe)> probarRTSP;
+    std::function<bool(const Origen& origen, const QString& ruta, int segundos,
+                       const QString& salida, const QString& ffmpeg, const Progreso& progreso)>
+        grabarRTSP;
+};
+
+// The table wired to the recorder routines of this build.
+Operaciones operacionesReales();

@@ -1,0 +1,35 @@
+// The one place where the cameras window meets the recorder routines. Whatever this
+// build lacks stays empty, and the window answers in Spanish that it cannot do it yet.
+#include "camaras/operaciones.h"
+
+#include "grabadores/ftp.h"
+#include "grabadores/identificar.h"
+#include "grabadores/rtsp.h"
+#include "grabadores/unidades.h"
+
+// Still to wire when their routines are part of the build (the window already calls
+// each of these entries): listar / descargar for "hikvision", "dahua" and "vstarcam".
+Operaciones operacionesReales()
+{
+    Operaciones o;
+    o.buscarUnidades = [] { return buscarUnidades(); };
+    o.subcarpetas = [](const QString& carpeta) { return subcarpetas(carpeta); };
+    o.tieneSubcarpetas = [](const QString& carpeta) { return tieneSubcarpetas(carpeta); };
+    o.listarUnidad = [](const OrigenPtr& origen) { return listarUnidad(origen); };
+
+    o.buscarRed = [](const Progreso& progreso) { return buscarRed(progreso); };
+    o.familia = [](const QString& ip, const QList<int>& puertos) { return familia(ip, puertos); };
+    o.detectarFamilia = [](const Origen& origen) { return detectarFamilia(origen); };
+
+    // FTP offers every file, whatever the period.
+    o.listar[QStringLiteral("ftp")] = [](const OrigenPtr& origen, const QString&) { return listarFTP(origen); };
+    o.descargar[QStringLiteral("ftp")] = [](const FicheroPtr& f, const QString& destino, const QString&,
+                                            const Progreso& progreso) { descargarFTP(*f, destino, progreso); };
+
+    o.probarRTSP = [](const Origen& origen, const QString& ffprobe) { return probarRTSP(origen, ffprobe); };
+    o.grabarRTSP = [](const Origen& origen, const QString& ruta, int segundos, const QString& salida,
+                      const QString& ffmpeg, const Progreso& progreso) {
+        return grabarRTSP(origen, ruta, segundos, salida, ffmpeg, progreso);
+    };
+    return o;
+}

@@ -1,0 +1,357 @@
+// Downloads and live recordings: where files land, their names on a clash, the record
+// beside each, failures per row, progress while it runs, and what the run reports.
+#include "apoyo/impresion.h"
+#include "apoyo/programa.h"
+#include "apoyo_camaras.h"
+#include "camaras/operaciones.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString sha(const QByteArray& b)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
+}
+
+// Every file below `carpeta`, hidden ones included, as relative paths.
+QStringList todo(const QString& carpeta)
+{
+    QStringList r;
+    QDirIterator it(carpeta, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        r << QDir(carpeta).relativeFilePath(it.next());
+    r.sort();
+    return r;
+}
+
+// The SHA-256 line of a file's record matches the file's bytes.
+void registroCuadra(const QString& ruta)
+{
+    const QString registro = QString::fromUtf8(leerArchivo(ruta + QStringLiteral(".txt")));
+    const QByteArray datos = leerArchivo(ruta);
+    EXPECT_TRUE(registro.contains(QStringLiteral("SHA-256: ") + sha(datos) + QLatin1Char('\n'))) << registro.toStdString();
+    EXPECT_TRUE(registro.contains(QStringLiteral("Tamaño: ") + QString::number(datos.size()) + QStringLiteral(" bytes")));
+    EXPECT_TRUE(registro.contains(QStringLiteral("Fichero: ") + QFileInfo(ruta).fileName() + QLatin1Char('\n')));
+}
+
+} // namespace
+
+TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
+{
+    GuionCamaras g;
+    const OrigenPtr nvr = equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("hikvision"));
+    const OrigenPtr xm = equipoGuion(QStringLiteral("10.77.0.7"), QStringLiteral("xiongmai"));
+    g.equipos = {nvr, xm};
+    const QDateTime t = QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
+    g.listados[QStringLiteral("hikvision")] = [&](const OrigenPtr& o) {
+        return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("2024-03-05-14-07-09.mp4"), t, 0, QStringLiteral("uno")),
+                                 grabacionGuion(o, QStringLiteral("2024-03-05-14-07-09.mp4"), t, 0, QStringLiteral("dos")),
+                                 grabacionGuion(o, QStringLiteral("2024-03-05-14-07-09.mp4"), t, 0, QStringLiteral("tres")),
+                                 grabacionGuion(o, QStringLiteral("mala.mp4"), t.addSecs(-60), 0, QStringLiteral("mala")),
+                                 grabacionGuion(o, QStringLiteral("../../fuera.mp4"), t.addSecs(-120), 0, QStringLiteral("fuera"))};
+    };
+    g.contenidos[QStringLiteral("uno")] = QByteArray(300000, '1');
+    g.contenidos[QStringLiteral("dos")] = QByteArray(70000, '2');
+    g.erroresDescarga[QStringLiteral("mala")] = QStringLiteral("la cámara no respondió");
+    g.reescribeCabeza = true;  // as ffmpeg does when it moves the index to the front
+    g.rutaRTSP = QStringLiteral("/Streaming/Channels/101");
+    VentanaGuion v(g);
+    v.barrer();
+
+    // A live recording first, so the summary counts it.
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bGrabar->click();
+    v.asentar();
+    ASSERT_EQ(v.c->descargados.size(), 1);
+
+    v.c->bListar->click();
+    v.asentar();
+    ASSERT_EQ(v.c->ficheros.size(), 5);
+    v.c->bTodos->click();
+    EXPECT_EQ(v.c->bDesc->text(), QStringLiteral("Descargar marcados (5)"));
+    v.c->bDesc->click();
+    v.asentar();
+
+    const QString sub = v.base + QStringLiteral("/Robo 12/camaras/10.77.0.5");
+    const QStringList ficheros = todo(sub);
+    ASSERT_EQ(ficheros.size(), 8) << ficheros.join(QLatin1Char(' ')).toStdString();
+    const QRegularExpression sellado(QStringLiteral("^2024-03-05-14-07-09-\\d{6}(-2)?\\.mp4$"));
+    int sellados = 0;
+    for (const QString& f : ficheros) {
+        EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << "hidden or temporary file: " << f.toStdString();
+        if (f.endsWith(QLatin1String(".txt")))
+            continue;
+        registroCuadra(sub + QLatin1Char('/') + f);
+        sellados += sellado.match(f).hasMatch() ? 1 : 0;
+    }
+    EXPECT_EQ(sellados, 2) << "same names get the time of day, and never replace each other";
+    EXPECT_TRUE(ficheros.contains(QStringLiteral("2024-03-05-14-07-09.mp4")));
+    EXPECT_TRUE(ficheros.contains(QStringLiteral("---..-fuera.mp4"))) << "a device's name stays inside the folder";
+    QByteArray uno(300000, '1');
+    uno[0] = 'Z';
+    EXPECT_EQ(leerArchivo(sub + QStringLiteral("/2024-03-05-14-07-09.mp4")), uno);
+
+    QStringList estados;
+    for (const FicheroPtr& f : v.c->ficheros)
+        estados << f->estado.value_or(QStringLiteral("-"));
+    EXPECT_EQ(estados, (QStringList{"descargado", "descargado", "descargado", "ERROR: la cámara no respondió", "descargado"}));
+    // The failed one stays ticked (it cannot be unticked): the button offers to try it again.
+    for (const FicheroPtr& f : v.c->ficheros)
+        EXPECT_EQ(f->marcado, f->estado != QStringLiteral("descargado"));
+    EXPECT_EQ(v.c->descargados.size(), 5);
+    EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("5 ficheros descargados en ") + v.c->destino);
+    EXPECT_FALSE(v.c->ocupado);
+    EXPECT_FALSE(v.c->barra->isVisible());
+    EXPECT_FALSE(v.c->lProg->isVisible());
+    EXPECT_TRUE(v.c->lDest->isVisible());
+    EXPECT_EQ(v.c->bDesc->text(), QStringLiteral("Descargar marcados (1)"));
+
+    // A family that cannot be downloaded.
+    auto suelta = grabacionGuion(xm, QStringLiteral("x.mp4"), t, 0, QStringLiteral("x"));
+    v.c->pintarLista({suelta});
+    v.marcar(0);
+    v.c->descargar();
+    v.asentar();
+    EXPECT_EQ(suelta->estado.value_or(QString()), QStringLiteral("ERROR: familia desconocida"));
+
+    // Closing reports every new path, in order, one per line.
+    v.c->ventana->close();
+    ASSERT_TRUE(v.fin);
+    EXPECT_EQ(v.fin->first, 0);
+    EXPECT_EQ(v.fin->second, v.c->descargados.join(QLatin1Char('\n')));
+    EXPECT_FALSE(v.fin->second.endsWith(QLatin1Char('\n')));
+}
+
+TEST(DescargaCamaras, CopiaDeUnidadYFicheroQueDesaparece)
+{
+    GuionCamaras g;
+    QTemporaryDir medio;
+    const OrigenPtr usb = carpetaGuion(medio.path() + QStringLiteral("/USB"));
+    g.unidades = {usb};
+    ASSERT_TRUE(escribirArchivo(usb->ruta + QStringLiteral("/a.mp4"), QByteArray(5000, 'a')));
+    ASSERT_TRUE(escribirArchivo(usb->ruta + QStringLiteral("/b.mp4"), QByteArray(10, 'b')));
+    const QDateTime t = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5));
+    g.videos[usb->ruta] = {grabacionGuion(usb, QStringLiteral("a.mp4"), t, 5000, usb->ruta + QStringLiteral("/a.mp4")),
+                           grabacionGuion(usb, QStringLiteral("b.mp4"), t.addSecs(-1), 10, usb->ruta + QStringLiteral("/b.mp4"))};
+    VentanaGuion v(g, {}, QString());
+    v.barrer();
+    v.elegir(v.c->nUSB->hijos[0]);
+    v.c->dobleArbol(v.indice(v.c->nUSB->hijos[0]));
+    v.asentar();
+    ASSERT_EQ(v.c->ficheros.size(), 2);
+    QFile::remove(usb->ruta + QStringLiteral("/b.mp4"));  // pulled out after the listing
+    v.c->bTodos->click();
+    v.c->bDesc->click();
+    v.asentar();
+    const QString sub = v.base + QStringLiteral("/camaras/USB");
+    EXPECT_EQ(todo(sub), (QStringList{"a.mp4", "a.mp4.txt"}));
+    registroCuadra(sub + QStringLiteral("/a.mp4"));
+    const QString registro = QString::fromUtf8(leerArchivo(sub + QStringLiteral("/a.mp4.txt")));
+    EXPECT_TRUE(registro.contains(QStringLiteral("Origen: unidad «USB»")));
+    EXPECT_TRUE(registro.contains(QStringLiteral("Ruta del origen: ") + usb->ruta));
+    EXPECT_TRUE(registro.contains(QStringLiteral("Ubicación en el origen: ") + usb->ruta + QStringLiteral("/a.mp4")));
+    EXPECT_TRUE(v.c->ficheros[1]->estado.value_or(QString()).startsWith(QStringLiteral("ERROR: no se pudo abrir ")));
+    EXPECT_EQ(v.c->descargados, QStringList{sub + QStringLiteral("/a.mp4")});
+}
+
+TEST(DescargaCamaras, MientrasDescargaLaVentanaLoDice)
+{
+    GuionCamaras g;
+    const OrigenPtr nvr = equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("dahua"));
+    g.equipos = {nvr};
+    g.listados[QStringLiteral("dahua")] = [](const OrigenPtr& o) {
+        return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("a.dav"), QDateTime::currentDateTime()),
+                                 grabacionGuion(o, QStringLiteral("b.dav"), QDateTime::currentDateTime().addSecs(-5))};
+    };
+    Retencion r;
+    g.alEmpezar = r.punto();
+    VentanaGuion v(g);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bListar->click();
+    v.asentar();
+    v.c->bTodos->click();
+    v.c->bDesc->click();
+    ASSERT_TRUE(r.llegada());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(v.c->ocupado);
+    EXPECT_EQ(v.c->lProg->text(), QStringLiteral("(1 de 2) a.dav…"));
+    EXPECT_TRUE(v.c->lProg->isVisible());
+    EXPECT_TRUE(v.c->barra->isVisible());
+    EXPECT_FALSE(v.c->lDest->isVisible());
+    EXPECT_FALSE(v.c->bDesc->isEnabled());
+    EXPECT_FALSE(v.c->bListar->isEnabled());
+    EXPECT_TRUE(v.c->bFin->isEnabled());
+    ModeloLista* m = v.c->modeloLista();
+    EXPECT_FALSE(m->flags(m->index(1, ModeloLista::x)) & Qt::ItemIsEnabled);
+    // A temporary, hidden name while the bytes arrive; nothing under the final one.
+    const QString sub = v.base + QStringLiteral("/Robo 12/camaras/10.77.0.5");
+    EXPECT_TRUE(todo(sub).isEmpty() || todo(sub) == QStringList{".a.parcial.dav"}) << todo(sub).join(' ').toStdString();
+    r.soltar();
+    ASSERT_TRUE(r.llegada());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return v.c->lProg->text().startsWith(QStringLiteral("(2 de 2) b.dav…")); }, 10000));
+    EXPECT_EQ(todo(sub), (QStringList{"a.dav", "a.dav.txt"}));
+    r.soltar();
+    v.asentar();
+    EXPECT_FALSE(v.c->ocupado);
+    EXPECT_EQ(v.c->descargados.size(), 2);
+}
+
+TEST(DescargaCamaras, DirectoDuracionesYFallos)
+{
+    struct Caso {
+        const char* escrito;
+        int segundos;
+    };
+    const Caso casos[] = {{"2", 5}, {"99999", 3600}, {"letras", 60}, {"45", 45}};
+    GuionCamaras g;
+    g.equipos = {equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("rtsp"), {554})};
+    g.rutaRTSP = QStringLiteral("/live");
+    VentanaGuion v(g);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    for (const Caso& k : casos) {
+        v.c->nSeg->setText(QString::fromUtf8(k.escrito));
+        v.c->bGrabar->click();
+        EXPECT_EQ(v.c->nSeg->text(), QString::number(k.segundos));
+        v.asentar();
+        EXPECT_EQ(g.llamadas().last(), QStringLiteral("grabarRTSP 10.77.0.5 /live ") + QString::number(k.segundos)
+                                           + QStringLiteral(" /opt/z/bin/ffmpeg"));
+        ASSERT_FALSE(v.c->descargados.isEmpty());
+        EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("Grabado: ") + v.c->descargados.last());
+    }
+    EXPECT_TRUE(g.llamadas().contains(QStringLiteral("probarRTSP 10.77.0.5 /opt/z/bin/ffprobe")));
+    for (const QString& ruta : v.c->descargados) {
+        EXPECT_EQ(QFileInfo(ruta).path(), v.c->destino);
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^directo-10\\.77\\.0\\.5-\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d(-\\d{6}(-\\d+)?)?\\.mp4$"))
+                        .match(QFileInfo(ruta).fileName())
+                        .hasMatch())
+            << ruta.toStdString();
+        registroCuadra(ruta);
+        EXPECT_TRUE(QString::fromUtf8(leerArchivo(ruta + QStringLiteral(".txt")))
+                        .contains(QStringLiteral("Ubicación en el origen: rtsp://10.77.0.5:554/live")));
+    }
+    EXPECT_EQ(QSet<QString>(v.c->descargados.begin(), v.c->descargados.end()).size(), v.c->descargados.size());
+
+    // No path answers: no file, the bottom bar back to the destination.
+    g.rutaRTSP.reset();
+    const int antes = int(todo(v.c->destino).size());
+    v.c->bGrabar->click();
+    EXPECT_TRUE(v.c->lProg->isVisible());
+    EXPECT_EQ(v.c->lProg->text(), QStringLiteral("Probando rutas RTSP de la cámara…"));
+    v.asentar();
+    EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("No se encontró un directo RTSP con esas credenciales"));
+    EXPECT_EQ(todo(v.c->destino).size(), antes);
+    EXPECT_TRUE(v.c->lDest->isVisible());
+    EXPECT_FALSE(v.c->barra->isVisible());
+    EXPECT_FALSE(v.c->ocupado);
+}
+
+TEST(DescargaCamaras, SinRutinasYSinNada)
+{
+    GuionCamaras g;
+    g.equipos = {equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("ftp"), {21, 554})};
+    g.listados[QStringLiteral("ftp")] = [](const OrigenPtr& o) {
+        return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("CH01.MP4"))};
+    };
+    g.rutaRTSP = QStringLiteral("/11");
+    VentanaGuion v(g, [](Operaciones& o) {
+        o.descargar.clear();
+        o.grabarRTSP = nullptr;
+    });
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bListar->click();
+    v.asentar();
+    v.marcar(0);
+    v.c->bDesc->click();
+    v.asentar();
+    EXPECT_EQ(v.c->ficheros[0]->estado.value_or(QString()), QStringLiteral("ERROR: esta versión aún no sabe descargar de ftp"));
+    v.c->bGrabar->click();
+    v.asentar();
+    EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("Grabar el directo aún no está disponible en esta versión."));
+    EXPECT_FALSE(v.c->ocupado);
+
+    // Nothing new: the run ends with status 1 and no output.
+    v.c->bFin->click();
+    ASSERT_TRUE(v.fin);
+    EXPECT_EQ(v.fin->first, 1);
+    EXPECT_EQ(v.fin->second, QString());
+}
+
+TEST(DescargaCamaras, CerrarAMitadNoDejaNada)
+{
+    for (const bool directo : {false, true}) {
+        GuionCamaras g;
+        g.equipos = {equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("hikvision"))};
+        g.listados[QStringLiteral("hikvision")] = [](const OrigenPtr& o) {
+            return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("a.mp4"), QDateTime::currentDateTime())};
+        };
+        g.rutaRTSP = QStringLiteral("/live");
+        Retencion r;
+        g.trasPrimerTrozo = r.punto();
+        VentanaGuion v(g);
+        v.barrer();
+        v.elegir(v.c->nRED->hijos[0]);
+        if (directo) {
+            v.c->grabarDirecto();
+        } else {
+            v.c->listarRed();
+            v.asentar();
+            v.marcar(0);
+            v.c->descargar();
+        }
+        ASSERT_TRUE(r.llegada());
+        EXPECT_EQ(todo(v.c->destino).size(), 1) << "the temporary file is being written";
+        v.c->ventana->close();
+        ASSERT_TRUE(v.fin);
+        EXPECT_EQ(v.fin->first, 1);
+        EXPECT_EQ(todo(v.c->destino), QStringList()) << (directo ? "live" : "download");
+        r.soltar();
+        v.asentar();
+    }
+}
+
+TEST(DescargaCamaras, CarpetaRealConLasRutinasDelPrograma)
+{
+    // The program's own drive and folder routines; nothing that touches the network.
+    GuionCamaras g;
+    VentanaGuion v(g, [](Operaciones& o) {
+        o = operacionesReales();
+        o.buscarUnidades = nullptr;
+        o.buscarRed = nullptr;
+        o.familia = nullptr;
+        o.detectarFamilia = nullptr;
+    });
+    QTemporaryDir medio;
+    const QString raiz = medio.path() + QStringLiteral("/EXPORT");
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam10/a.MP4"), QByteArray(70000, 'a')));
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/b.mp4"), QByteArray(10, 'b')));
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/notas.txt"), "no"));
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/.oculta/c.mp4"), "c"));
+    v.barrer();
+    v.carpeta = raiz;
+    v.c->abrirCarpeta();
+    const NodoPtr fila = v.c->nUSB->hijos.value(0);
+    ASSERT_TRUE(fila);
+    EXPECT_EQ(VentanaGuion::textos(fila), (QStringList{"cam2", "cam10"}));
+    v.c->dobleArbol(v.indice(fila));
+    v.asentar();
+    QStringList nombres = v.celdas(ModeloLista::nombre);
+    nombres.sort();
+    EXPECT_EQ(nombres, (QStringList{"a.MP4", "b.mp4"}));
+    v.c->bTodos->click();
+    v.c->bDesc->click();
+    v.asentar();
+    ASSERT_EQ(v.c->descargados.size(), 2);
+    for (const QString& ruta : v.c->descargados) {
+        EXPECT_TRUE(ruta.startsWith(v.c->destino + QStringLiteral("/EXPORT  (-"))) << ruta.toStdString();
+        registroCuadra(ruta);
+    }
+}

@@ -1,0 +1,173 @@
+#include "apoyo/impresion.h"
+#include "apoyo/programa.h"
+#include "camaras/evidencia.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+QString sha(const QByteArray& b)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
+}
+
+QByteArray datosDePrueba(int n, char semilla)
+{
+    QByteArray b(n, Qt::Uninitialized);
+    for (int i = 0; i < n; ++i)
+        b[i] = char(semilla + i * 31 + (i >> 9));
+    return b;
+}
+
+// How a writer treats its output file while a follower hashes it.
+enum class Escritor { anade, reescribeCabeza, trunca, reemplaza, nunca };
+
+} // namespace
+
+TEST(Evidencia, HuellaMientrasLlegan)
+{
+    const QByteArray datos = datosDePrueba(3 * 1024 * 1024 + 17, 'a');
+    const QByteArray otros = datosDePrueba(200000, 'q');
+    struct Caso {
+        Escritor escritor;
+        QByteArray final;
+        bool repasado;
+    };
+    QByteArray cabezaCambiada = datos;
+    cabezaCambiada[10] = 'Z';
+    const Caso casos[] = {
+        {Escritor::anade, datos, false},
+        {Escritor::reescribeCabeza, cabezaCambiada, true},
+        {Escritor::trunca, otros, true},
+        {Escritor::reemplaza, otros, true},
+    };
+    for (const Caso& k : casos) {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(QStringLiteral("v.mp4"));
+        SeguidorHash seguidor(ruta);
+        {
+            QFile f(ruta);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            for (qsizetype i = 0; i < datos.size(); i += 256 * 1024) {
+                f.write(datos.mid(i, 256 * 1024));
+                f.flush();
+            }
+        }
+        // The follower has hashed everything before the writer goes back over it.
+        for (int i = 0; i < 2000 && seguidor.leidos() < datos.size(); ++i)
+            QThread::msleep(5);
+        ASSERT_EQ(seguidor.leidos(), datos.size());
+        if (k.escritor == Escritor::reescribeCabeza) {
+            QFile f(ruta);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            f.seek(10);
+            f.write("Z");
+        } else if (k.escritor == Escritor::trunca) {
+            escribirArchivo(ruta, otros);
+        } else if (k.escritor == Escritor::reemplaza) {
+            QFile::remove(ruta);
+            escribirArchivo(ruta, otros);
+        }
+        const std::optional<Huella> h = seguidor.terminar();
+        ASSERT_TRUE(h) << int(k.escritor);
+        EXPECT_EQ(h->sha256, sha(k.final)) << int(k.escritor);
+        EXPECT_EQ(h->bytes, k.final.size()) << int(k.escritor);
+        EXPECT_EQ(h->repasado, k.repasado) << int(k.escritor);
+    }
+    QTemporaryDir dir;
+    SeguidorHash nada(dir.filePath(QStringLiteral("nunca")));
+    EXPECT_FALSE(nada.terminar());
+}
+
+TEST(Evidencia, CopiaConHuellaYErrores)
+{
+    QTemporaryDir dir;
+    const QByteArray datos = datosDePrueba(2 * 1024 * 1024 + 5, 'c');
+    const QString origen = dir.filePath(QStringLiteral("o.mp4"));
+    ASSERT_TRUE(escribirArchivo(origen, datos));
+    const QDateTime cambio = QDateTime::fromSecsSinceEpoch(1600000000);
+    {
+        QFile f(origen);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.setFileTime(cambio, QFileDevice::FileModificationTime);
+    }
+    QList<int> avisos;
+    const Huella h = copiarConHuella(origen, dir.filePath(QStringLiteral("c.mp4")), [&](int p) { avisos << p; });
+    EXPECT_EQ(h.sha256, sha(datos));
+    EXPECT_EQ(h.bytes, datos.size());
+    EXPECT_EQ(leerArchivo(dir.filePath(QStringLiteral("c.mp4"))), datos);
+    EXPECT_EQ(QFileInfo(dir.filePath(QStringLiteral("c.mp4"))).lastModified(), cambio);
+    ASSERT_FALSE(avisos.isEmpty());
+    EXPECT_EQ(avisos.last(), 100);
+
+    try {
+        copiarConHuella(dir.filePath(QStringLiteral("no-esta.mp4")), dir.filePath(QStringLiteral("d.mp4")), {});
+        ADD_FAILURE() << "a missing file was copied";
+    } catch (const ErrorCamara& e) {
+        EXPECT_TRUE(e.description.startsWith(QStringLiteral("no se pudo abrir "))) << e.description.toStdString();
+    }
+    EXPECT_THROW(copiarConHuella(origen, dir.filePath(QStringLiteral("no/hay/carpeta.mp4")), {}), ErrorCamara);
+}
+
+TEST(Evidencia, AsentarDaNombreYRegistro)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    auto origen = std::make_shared<Origen>(QStringLiteral("red"), QStringLiteral("10.77.0.5"), QStringLiteral("10.77.0.5"), QString());
+    origen->ip = QStringLiteral("10.77.0.5");
+    origen->familia = QStringLiteral("hikvision");
+    const Fichero f(QStringLiteral("2024-03-05-14-07-09.mp4"), QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)), 9,
+                    QStringLiteral("hasta 14:10:00"), origen, QStringLiteral("rtsp://10.77.0.5/tracks/101?name=a&size=9"));
+    const Procedencia p = procedenciaDe(f, QStringLiteral("DS-7608NI"));
+    const QDateTime inicio = QDateTime(QDate(2024, 5, 1), QTime(10, 0, 0, 250), QTimeZone::utc());
+    const QDateTime fin = inicio.addSecs(12);
+
+    const QString temporal = rutaTemporal(d, f.nombre);
+    EXPECT_EQ(QFileInfo(temporal).fileName(), QStringLiteral(".2024-03-05-14-07-09.parcial.mp4"));
+    EXPECT_EQ(QFileInfo(rutaTemporal(d, QStringLiteral("sin"))).fileName(), QStringLiteral(".sin.parcial"));
+
+    // The plain name is taken between the start of the download and its end: the file
+    // takes the next free name and nothing is replaced.
+    ASSERT_TRUE(escribirArchivo(d + QStringLiteral("/") + f.nombre, "anterior"));
+    ASSERT_TRUE(escribirArchivo(temporal, "123456789"));
+    const Huella h{sha("123456789"), 9, false};
+    const QString final = asentar(temporal, d, f.nombre, f.nombre, p, inicio, fin, h);
+    EXPECT_NE(final, d + QStringLiteral("/") + f.nombre);
+    EXPECT_TRUE(QFileInfo(final).fileName().startsWith(QStringLiteral("2024-03-05-14-07-09-"))) << final.toStdString();
+    EXPECT_EQ(leerArchivo(d + QStringLiteral("/") + f.nombre), QByteArray("anterior"));
+    EXPECT_EQ(leerArchivo(final), QByteArray("123456789"));
+    EXPECT_FALSE(QFileInfo::exists(temporal));
+
+    const QString registro = QString::fromUtf8(leerArchivo(final + QStringLiteral(".txt")));
+    const QStringList esperadas = {
+        QStringLiteral("Fichero: ") + QFileInfo(final).fileName(),
+        QStringLiteral("Origen: equipo en red «10.77.0.5»"),
+        QStringLiteral("Dirección: 10.77.0.5"),
+        QStringLiteral("Familia: hikvision"),
+        QStringLiteral("Modelo: DS-7608NI"),
+        QStringLiteral("Ubicación en el origen: rtsp://10.77.0.5/tracks/101?name=a&size=9"),
+        QStringLiteral("Inicio de la grabación: 2024-03-05 14:07:09 (hora local, UTC"),
+        QStringLiteral("Inicio de la descarga (UTC): 2024-05-01T10:00:00.250Z"),
+        QStringLiteral("Fin de la descarga (UTC): 2024-05-01T10:00:12.250Z"),
+        QStringLiteral("Tamaño: 9 bytes"),
+        QStringLiteral("SHA-256: ") + sha("123456789"),
+    };
+    for (const QString& l : esperadas)
+        EXPECT_TRUE(registro.contains(l)) << l.toStdString() << "\n" << registro.toStdString();
+
+    // A folder that cannot take the file: the error says so and the temporary file stays
+    // for the caller to remove.
+    ASSERT_TRUE(escribirArchivo(temporal, "x"));
+    EXPECT_THROW(asentar(temporal, d + QStringLiteral("/no-hay"), QStringLiteral("a.mp4"), QStringLiteral("a.mp4"), p,
+                         inicio, fin, h),
+                 ErrorCamara);
+    EXPECT_TRUE(QFileInfo::exists(temporal));
+}
