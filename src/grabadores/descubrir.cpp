@@ -233,6 +233,13 @@ QString textoDeDispositivo(const QString& texto) {
     return QString::fromUcs4(limpio.constData(), limpio.size());
 }
 
+std::optional<std::pair<QString, QString>> leerRespuestaONVIF(const QByteArray& respuesta) {
+    const QString texto = QString::fromUtf8(respuesta);
+    if (!esCoincidenciaONVIF(texto)) return std::nullopt;
+    return std::pair{textoDeDispositivo(campo(QStringLiteral("name"), texto)),
+                     textoDeDispositivo(campo(QStringLiteral("hardware"), texto))};
+}
+
 QMap<QString, std::pair<QString, QString>> descubrirONVIF() { return descubrirONVIF(redesLocales()); }
 
 QMap<QString, std::pair<QString, QString>> descubrirONVIF(const QList<RedLocal>& redes) {
@@ -265,10 +272,8 @@ QMap<QString, std::pair<QString, QString>> descubrirONVIF(const QList<RedLocal>&
         const uint32_t quien = ntohl(de.sin_addr.s_addr);
         if (!std::any_of(redes.begin(), redes.end(), [&](const RedLocal& r) { return enRed(r, quien); }))
             continue;
-        const QString texto = QString::fromUtf8(buf.data(), n);
-        if (!esCoincidenciaONVIF(texto)) continue;
-        vistos[ipTexto(quien)] = {textoDeDispositivo(campo(QStringLiteral("name"), texto)),
-                                  textoDeDispositivo(campo(QStringLiteral("hardware"), texto))};
+        if (const auto leida = leerRespuestaONVIF(QByteArray(buf.data(), qsizetype(n))))
+            vistos[ipTexto(quien)] = *leida;
     }
     close(fd);
     return vistos;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 
 extern const QList<int> PUERTOS;
@@ -37,4 +38,7 @@ bool esCoincidenciaONVIF(const QString& respuesta);
 // A name a device chose, fit for one line of the window: no control characters or line
 // separators, 64 characters at most.
 QString textoDeDispositivo(const QString& texto);
+// What one datagram says about its sender: (name, hardware) from its scopes, fit for
+// the window; nothing when it is not an answer to the probe.
+std::optional<std::pair<QString, QString>> leerRespuestaONVIF(const QByteArray& respuesta);
 QString sondaONVIF(const QString& uuid);

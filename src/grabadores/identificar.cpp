@@ -46,6 +46,16 @@ std::optional<Http> conCredenciales(const Origen& o, const QString& url) {
 
 }  // namespace
 
+QString familiaPorRespuesta(const QString& candidato, int estado, const QString& reto) {
+    if (estado == 200) return candidato;
+    if (estado != 401) return {};
+    if (candidato == QLatin1String("hikvision") && contiene(reto, QStringLiteral("DS-|Hikvision|HIK")))
+        return candidato;
+    if (candidato == QLatin1String("dahua") && contiene(reto, QStringLiteral("Login to|Dahua|Imou")))
+        return candidato;
+    return QStringLiteral("cámara");
+}
+
 std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos) {
     QString resultado = QStringLiteral("desconocida");
     QString servidor;
@@ -58,21 +68,14 @@ std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos
         for (const auto& [candidato, ruta] : candidatos) {
             const auto h = sinCredenciales(base + ruta, 2.5);
             if (!h) continue;
-            if (h->estado == 200) {
+            const QString visto = familiaPorRespuesta(
+                candidato, h->estado,
+                h->cabecera(QStringLiteral("WWW-Authenticate")).value_or(QString()));
+            if (visto == candidato) {
                 resultado = candidato;
                 break;
             }
-            if (h->estado != 401) continue;
-            const QString reto = h->cabecera(QStringLiteral("WWW-Authenticate")).value_or(QString());
-            if (candidato == QLatin1String("hikvision") && contiene(reto, QStringLiteral("DS-|Hikvision|HIK"))) {
-                resultado = candidato;
-                break;
-            }
-            if (candidato == QLatin1String("dahua") && contiene(reto, QStringLiteral("Login to|Dahua|Imou"))) {
-                resultado = candidato;
-                break;
-            }
-            if (resultado == QLatin1String("desconocida")) resultado = QStringLiteral("cámara");
+            if (!visto.isEmpty() && resultado == QLatin1String("desconocida")) resultado = visto;
         }
         if (const auto h = sinCredenciales(base + QStringLiteral("/"), 2))
             servidor = textoDeDispositivo(h->cabecera(QStringLiteral("Server")).value_or(QString()));
@@ -143,30 +146,38 @@ QList<OrigenPtr> buscarRed(const std::function<void(int)>& progreso) {
     return resultado;
 }
 
+const QStringList PAGINAS_IDENTIFICACION = {
+    QStringLiteral("/ISAPI/System/deviceInfo"),
+    QStringLiteral("/cgi-bin/magicBox.cgi?action=getDeviceType"),
+    QStringLiteral("/cgi-bin/hi3510/param.cgi?cmd=getserverinfo"),
+    QStringLiteral("/sd/"),
+};
+
+std::optional<std::pair<QString, QString>> leerIdentificacion(const QString& pagina,
+                                                              const QString& cuerpo) {
+    if (pagina == PAGINAS_IDENTIFICACION[0]) {
+        if (contiene(cuerpo, QStringLiteral("<DeviceInfo|<deviceType>|<model>")))
+            return std::pair{QStringLiteral("hikvision"),
+                             uno(cuerpo, QStringLiteral("<model>(.*?)</model>")).value_or(QString())};
+    } else if (pagina == PAGINAS_IDENTIFICACION[1]) {
+        const qsizetype i = cuerpo.lastIndexOf(QStringLiteral("type="));
+        if (i >= 0) return std::pair{QStringLiteral("dahua"), cuerpo.mid(i + 5).trimmed()};
+    } else if (pagina == PAGINAS_IDENTIFICACION[2]) {
+        if (cuerpo.contains(QStringLiteral("var model=")))
+            return std::pair{QStringLiteral("vstarcam"),
+                             uno(cuerpo, QStringLiteral("var model=\"(.*?)\"")).value_or(QString())};
+    } else if (pagina == PAGINAS_IDENTIFICACION[3]) {
+        if (cuerpo.contains(QStringLiteral("Index of /sd")))
+            return std::pair{QStringLiteral("vstarcam"), QStringLiteral("SD web")};
+    }
+    return std::nullopt;
+}
+
 std::pair<QString, QString> detectarFamilia(const Origen& origen) {
     const QString base = baseWeb(origen);
-    if (const auto h = conCredenciales(origen, base + QStringLiteral("/ISAPI/System/deviceInfo"))) {
-        const QString cuerpo = h->texto();
-        if (contiene(cuerpo, QStringLiteral("<DeviceInfo|<deviceType>|<model>")))
-            return {QStringLiteral("hikvision"),
-                    uno(cuerpo, QStringLiteral("<model>(.*?)</model>")).value_or(QString())};
-    }
-    if (const auto h = conCredenciales(
-            origen, base + QStringLiteral("/cgi-bin/magicBox.cgi?action=getDeviceType"))) {
-        const QString cuerpo = h->texto();
-        const qsizetype i = cuerpo.lastIndexOf(QStringLiteral("type="));
-        if (i >= 0) return {QStringLiteral("dahua"), cuerpo.mid(i + 5).trimmed()};
-    }
-    if (const auto h = conCredenciales(
-            origen, base + QStringLiteral("/cgi-bin/hi3510/param.cgi?cmd=getserverinfo"))) {
-        const QString cuerpo = h->texto();
-        if (cuerpo.contains(QStringLiteral("var model=")))
-            return {QStringLiteral("vstarcam"),
-                    uno(cuerpo, QStringLiteral("var model=\"(.*?)\"")).value_or(QString())};
-    }
-    if (const auto h = conCredenciales(origen, base + QStringLiteral("/sd/"))) {
-        if (h->texto().contains(QStringLiteral("Index of /sd")))
-            return {QStringLiteral("vstarcam"), QStringLiteral("SD web")};
+    for (const QString& pagina : PAGINAS_IDENTIFICACION) {
+        if (const auto h = conCredenciales(origen, base + pagina))
+            if (auto leido = leerIdentificacion(pagina, h->texto())) return *leido;
     }
     if (origen.puertos.contains(21)) return {QStringLiteral("ftp"), QString()};
     if (origen.puertos.contains(554)) return {QStringLiteral("rtsp"), QString()};

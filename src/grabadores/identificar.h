@@ -5,7 +5,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 #include <utility>
 
 int puertoWeb(const Origen& origen);
@@ -14,6 +16,17 @@ QString baseWeb(const Origen& origen);
 std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos);
 QList<OrigenPtr> buscarRed(const std::function<void(int)>& progreso);
 std::pair<QString, QString> detectarFamilia(const Origen& origen);
+
+// What one reply without credentials says about a candidate family (status and the
+// "WWW-Authenticate" challenge): the candidate itself when it is certain, "cámara" for a
+// challenge that names neither family, or the empty text when it says nothing.
+QString familiaPorRespuesta(const QString& candidato, int estado, const QString& reto);
+
+// The identification pages asked with credentials, in order, and what the reply to one
+// of them says: (family, model) when it names its family.
+extern const QStringList PAGINAS_IDENTIFICACION;
+std::optional<std::pair<QString, QString>> leerIdentificacion(const QString& pagina,
+                                                              const QString& cuerpo);
 
 // Numeric order of dotted addresses, so that .9 comes before .10.
 bool antesQue(const QString& a, const QString& b);
