@@ -72,7 +72,13 @@ ControladorRafaga::ControladorRafaga(const QString& c, double seg, double base)
     construir(nombres.size(), seg);
 }
 
-ControladorRafaga::~ControladorRafaga() = default;
+ControladorRafaga::~ControladorRafaga()
+{
+    // Destroying the window sends the viewport's last events through this filter when
+    // the scroll area is already half destroyed; stop listening before that.
+    if (scroll)
+        scroll->viewport()->removeEventFilter(this);
+}
 
 void ControladorRafaga::construir(qsizetype n, double seg)
 {
