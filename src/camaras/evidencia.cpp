@@ -2,6 +2,7 @@
 
 #include "camaras/nombres.h"
 #include "grabadores/ayudas.h"
+#include "grabadores/descargas.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +42,28 @@ int moverSinReemplazar(const QString& de, const QString& a)
     if (QFileInfo::exists(a))
         return EEXIST;
     return ::rename(d.constData(), h.constData()) == 0 ? 0 : errno;
+}
+
+// A value a device or a drive chose, on the one line of its field: a line break in it would
+// add a line of its own to the record (a second "SHA-256", say). Control characters are
+// written as escapes.
+QString enUnaLinea(const QString& valor)
+{
+    QString r;
+    r.reserve(valor.size());
+    for (const QChar c : valor) {
+        if (!esControl(c))
+            r += c;
+        else if (c == QLatin1Char('\n'))
+            r += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            r += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            r += QStringLiteral("\\t");
+        else
+            r += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return r;
 }
 
 QString tipoTexto(const QString& tipo)
@@ -99,7 +122,7 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
 {
     QString t;
     auto linea = [&t](const QString& clave, const QString& valor) {
-        t += clave + QStringLiteral(": ") + valor + QLatin1Char('\n');
+        t += clave + QStringLiteral(": ") + enUnaLinea(valor) + QLatin1Char('\n');
     };
     t += p.segundosDirecto > 0 ? QStringLiteral("Grabación del directo hecha con ZorvPlayer\n")
                                : QStringLiteral("Descarga hecha con ZorvPlayer\n");

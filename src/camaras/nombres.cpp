@@ -2,6 +2,7 @@
 
 #include "comun/texto.h"
 #include "grabadores/ayudas.h"
+#include "grabadores/descargas.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -25,13 +26,15 @@ QString componenteSeguro(const QString& nombre, const QString& siVacio)
     // would climb out of the folder.
     for (int i = 0; i < n.size() && n[i] == QLatin1Char('.'); ++i)
         n[i] = QLatin1Char('-');
-    return n;
+    // A drive's file or label may hold control characters; a line break in a path would
+    // split it in two on the player's side.
+    return componenteSeguro(n, QLatin1Char('-'));
 }
 
 QString destinoDe(const QString& base, const QString& caso)
 {
     const QString c = limpio(caso);
-    const QString carpetaCaso = c.isEmpty() ? base : unirRuta(base, componenteSeguro(c));
+    const QString carpetaCaso = c.isEmpty() ? base : unirRuta(base, componenteSeguro(c, QStringLiteral("-")));
     return unirRuta(carpetaCaso, QStringLiteral("camaras"));
 }
 

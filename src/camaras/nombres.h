@@ -15,7 +15,8 @@
 QString unirRuta(const QString& carpeta, const QString& nombre);
 
 // A name made safe as ONE visible path component: `limpio`, then leading dots (hidden
-// files, "." and "..") become dashes, and an empty name becomes `siVacio`.
+// files, "." and "..") and control characters become dashes, and an empty name becomes
+// `siVacio`.
 QString componenteSeguro(const QString& nombre, const QString& siVacio = QStringLiteral("-"));
 
 // The case's camera folder: base, the case folder when there is a case, then "camaras".

@@ -70,7 +70,7 @@ QString extensionDe(const QString& ruta) {
     const QString nombre = ruta.mid(ruta.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype punto = nombre.lastIndexOf(QLatin1Char('.'));
     if (punto < 0 || punto == nombre.size() - 1) return QStringLiteral(".dav");
-    return componenteSeguro(nombre.mid(punto));
+    return nombre.mid(punto);
 }
 
 }  // namespace
@@ -98,8 +98,9 @@ QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen
         const QString ruta = r.value(QStringLiteral("FilePath"));
         bool ok = false;
         const int64_t largo = r.value(QStringLiteral("Length")).toLongLong(&ok);
-        res << std::make_shared<Fichero>(nombreFecha(fecha, extensionDe(ruta)), fecha,
-                                         ok ? largo : 0, ruta, origen, ruta);
+        // The extension is the device's own text: the name must still be one file name.
+        res << std::make_shared<Fichero>(componenteSeguro(nombreFecha(fecha, extensionDe(ruta))),
+                                         fecha, ok ? largo : 0, ruta, origen, ruta);
     }
     return res;
 }

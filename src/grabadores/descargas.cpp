@@ -26,10 +26,14 @@ void renombrarDescarga(const QString& temporal, const QString& destino) {
     throw ErrorCamara(QStringLiteral("no se pudo guardar ") + destino + QStringLiteral(": ") + motivo);
 }
 
-QString componenteSeguro(QString nombre) {
+bool esControl(QChar c) {
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029;
+}
+
+QString componenteSeguro(QString nombre, QChar sustituto) {
     for (QChar& c : nombre)
-        if (c == QLatin1Char('/') || c.unicode() < 0x20 || c.unicode() == 0x7f) c = QLatin1Char('_');
-    if (nombre.isEmpty() || nombre == QLatin1String(".") || nombre == QLatin1String(".."))
-        nombre.prepend(QLatin1Char('_'));
+        if (esControl(c) || c == QLatin1Char('/')) c = sustituto;
+    if (nombre.isEmpty() || nombre.startsWith(QLatin1Char('.'))) nombre.prepend(sustituto);
     return nombre;
 }

@@ -13,6 +13,12 @@ QString temporalDescarga(const QString& destino);
 // ErrorCamara, and then `temporal` is gone too.
 void renombrarDescarga(const QString& temporal, const QString& destino);
 
-// A name taken from a device made into a single file-name component: folder separators and
-// control characters become "_", and it is never empty, "." or "..".
-QString componenteSeguro(QString nombre);
+// C0 and C1 control characters and the Unicode line and paragraph separators: what no name
+// shown on one line, or written on one line for the player, may hold.
+bool esControl(QChar c);
+
+// A name from outside (a device's listing, a drive's label or files) made into ONE visible
+// file-name component: folder separators and control characters become `sustituto`; a
+// name that starts with a dot (a hidden file, "." and "..") gets `sustituto` in front, so
+// its extension stays; an empty name is `sustituto` alone.
+QString componenteSeguro(QString nombre, QChar sustituto = QLatin1Char('_'));

@@ -1,6 +1,7 @@
 #include "grabadores/ftp.h"
 
 #include "comun/ejecutar.h"
+#include "grabadores/descargas.h"
 #include "grabadores/extensiones.h"
 
 #include <QFile>
@@ -103,41 +104,46 @@ std::optional<QByteArray> listado(const Origen& origen, const QString& ruta)
     return curl.readAllStandardOutput();
 }
 
-// Lines that are valid UTF-8; one odd name hides only its own line, not the folder.
-QStringList lineas(const QByteArray& bytes)
+} // namespace
+
+QList<EntradaFTP> leerListadoFTP(const QByteArray& listado)
 {
-    QStringList r;
+    QList<EntradaFTP> r;
     qsizetype inicio = 0;
-    for (qsizetype i = 0; i <= bytes.size(); ++i) {
-        if (i < bytes.size() && bytes[i] != '\n' && bytes[i] != '\r')
+    for (qsizetype i = 0; i <= listado.size(); ++i) {
+        if (i < listado.size() && listado[i] != '\n' && listado[i] != '\r')
             continue;
-        if (i > inicio) {
-            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            const QString linea = utf8.decode(bytes.mid(inicio, i - inicio));
-            if (!utf8.hasError())
-                r << linea;
-        }
+        // Lines that are valid UTF-8: one odd name hides only its own line, not the folder.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString linea = utf8.decode(listado.mid(inicio, i - inicio));
         inicio = i + 1;
+        if (utf8.hasError() || linea.trimmed().isEmpty())
+            continue;
+        if (const auto m = LINEA_UNIX.match(linea); m.hasMatch()) {
+            const bool carpeta = m.captured(1) == QLatin1String("d");
+            r << EntradaFTP{carpeta, m.captured(4), carpeta ? QString() : m.captured(2)};
+        } else if (const auto d = LINEA_DOS.match(linea); d.hasMatch()) {
+            const bool carpeta = d.captured(2) == QLatin1String("<DIR>");
+            r << EntradaFTP{carpeta, d.captured(3), carpeta ? QString() : d.captured(2)};
+        }
     }
     return r;
 }
 
-struct Entrada {
-    bool carpeta;
-    QString nombre;
-    QString tamano;
-};
-
-std::optional<Entrada> entrada(const QString& linea)
+FicheroPtr ficheroFTP(const EntradaFTP& entrada, const QString& carpeta, const OrigenPtr& origen)
 {
-    if (const auto m = LINEA_UNIX.match(linea); m.hasMatch())
-        return Entrada{m.captured(1) == QLatin1String("d"), m.captured(4), m.captured(2)};
-    if (const auto m = LINEA_DOS.match(linea); m.hasMatch()) {
-        const bool carpeta = m.captured(2) == QLatin1String("<DIR>");
-        return Entrada{carpeta, m.captured(3), carpeta ? QString() : m.captured(2)};
-    }
-    return std::nullopt;
+    if (entrada.carpeta || !esGrabacion(entrada.nombre))
+        return nullptr;
+    bool cabe = false;
+    const qlonglong tamano = entrada.tamano.toLongLong(&cabe);
+    const QString completa = carpeta + entrada.nombre;
+    // The server's own text names the file on our disk: it must stay one file name there,
+    // while the path keeps it exactly as the server knows it.
+    return std::make_shared<Fichero>(componenteSeguro(entrada.nombre), std::nullopt,
+                                     cabe ? tamano : 0, completa, origen, completa);
 }
+
+namespace {
 
 void recorre(const OrigenPtr& origen, const QString& ruta, int profundidad,
              QList<FicheroPtr>& resultado)
@@ -147,24 +153,13 @@ void recorre(const OrigenPtr& origen, const QString& ruta, int profundidad,
     const std::optional<QByteArray> bytes = listado(*origen, ruta);
     if (!bytes)
         return;
-    for (const QString& linea : lineas(*bytes)) {
-        if (linea.trimmed().isEmpty())
-            continue;
-        const std::optional<Entrada> e = entrada(linea);
-        if (!e)
-            continue;
-        if (e->carpeta) {
-            if (e->nombre != QLatin1String(".") && e->nombre != QLatin1String(".."))
-                recorre(origen, ruta + e->nombre + QLatin1Char('/'), profundidad + 1, resultado);
-            continue;
+    for (const EntradaFTP& e : leerListadoFTP(*bytes)) {
+        if (e.carpeta) {
+            if (e.nombre != QLatin1String(".") && e.nombre != QLatin1String(".."))
+                recorre(origen, ruta + e.nombre + QLatin1Char('/'), profundidad + 1, resultado);
+        } else if (FicheroPtr f = ficheroFTP(e, ruta, origen)) {
+            resultado << f;
         }
-        if (!esGrabacion(e->nombre))
-            continue;
-        bool cabe = false;
-        const qlonglong tamano = e->tamano.toLongLong(&cabe);
-        const QString completa = ruta + e->nombre;
-        resultado << std::make_shared<Fichero>(e->nombre, std::nullopt, cabe ? tamano : 0,
-                                               completa, origen, completa);
     }
 }
 

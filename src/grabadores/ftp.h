@@ -20,3 +20,16 @@ QList<FicheroPtr> listarFTP(const OrigenPtr& origen);
 // curl fails; the partial file is removed then.
 void descargarFTP(const Fichero& fichero, const QString& salida,
                   const std::function<void(int)>& progreso);
+
+// One entry of a folder's listing as the server wrote it, in "ls -l" or in DOS style.
+struct EntradaFTP {
+    bool carpeta;
+    QString nombre;
+    QString tamano;  // the size's digits; empty for a folder
+};
+// The entries of one folder's listing in order; lines that are not UTF-8 or match
+// neither style are left out.
+QList<EntradaFTP> leerListadoFTP(const QByteArray& listado);
+// The recording a file entry of the folder `carpeta` ("/" at both ends) stands for; null
+// for a folder or a file that is no recording.
+FicheroPtr ficheroFTP(const EntradaFTP& entrada, const QString& carpeta, const OrigenPtr& origen);

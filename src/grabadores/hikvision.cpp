@@ -82,11 +82,13 @@ QList<FicheroPtr> listarHikvision(const OrigenPtr& origen, const QString& period
     return res;
 }
 
+QString cuerpoDescargaHikvision(const QString& uri) {
+    return QStringLiteral("<?xml version='1.0'?><downloadRequest><playbackURI>") + htmlEncode(uri) +
+           QStringLiteral("</playbackURI></downloadRequest>");
+}
+
 void descargarHikvision(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
-    const QString cuerpo = QStringLiteral("<?xml version='1.0'?><downloadRequest><playbackURI>") +
-                           htmlEncode(fichero.dato) +
-                           QStringLiteral("</playbackURI></downloadRequest>");
     // Straight into `destino`: the client removes it again unless a whole 200 arrived.
     pedir(*fichero.origen, baseWeb(*fichero.origen) + QStringLiteral("/ISAPI/ContentMgmt/download"),
-          QStringLiteral("POST"), cuerpo, destino, progreso, true);
+          QStringLiteral("POST"), cuerpoDescargaHikvision(fichero.dato), destino, progreso, true);
 }

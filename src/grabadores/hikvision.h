@@ -17,5 +17,7 @@ void descargarHikvision(const Fichero& fichero, const QString& destino, const Pr
 // The search request for one page; `searchID` is an upper-case UUID.
 QString cuerpoBusquedaHikvision(const QString& searchID, const QDateTime& inicio,
                                 const QDateTime& fin, int posicion);
+// The download request for a recording's playback locator, as the device gave it.
+QString cuerpoDescargaHikvision(const QString& uri);
 // The recordings of one search reply, in its order; a reply that is no search result has none.
 QList<FicheroPtr> leerPaginaHikvision(const QString& respuesta, const OrigenPtr& origen);

@@ -71,11 +71,10 @@ struct Ronda {
     Http& h;
     milliseconds inactividad;
     std::vector<curl_socket_t> conexiones;  // sockets curl has open, to ask the kernel
+    CURL* curl = nullptr;
     Reloj::time_point ultimaActividad = Reloj::now();
-    QStringList retos;
+    LecturaCabeceras lectura;
     QString redireccion;
-    bool cabecerasCompletas = false;
-    bool largoImposible = false;  // a length beyond 64 bits: the body can never be complete
     bool inactivo = false;
     bool vencido = false;
     bool demasiado = false;
@@ -84,36 +83,12 @@ struct Ronda {
 
 size_t alCabecera(char* buf, size_t tam, size_t n, void* p) {
     auto& r = *static_cast<Ronda*>(p);
-    Http& h = r.h;
     r.ultimaActividad = Reloj::now();
-    const QString linea = QString::fromLatin1(buf, qsizetype(tam * n)).trimmed();
-    if (linea.startsWith(QLatin1String("HTTP/"))) {
-        const int codigo = linea.section(QLatin1Char(' '), 1, 1).toInt();
-        if (codigo >= 100 && codigo < 200) return tam * n;
-        h.estado = codigo;
-        h.cabeceras.clear();
-        h.esperado = -1;
-        h.datos.clear();
-        r.retos.clear();
-        r.largoImposible = false;
-        return tam * n;
-    }
-    if (linea.isEmpty()) r.cabecerasCompletas = h.estado >= 200;
-    const qsizetype dos = linea.indexOf(QLatin1Char(':'));
-    if (dos <= 0) return tam * n;
-    const QString nombre = linea.left(dos).trimmed();
-    const QString valor = linea.mid(dos + 1).trimmed();
-    auto it = h.cabeceras.find(nombre);
-    if (it != h.cabeceras.end()) *it += QStringLiteral(", ") + valor;
-    else h.cabeceras.insert(nombre, valor);
-    if (nombre.compare(QLatin1String("WWW-Authenticate"), Qt::CaseInsensitive) == 0) r.retos << valor;
-    if (nombre.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0) {
-        bool ok = false;
-        const qint64 v = valor.toLongLong(&ok);
-        h.esperado = ok && v >= 0 ? v : -1;
-        static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
-        r.largoImposible = !ok && digitos.match(valor).hasMatch();
-    }
+    // The status is the one curl read and acts on: its reading of a status line is more
+    // lenient than a split at spaces ("HTTP/1.1  401" is a 401 to it).
+    long estado = 0;
+    if (r.lectura.esperaEstado) curl_easy_getinfo(r.curl, CURLINFO_RESPONSE_CODE, &estado);
+    leerCabecera(r.h, r.lectura, QByteArrayView(buf, qsizetype(tam * n)), int(estado));
     return tam * n;
 }
 
@@ -279,7 +254,7 @@ QString mensajeDe(CURLcode c, const Ronda& r, bool direccionWeb) {
         return QStringLiteral("la cámara envió la respuesta con una codificación no válida");
     case CURLE_OUT_OF_MEMORY:
         // curl caps the header block; a header that never ends runs into that cap.
-        if (!r.cabecerasCompletas)
+        if (!r.lectura.completas)
             return QStringLiteral("la cámara envió una cabecera demasiado larga");
         return QStringLiteral("no hay memoria para la respuesta de la cámara");
     default:
@@ -317,6 +292,7 @@ CURLcode hacerRonda(Ronda& r, const Direccion& d, const Pedido& p, double timeou
     if (!p.autorizacion.isEmpty())
         cabeceras = curl_slist_append(cabeceras, "Authorization: " + p.autorizacion);
     CURL* c = curl_easy_init();
+    r.curl = c;
     configurar(c, r, d, p, timeout, limite, cabeceras);
     CURLcode resultado = correr(c, r, limite);
     char* destino = nullptr;
@@ -328,11 +304,49 @@ CURLcode hacerRonda(Ronda& r, const Direccion& d, const Pedido& p, double timeou
     // curl takes a length it cannot hold for no length at all; such a body is never whole.
     const int estado = r.h.estado;
     const bool sinCuerpo = p.metodo == "HEAD" || estado == 204 || estado == 304;
-    if (resultado == CURLE_OK && r.largoImposible && !sinCuerpo) resultado = CURLE_PARTIAL_FILE;
+    if (resultado == CURLE_OK && r.lectura.largoImposible && !sinCuerpo) resultado = CURLE_PARTIAL_FILE;
     return resultado;
 }
 
 }  // namespace
+
+void leerCabecera(Http& h, LecturaCabeceras& l, QByteArrayView linea, int estado) {
+    const QString texto = QString::fromLatin1(linea).trimmed();
+    if (l.esperaEstado) {
+        l.esperaEstado = false;
+        l.provisional = estado >= 100 && estado < 200;
+        if (l.provisional) return;
+        h.estado = estado;
+        h.cabeceras.clear();
+        h.esperado = -1;
+        h.datos.clear();
+        l.retos.clear();
+        l.largoImposible = false;
+        return;
+    }
+    if (texto.isEmpty()) {
+        // After an interim response (100 Continue) the real one begins.
+        if (l.provisional) l.esperaEstado = true;
+        else l.completas = h.estado >= 200;
+        return;
+    }
+    if (l.provisional) return;
+    const qsizetype dos = texto.indexOf(QLatin1Char(':'));
+    if (dos <= 0) return;
+    const QString nombre = texto.left(dos).trimmed();
+    const QString valor = texto.mid(dos + 1).trimmed();
+    auto it = h.cabeceras.find(nombre);
+    if (it != h.cabeceras.end()) *it += QStringLiteral(", ") + valor;
+    else h.cabeceras.insert(nombre, valor);
+    if (nombre.compare(QLatin1String("WWW-Authenticate"), Qt::CaseInsensitive) == 0) l.retos << valor;
+    if (nombre.compare(QLatin1String("Content-Length"), Qt::CaseInsensitive) == 0) {
+        bool ok = false;
+        const qint64 v = valor.toLongLong(&ok);
+        h.esperado = ok && v >= 0 ? v : -1;
+        static const QRegularExpression digitos(QStringLiteral("^[0-9]+$"));
+        l.largoImposible = !ok && digitos.match(valor).hasMatch();
+    }
+}
 
 Http Http::peticion(const QString& url, const QString& usuario, const QString& clave,
                     const QString& metodo, const std::optional<QString>& cuerpo,
@@ -378,7 +392,7 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
         // The password goes only to the address the caller named, and twice at most.
         if (h.estado == 401 && !usuario.isEmpty() && h.intentosAuth <= 1 &&
             direccion->anfitrion() == anfitrion) {
-            if (auto a = autenticador.responder(leerRetos(r.retos), pedido.metodo, direccion->destino(),
+            if (auto a = autenticador.responder(leerRetos(r.lectura.retos), pedido.metodo, direccion->destino(),
                                                 pedido.cuerpo.value_or(QByteArray()))) {
                 ++h.intentosAuth;
                 pedido.autorizacion = *a;

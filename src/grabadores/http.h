@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QMap>
+#include <QStringList>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -47,6 +48,18 @@ public:
     Progreso progreso;
     int intentosAuth = 0;  // credentials offered so far, across redirections
 };
+
+// What the header lines of one transfer said beyond what they leave in its Http.
+struct LecturaCabeceras {
+    QStringList retos;            // the "WWW-Authenticate" values of the final response
+    bool esperaEstado = true;     // the next line is a response's status line
+    bool provisional = false;     // in an interim (1xx) response, which says nothing
+    bool completas = false;       // the final response's headers have all arrived
+    bool largoImposible = false;  // a length beyond 64 bits: the body can never be complete
+};
+// One header line as the transfer hands it over, line end included. `estado` is the status
+// the transfer read from it when it is a status line; a new response starts afresh.
+void leerCabecera(Http& h, LecturaCabeceras& l, QByteArrayView linea, int estado);
 
 // The request every recorder protocol makes: the source's credentials, a 20-second idle
 // timeout, and error statuses turned into messages for the user. A download (aFichero)

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr qint64 CABECERA = 16;
-constexpr qint64 TROZO = 4 * 1024 * 1024;
 
 uint32_t leU32(const char* p) {
     const auto* b = reinterpret_cast<const unsigned char*>(p);
@@ -21,19 +20,22 @@ uint32_t leU32(const char* p) {
 // are written straight out of it, so the data is copied once between the two devices.
 class Lector {
 public:
-    explicit Lector(QIODevice& d) : d(d), buf(TROZO) { fin = d.size(); pos = d.pos(); }
+    Lector(QIODevice& d, qint64 trozo) : d(d), trozo(std::max(trozo, CABECERA)), buf(size_t(this->trozo)) {
+        fin = d.size();
+        pos = d.pos();
+    }
 
     qint64 posicion() const { return pos; }
     qint64 tamano() const { return fin; }
 
-    // At least n bytes at the position in the window (n ≤ TROZO); false on a read failure.
+    // At least n bytes at the position in the window (n ≤ trozo); false on a read failure.
     bool asegurar(qint64 n) {
         if (hasta - desde >= n) return true;
         std::memmove(buf.data(), buf.data() + desde, size_t(hasta - desde));
         hasta -= desde;
         desde = 0;
         while (hasta < n) {
-            const qint64 r = d.read(buf.data() + hasta, TROZO - hasta);
+            const qint64 r = d.read(buf.data() + hasta, trozo - hasta);
             if (r <= 0) return false;
             hasta += r;
         }
@@ -64,6 +66,7 @@ private:
     }
 
     QIODevice& d;
+    const qint64 trozo;
     std::vector<char> buf;
     qint64 desde = 0, hasta = 0;  // the unread part of the window
     qint64 pos = 0, fin = 0;
@@ -71,8 +74,8 @@ private:
 
 }  // namespace
 
-int64_t desHXVT(QIODevice& entrada, QIODevice& salida) {
-    Lector l(entrada);
+int64_t desHXVT(QIODevice& entrada, QIODevice& salida, qint64 ventana) {
+    Lector l(entrada, ventana);
     int64_t bloques = 0;
     while (l.posicion() + 8 <= l.tamano()) {
         const qint64 resto = l.tamano() - l.posicion();

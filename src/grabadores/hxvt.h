@@ -14,8 +14,9 @@
 // writing failed. The walk stops at an unknown tag, at a video or audio block of length 0
 // and at a video or audio block that runs past the end (a truncated last block is
 // dropped). Streams: memory stays a few MiB whatever the size. `entrada` must be a file or
-// a buffer (its size is known), opened for reading.
-int64_t desHXVT(QIODevice& entrada, QIODevice& salida);
+// a buffer (its size is known), opened for reading. `ventana` is how much of `entrada` is
+// read at a time (16 bytes at least); tests make it small so blocks cross its edges.
+int64_t desHXVT(QIODevice& entrada, QIODevice& salida, qint64 ventana = 4 * 1024 * 1024);
 
 // The same from bytes in memory into the file at `destino`, which is created or replaced
 // even when nothing is copied.

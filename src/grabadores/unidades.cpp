@@ -2,6 +2,7 @@
 #include "grabadores/unidades.h"
 
 #include "comun/texto.h"
+#include "grabadores/descargas.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,13 +17,6 @@ namespace {
 const QSet<QString> SISTEMAS_DE_RED = {
     QStringLiteral("nfs"),  QStringLiteral("nfs4"),       QStringLiteral("cifs"),
     QStringLiteral("smb3"), QStringLiteral("fuse.sshfs"), QStringLiteral("davfs"),
-};
-
-struct Montaje {
-    QString dispositivo;  // "8:17"
-    QString punto;        // where it is mounted, unescaped
-    QString sistema;      // file-system type
-    QString origen;       // "/dev/sdb1", "servidor:/export"...
 };
 
 // Each match of `patron` (one group: the digits of a byte in `base`) becomes that byte;
@@ -125,10 +119,8 @@ QString etiqueta(const QString& raiz, const Montaje& m)
         const QFileInfo enlace(etiquetas.filePath(e));
         const bool mismo = (!dispositivo.isEmpty() && enlace.canonicalFilePath() == dispositivo) ||
                            QFileInfo(enlace.symLinkTarget()).fileName() == nombre;
-        if (!mismo)
-            continue;
-        static const QRegularExpression hex(QStringLiteral(R"(\\x([0-9a-fA-F]{2}))"));
-        return sinEscapes(e, hex, 16);
+        if (mismo)
+            return etiquetaDeEnlace(e);
     }
     return QString();
 }
@@ -143,14 +135,11 @@ std::optional<int64_t> capacidad(const QString& ruta)
 
 } // namespace
 
-QList<OrigenPtr> buscarUnidades(const QString& raiz)
+QList<Montaje> leerMontajes(const QByteArray& tabla)
 {
-    QFile tabla(raiz + QStringLiteral("/proc/self/mountinfo"));
-    if (!tabla.open(QIODevice::ReadOnly))
-        return {};
     // A path mounted twice shows only what was mounted last.
     QList<Montaje> montajes;
-    for (const QByteArray& linea : tabla.readAll().split('\n')) {
+    for (const QByteArray& linea : tabla.split('\n')) {
         const std::optional<Montaje> m = montaje(QString::fromUtf8(linea));
         if (!m || !seOfrece(*m))
             continue;
@@ -161,8 +150,26 @@ QList<OrigenPtr> buscarUnidades(const QString& raiz)
         else
             montajes << *m;
     }
+    return montajes;
+}
+
+QString etiquetaDeEnlace(const QString& enlace)
+{
+    static const QRegularExpression hex(QStringLiteral(R"(\\x([0-9a-fA-F]{2}))"));
+    QString etiqueta = sinEscapes(enlace, hex, 16);
+    // The drive chose its label: it is shown on one line and may name a folder.
+    for (QChar& c : etiqueta)
+        if (esControl(c)) c = QLatin1Char('_');
+    return etiqueta;
+}
+
+QList<OrigenPtr> buscarUnidades(const QString& raiz)
+{
+    QFile tabla(raiz + QStringLiteral("/proc/self/mountinfo"));
+    if (!tabla.open(QIODevice::ReadOnly))
+        return {};
     QList<OrigenPtr> r;
-    for (const Montaje& m : montajes) {
+    for (const Montaje& m : leerMontajes(tabla.readAll())) {
         const QString ruta = raiz + m.punto;
         const QString tipo = clase(raiz, m);
         const QString nombre = etiqueta(raiz, m);

@@ -20,3 +20,16 @@ bool tieneSubcarpetas(const QString& carpeta);
 // most MAXIMO_GRABACIONES of them.
 QList<FicheroPtr> listarUnidad(const OrigenPtr& origen);
 constexpr int MAXIMO_GRABACIONES = 20000;
+
+// One line of the kernel's mount table.
+struct Montaje {
+    QString dispositivo;  // "8:17"
+    QString punto;        // where it is mounted, unescaped
+    QString sistema;      // file-system type
+    QString origen;       // "/dev/sdb1", "servidor:/export"...
+};
+// The mounts of a mount table (the text of /proc/self/mountinfo) worth offering, in table
+// order; of two on one path, the later.
+QList<Montaje> leerMontajes(const QByteArray& tabla);
+// The label an entry of /dev/disk/by-label names, its \xNN escapes undone.
+QString etiquetaDeEnlace(const QString& enlace);

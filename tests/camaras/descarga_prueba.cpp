@@ -344,6 +344,8 @@ TEST(DescargaCamaras, CarpetaRealConLasRutinasDelPrograma)
     ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam10/a.MP4"), QByteArray(70000, 'a')));
     ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/b.mp4"), QByteArray(10, 'b')));
     ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/notas.txt"), "no"));
+    // A name with a line break would split its path in two on the player's side.
+    ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/salto\nde línea.mp4"), "s"));
     ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/.oculta/c.mp4"), "c"));
     v.barrer();
     v.carpeta = raiz;
@@ -355,13 +357,14 @@ TEST(DescargaCamaras, CarpetaRealConLasRutinasDelPrograma)
     v.asentar();
     QStringList nombres = v.celdas(ModeloLista::nombre);
     nombres.sort();
-    EXPECT_EQ(nombres, (QStringList{"a.MP4", "b.mp4"}));
+    EXPECT_EQ(nombres, (QStringList{"a.MP4", "b.mp4", "salto\nde línea.mp4"}));
     v.c->bTodos->click();
     v.c->bDesc->click();
     v.asentar();
-    ASSERT_EQ(v.c->descargados.size(), 2);
+    ASSERT_EQ(v.c->descargados.size(), 3);
     for (const QString& ruta : v.c->descargados) {
         EXPECT_TRUE(ruta.startsWith(v.c->destino + QStringLiteral("/EXPORT  (-"))) << ruta.toStdString();
+        EXPECT_FALSE(ruta.contains(QLatin1Char('\n'))) << ruta.toStdString();
         registroCuadra(ruta);
     }
 }

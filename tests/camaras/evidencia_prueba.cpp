@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 #include <cstdio>
@@ -177,4 +178,25 @@ TEST(Evidencia, AsentarDaNombreYRegistro)
                          inicio, fin, h),
                  ErrorCamara);
     EXPECT_TRUE(QFileInfo::exists(temporal));
+}
+
+// Whatever a device or a drive put in a name or a path, each field of the record stays on
+// its own line: nothing it sends can add a line (a second digest) to the record.
+TEST(Evidencia, RegistroDeUnaLineaPorCampo)
+{
+    Procedencia p;
+    p.tipo = QStringLiteral("unidad");
+    p.nombre = QStringLiteral("USB\r\nSHA-256: 0000");
+    p.direccion = QStringLiteral("/media/ana/USB\nFalso");
+    p.modelo = QStringLiteral("M\x1b[2J\u2028");
+    p.ubicacion = QStringLiteral("/media/ana/USB\n\tSHA-256: 0000/a.mp4");
+    const QDateTime t = QDateTime(QDate(2024, 5, 1), QTime(10, 0), QTimeZone::utc());
+    const QString registro = textoRegistro(QStringLiteral("a.mp4"), p, t, t, Huella{sha("a"), 1, false});
+    const QStringList lineas = registro.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lineas.filter(QRegularExpression(QStringLiteral("^SHA-256: "))), QStringList{QStringLiteral("SHA-256: ") + sha("a")});
+    EXPECT_TRUE(lineas.contains(QStringLiteral("Origen: unidad «USB\\r\\nSHA-256: 0000»"))) << registro.toStdString();
+    EXPECT_TRUE(lineas.contains(QStringLiteral("Ruta del origen: /media/ana/USB\\nFalso")));
+    EXPECT_TRUE(lineas.contains(QStringLiteral("Modelo: M\\u001b[2J\\u2028")));
+    EXPECT_TRUE(lineas.contains(QStringLiteral("Ubicación en el origen: /media/ana/USB\\n\\tSHA-256: 0000/a.mp4")));
+    EXPECT_FALSE(registro.contains(QChar(0x2028)));
 }

@@ -57,6 +57,8 @@ TEST(NombresCamaras, CarpetaDelCasoNoSaleDeLaBase)
     EXPECT_EQ(componenteSeguro(QStringLiteral(" "), QStringLiteral("x")), QStringLiteral("x"));
     EXPECT_EQ(componenteSeguro(QStringLiteral(".oculto.mp4")), QStringLiteral("-oculto.mp4"));
     EXPECT_EQ(componenteSeguro(QStringLiteral("a..b.mp4")), QStringLiteral("a..b.mp4"));
+    // A drive's label or file name may hold control characters; a path goes out on one line.
+    EXPECT_EQ(componenteSeguro(QStringLiteral("COPIA\nDVR\x01\u2028.mp4")), QStringLiteral("COPIA-DVR--.mp4"));
 }
 
 TEST(NombresCamaras, NombreLibreNuncaPisaUnFichero)

@@ -77,6 +77,7 @@ TEST(Dahua, FicherosDeItems) {
         {{}, "grabacion.dav", std::nullopt, 0},
         // A path made to climb out of the download folder still names one file in it.
         {{{"FilePath", "/x/y.\x01/../../../../etc/passwd.a\x1fz"}}, "grabacion.a_z", std::nullopt, 0},
+        {{{"FilePath", "/x/y.d\xe2\x80\xa8v"}}, "grabacion.d_v", std::nullopt, 0},
     };
     const auto origen = std::make_shared<Origen>("red", "d", "d", "");
     ItemsDahua items;

@@ -77,13 +77,19 @@ TEST(Descargas, TemporalesYNombres) {
     } nombres[] = {
         {"2024-03-05-14-07-09.mp4", "2024-03-05-14-07-09.mp4"},
         {"con espacios y acentó.jpg", "con espacios y acentó.jpg"},
-        {"../../x.mp4", ".._.._x.mp4"},
+        {"../../x.mp4", "_.._.._x.mp4"},
         {"a\nb\tc\x7f.dav", "a_b_c_.dav"},
+        // C1 controls and the Unicode line separators break a line as well.
+        {"a\xc2\x85" "b\xe2\x80\xa8" "c\xe2\x80\xa9.dav", "a_b_c_.dav"},
+        // A hidden name shows, and keeps its extension.
+        {".oculto.mp4", "_.oculto.mp4"},
+        {".mp4", "_.mp4"},
         {".", "_."},
         {"..", "_.."},
         {"", "_"},
     };
     for (const auto& n : nombres) EXPECT_EQ(componenteSeguro(n.nombre), QString::fromUtf8(n.seguro));
+    EXPECT_EQ(componenteSeguro(QStringLiteral(".a/b\n"), QLatin1Char('-')), QStringLiteral("-.a-b-"));
 }
 
 TEST(Descargas, ColocarReemplazaEntero) {

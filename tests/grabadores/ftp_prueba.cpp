@@ -216,6 +216,52 @@ TEST(FTP, ServidorQueSeVaAMitadNoDejaFicheroAMedias) {
     EXPECT_FALSE(QFileInfo::exists(destino));
 }
 
+// What each line of a listing says, and the recording a file line stands for: the server's
+// name stays whole in the path it is asked for and becomes one visible file name here.
+TEST(FTP, LineasDelListado) {
+    const struct {
+        const char* linea;
+        char tipo;           // 'd' folder, 'f' file, 0 not an entry
+        const char* nombre;  // as the server wrote it
+        const char* guardado;  // the recording's name; nullptr: no recording
+        qint64 tamano;
+    } casos[] = {
+        {"drwxr-xr-x   3 owner    group        4096 Mar 05 14:07 2024-05-01", 'd', "2024-05-01", nullptr, 0},
+        {"-rw-r--r--   1 owner    group     1048576 Mar 05 14:07 CH01.MP4", 'f', "CH01.MP4", "CH01.MP4", 1048576},
+        {"-rw-r--r--   1 owner    group          12 Mar 05  2023 readme.txt", 'f', "readme.txt", nullptr, 0},
+        {"03-05-24  02:07PM       <DIR>          sala 2", 'd', "sala 2", nullptr, 0},
+        {"03-05-24  02:07AM                 2048 b.dav", 'f', "b.dav", "b.dav", 2048},
+        {"-rw-r--r-- 1 o g 99999999999999999999 Mar 05 14:07 enorme.dav", 'f', "enorme.dav", "enorme.dav", 0},
+        {"-rw-r--r-- 1 o g 5 Mar 05 14:07 ../../etc/x.mp4", 'f', "../../etc/x.mp4", "_.._.._etc_x.mp4", 5},
+        {"-rw-r--r-- 1 o g 5 Mar 05 14:07 .oculto.264", 'f', ".oculto.264", "_.oculto.264", 5},
+        {"-rw-r--r-- 1 o g 5 Mar 05 14:07 a\x1b[31mb\xc2\x85.dav", 'f', "a\x1b[31mb\xc2\x85.dav", "a_[31mb_.dav", 5},
+        {"total 12", 0, nullptr, nullptr, 0},
+        {" \t ", 0, nullptr, nullptr, 0},
+        {"-rw-r--r-- 1 o g 5 Mar 05 14:07 caf\xe9.mp4", 0, nullptr, nullptr, 0},  // Latin-1
+    };
+    QByteArray listado;
+    for (const auto& c : casos) listado += QByteArray(c.linea) + (listado.size() % 2 ? "\r\n" : "\n");
+    const QList<EntradaFTP> entradas = leerListadoFTP(listado);
+    const auto origen = std::make_shared<Origen>(QStringLiteral("red"), QString(), QString(), QString());
+    qsizetype i = 0;
+    for (const auto& c : casos) {
+        if (!c.tipo) continue;
+        SCOPED_TRACE(c.linea);
+        ASSERT_LT(i, entradas.size());
+        const EntradaFTP& e = entradas[i++];
+        EXPECT_EQ(e.carpeta, c.tipo == 'd');
+        EXPECT_EQ(e.nombre, QString::fromUtf8(c.nombre));
+        const FicheroPtr f = ficheroFTP(e, QStringLiteral("/d/"), origen);
+        ASSERT_EQ(f != nullptr, c.guardado != nullptr);
+        if (!f) continue;
+        EXPECT_EQ(f->nombre, QString::fromUtf8(c.guardado));
+        EXPECT_EQ(f->ruta, QStringLiteral("/d/") + e.nombre);
+        EXPECT_EQ(f->dato, f->ruta);
+        EXPECT_EQ(f->tamano, c.tamano);
+    }
+    EXPECT_EQ(i, entradas.size());
+}
+
 // A name that is not UTF-8 must not hide the other recordings of its folder.
 TEST(FTP, NombreQueNoEsUTF8SoloSeSaltaASiMismo) {
     OpcionesFTP o;

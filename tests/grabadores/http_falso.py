@@ -9,6 +9,7 @@
   http_falso.py absurdo           a length beyond 64 bits, 10 bytes, closes
   http_falso.py cabecera          a header line that never ends
   http_falso.py nohttp            a reply with no HTTP status line
+  http_falso.py estados           100 Continue, then a 404 whose status line has two spaces
   http_falso.py reto              401 digest, stale, with a new nonce every time; prints
                                   "con" or "sin" for each request with or without credentials
 
@@ -54,6 +55,9 @@ def atender(c, modo, intervalo):
             c.sendall(b"HTTP/1.1 200 OK\r\nX-Sin-Fin: ")
             while True:
                 c.sendall(b"a" * 65536)
+        elif modo == "estados":
+            c.sendall(b"HTTP/1.1 100 Continue\r\nX-Provisional: 1\r\n\r\n"
+                      b"HTTP/1.1  404 Not Found\r\nContent-Length: 2\r\n\r\nno")
         elif modo == "nohttp":
             c.sendall(b"SSH-2.0-OpenSSH_9.2\r\nProtocol mismatch.\r\n")
         elif modo == "reto":

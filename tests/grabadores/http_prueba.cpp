@@ -366,6 +366,53 @@ TEST(HttpFalso, RespuestasRotas) {
     }
 }
 
+// The status is the one the transfer read: after an interim response, and however the
+// device spaced its status line.
+TEST(HttpFalso, EstadoComoLoLeeElTransporte) {
+    PeerFalso s("estados");
+    ASSERT_GT(s.puerto, 0);
+    const Origen o(QStringLiteral("red"), {}, {}, {});
+    EXPECT_EQ(fallo([&] { pedir(o, s.url(), "GET", std::nullopt, std::nullopt, {}); }),
+              QStringLiteral("la cámara no tiene esta ruta (quizá no es de esta familia)"));
+}
+
+// Header lines one by one, as the transfer hands them over with the status it read from
+// a status line: interim responses say nothing, a new response forgets the one before,
+// and lines after the final response's end (a chunked body's trailer) start none.
+TEST(Http, LineasDeCabecera) {
+    const struct {
+        const char* caso;
+        QList<std::pair<QByteArray, int>> lineas;
+        int estado;
+        int64_t esperado;
+        qsizetype retos;
+        bool completas;
+    } casos[] = {
+        {"simple", {{"HTTP/1.1 200 OK", 200}, {"Content-Length: 12", 0}, {"", 0}}, 200, 12, 0, true},
+        {"provisional", {{"HTTP/1.1 100 Continue", 100}, {"Content-Length: 3", 0}, {"", 0},
+                         {"HTTP/1.1  401 Unauthorized", 401}, {"WWW-Authenticate: Basic realm=\"x\"", 0},
+                         {"www-authenticate: Digest realm=\"x\"", 0}, {"", 0}},
+         401, -1, 2, true},
+        {"a medias", {{"HTTP/1.1 200 OK", 200}, {"Content-Length: 99999999999999999999", 0}}, 200, -1, 0, false},
+        {"trailer", {{"HTTP/1.1 200 OK", 200}, {"", 0}, {"HTTP/1.1 500 x", 0}, {"", 0}}, 200, -1, 0, true},
+        {"negativo y basura", {{"HTTP/1.1 200 OK", 200}, {"Content-Length: -5", 0}, {": x", 0}, {"sin dos puntos", 0}},
+         200, -1, 0, false},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.caso);
+        Http h({}, {});
+        h.datos = "de antes";
+        LecturaCabeceras l;
+        for (const auto& [linea, estado] : c.lineas) leerCabecera(h, l, linea + "\r\n", estado);
+        EXPECT_EQ(h.estado, c.estado);
+        EXPECT_EQ(h.esperado, c.esperado);
+        EXPECT_EQ(l.retos.size(), c.retos);
+        EXPECT_EQ(l.completas, c.completas);
+        EXPECT_EQ(l.largoImposible, QLatin1String(c.caso) == QLatin1String("a medias"));
+        EXPECT_TRUE(h.datos.isEmpty());
+    }
+}
+
 // A device that asks again and again (stale, a new nonce each time) gets the password
 // twice and the user hears it was refused.
 TEST(HttpFalso, RetoSinFinDosOfertas) {

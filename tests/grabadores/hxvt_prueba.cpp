@@ -36,15 +36,17 @@ TEST(Hxvt, BloquesDeVideo) {
         {"largo máximo", a + bloqueHX("HXVF", "x", 0xffffffffu), 1, "aaaa"},
         {"otro bloque de largo máximo", a + bloqueHX("HXQQ", "x", 0xffffffffu) + b, 1, "aaaa"},
     };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(c.caso);
-        QBuffer entrada, salida;
-        entrada.setData(c.datos);
-        ASSERT_TRUE(entrada.open(QIODevice::ReadOnly));
-        ASSERT_TRUE(salida.open(QIODevice::WriteOnly));
-        EXPECT_EQ(desHXVT(entrada, salida), c.bloques);
-        EXPECT_EQ(salida.data(), c.video);
-    }
+    // The same through windows of a few bytes: headers and payloads cross their edges.
+    for (const qint64 ventana : {qint64(4 * 1024 * 1024), qint64(16), qint64(17), qint64(23)})
+        for (const auto& c : casos) {
+            SCOPED_TRACE(std::string(c.caso) + ", ventana " + std::to_string(ventana));
+            QBuffer entrada, salida;
+            entrada.setData(c.datos);
+            ASSERT_TRUE(entrada.open(QIODevice::ReadOnly));
+            ASSERT_TRUE(salida.open(QIODevice::WriteOnly));
+            EXPECT_EQ(desHXVT(entrada, salida, ventana), c.bloques);
+            EXPECT_EQ(salida.data(), c.video);
+        }
 }
 
 TEST(Hxvt, BloquesMayoresQueLaVentanaDeLectura) {

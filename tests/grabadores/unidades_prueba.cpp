@@ -90,6 +90,29 @@ TEST(Unidades, MontajesDeUnArbolFalso) {
     EXPECT_TRUE(buscarUnidades(r + "/no-existe").isEmpty());
 }
 
+// A drive chooses its own label: udev's escapes are undone, but the label stays one line.
+TEST(Unidades, EtiquetasYMontajesConEscapes) {
+    const std::pair<const char*, const char*> etiquetas[] = {
+        {"CAMARA", "CAMARA"},
+        {"COPIA\\x20DVR", "COPIA DVR"},
+        {"MAL\\x0aLINEA\\x0d", "MAL_LINEA_"},
+        {"NUL\\x00\\x1b[2J", "NUL__[2J"},
+        {"\\xe2\\x80\\xa8\\xc2\\x85", "__"},
+        {"A\\x2fB", "A/B"},  // shown as the drive says; a folder name is made safe later
+        {"X\\x2", "X\\x2"},
+    };
+    for (const auto& [enlace, etiqueta] : etiquetas)
+        EXPECT_EQ(etiquetaDeEnlace(QString::fromUtf8(enlace)), QString::fromUtf8(etiqueta)) << enlace;
+
+    const QList<Montaje> m = leerMontajes(lineaMontaje(1, "/media/a\\012b\\011c", "vfat", "/dev/sdb1").toUtf8() +
+                                          lineaMontaje(2, "/media", "ext4", "/dev/sda2").toUtf8() + "1 2 3 4\n");
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0].punto, "/media/a\nb\tc");
+    EXPECT_EQ(m[0].sistema, "vfat");
+    EXPECT_EQ(m[0].origen, "/dev/sdb1");
+    EXPECT_EQ(m[0].dispositivo, "8:1");
+}
+
 TEST(Unidades, ElDiscoDeArranqueNuncaSaleEnEsteEquipo) {
     for (const OrigenPtr& o : buscarUnidades()) EXPECT_NE(o->ruta, "/");
 }

@@ -86,9 +86,11 @@ TEST(VStarcam, FicherosDeLaTarjeta) {
         {"/sd/20240305/record000/index.txt", nullptr, std::nullopt, false},
         {"/sd/20240305/record000/sin_extension", nullptr, std::nullopt, false},
         // Names that try to leave the folder stay one file name.
-        {"/sd/20240305/r/..%2F..%2Fetc%2Fcron.d%2Fx.jpg", "..%2F..%2Fetc%2Fcron.d%2Fx.jpg", std::nullopt, false},
+        {"/sd/20240305/r/..%2F..%2Fetc%2Fcron.d%2Fx.jpg", "_..%2F..%2Fetc%2Fcron.d%2Fx.jpg", std::nullopt, false},
         {"/sd/20240305/r/a\x01\x1f\x7f.264", "a___.mp4", std::nullopt, true},
-        {"/sd/20240305/r/..264", "..mp4", std::nullopt, true},
+        // Hidden names show, and a raw one still ends in ".mp4".
+        {"/sd/20240305/r/..264", "_..mp4", std::nullopt, true},
+        {"/sd/20240305/r/.h265", "_.mp4", std::nullopt, true},
     };
     const auto origen = std::make_shared<Origen>("red", "v", "v", "");
     for (const auto& c : casos) {
