@@ -29,6 +29,28 @@ inline QByteArray bytesDe(const uint8_t* datos, size_t largo)
         }                                                                          \
     } while (0)
 
+// Whether a name from outside is ONE visible file name where it will be saved: not empty,
+// no folder separator, no control character or line separator (paths go out one per line),
+// and no leading dot (a hidden file, "." or "..").
+inline bool esComponenteSeguro(const QString& nombre)
+{
+    if (nombre.isEmpty() || nombre.startsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar c : nombre) {
+        const char16_t u = c.unicode();
+        if (u == u'/' || u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029)
+            return false;
+    }
+    return true;
+}
+
+// Local times that the clock skips or repeats only exist in a zone with summer time; the
+// readers of local dates run in one. Call it before any date is made.
+inline bool zonaConVerano()
+{
+    return setenv("TZ", "Europe/Madrid", 1) == 0;
+}
+
 namespace apoyo_fuzz {
 
 // Qt's warnings would drown the fuzzer's own lines and slow every run; its fatal
