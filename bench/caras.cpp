@@ -66,6 +66,10 @@ void aplicarAjustes(AjustesBlazeFace& a, const QString& texto)
         else if (clave == QLatin1String("contextoVerificacion")) a.contextoVerificacion = v;
         else if (clave == QLatin1String("maximoVerificadas")) a.maximoVerificadas = static_cast<int>(v);
         else if (clave == QLatin1String("contarPiramide")) a.contarPiramide = v != 0;
+        else if (clave == QLatin1String("anchoPequenas")) a.anchoPequenas = v;
+        else if (clave == QLatin1String("ladoVerificacionPequenas")) a.ladoVerificacionPequenas = static_cast<int>(v);
+        else if (clave == QLatin1String("umbralPropuestasPequenas")) a.umbralPropuestasPequenas = static_cast<float>(v);
+        else if (clave == QLatin1String("umbralPequenas")) a.umbralPequenas = static_cast<float>(v);
         else if (clave == QLatin1String("ensancheLados")) a.ensancheLados = v;
         else if (clave == QLatin1String("ensancheArriba")) a.ensancheArriba = v;
         else if (clave == QLatin1String("ensancheAbajo")) a.ensancheAbajo = v;
@@ -94,6 +98,7 @@ int main(int argc, char** argv)
     DetectorBlazeFace detector(a, {QStringLiteral(ZORV_MODELO)});
     AjustesBlazeFace bajo = a;
     bajo.umbral = 0.2f;
+    bajo.umbralPequenas = 0.2f;
     bajo.umbralPropuestas = std::min(bajo.umbralPropuestas, a.umbralPropuestas);
     DetectorBlazeFace detectorCurva(bajo, {QStringLiteral(ZORV_MODELO)});
 
@@ -195,10 +200,11 @@ int main(int argc, char** argv)
                 qPrintable(parte), n, fotogramasSinCaras, total.caras, fuentes.personas, fuentes.fondos.size());
     std::printf("  ajustes: escala %.3f umbral %.2f maximo %.2f supresion %.2f gruesa en esquinas %d "
                 "suavizado %.2f rasgos %d verificar %d (propuestas %.2f, lado %d, contexto %.2f, hasta %d, "
-                "piramide %d) ensanche %.2f/%.2f/%.2f\n",
+                "piramide %d; pequenas bajo %.0f px: lado %d, propuestas %.2f, umbral %.2f) ensanche %.2f/%.2f/%.2f\n",
                 a.escalaFina, double(a.umbral), a.anchoMaximo, a.solapeSupresion, a.gruesaEnCadaRegion ? 1 : 0,
                 a.suavizado, a.exigirRasgos ? 1 : 0, a.verificar ? 1 : 0, double(a.umbralPropuestas),
                 a.ladoVerificacion, a.contextoVerificacion, a.maximoVerificadas, a.contarPiramide ? 1 : 0,
+                a.anchoPequenas, a.ladoVerificacionPequenas, double(a.umbralPropuestasPequenas), double(a.umbralPequenas),
                 a.ensancheLados, a.ensancheArriba, a.ensancheAbajo);
     std::printf("  tiempo: mediana %.1f ms por fotograma (min %.1f, max %.1f), CPU %.1f ms por fotograma, "
                 "%.1f inferencias por fotograma, carga media %.2f %.2f %.2f\n",

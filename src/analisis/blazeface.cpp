@@ -190,9 +190,13 @@ struct DetectorBlazeFace::Impl {
     void prepararImagen(const QImage& imagen);
     bool nivel(double escala, std::vector<Candidata>& out, QString& error);
     bool pasadaGruesa(const QRect& region, std::vector<Candidata>& out, QString& error);
-    float umbralPropuestas() const { return a.verificar ? std::min(a.umbral, a.umbralPropuestas) : a.umbral; }
+    float umbralPropuestas() const
+    {
+        return a.verificar ? std::min({a.umbral, a.umbralPropuestas, a.umbralPropuestasPequenas}) : a.umbral;
+    }
+    bool esPequena(const QRectF& caja) const { return std::max(caja.width(), caja.height()) < a.anchoPequenas; }
     bool confirmar(std::vector<Candidata>& candidatas, QString& error);
-    bool puntuarRecorte(const QRectF& caja, bool espejo, Candidata& vista, QString& error);
+    bool puntuarRecorte(const QRectF& caja, int lado, bool espejo, Candidata& vista, QString& error);
 };
 
 bool DetectorBlazeFace::Impl::cargar()
@@ -343,7 +347,9 @@ void DetectorBlazeFace::Impl::prepararImagen(const QImage& imagen)
 }
 
 // Each proposal seen again on its own: a square around it with the head's surroundings,
-// scaled so the face fills about a third of a small input, as it is and mirrored. A face
+// scaled so the face fills a quarter of a small input's side, as it is and mirrored. A small
+// proposal gets a larger input, so its face is drawn upscaled to the size the network sees
+// best instead of the 32 pixels of the small input, where it barely sees faces. A face
 // keeps its score at that size and in the mirror; texture that happened to look like a face
 // at one scale and offset mostly does not. The score becomes the mean of the pyramid's score
 // and the two looks (or of the looks alone, `contarPiramide` off), and the box the mean of
@@ -353,17 +359,26 @@ bool DetectorBlazeFace::Impl::confirmar(std::vector<Candidata>& candidatas, QStr
     if (!a.verificar)
         return true;
     std::vector<Candidata> r;
-    for (size_t i = 0; i < candidatas.size() && static_cast<int>(i) < a.maximoVerificadas; ++i) {
-        Candidata vista, espejo;
-        if (!puntuarRecorte(candidatas[i].caja, false, vista, error) ||
-            !puntuarRecorte(candidatas[i].caja, true, espejo, error))
-            return false;
-        const float p = a.contarPiramide ? (candidatas[i].puntuacion + vista.puntuacion + espejo.puntuacion) / 3.0f
-                                         : (vista.puntuacion + espejo.puntuacion) / 2.0f;
-        if (p < a.umbral)
+    int vistas = 0;
+    for (const Candidata& propuesta : candidatas) {
+        const bool pequena = esPequena(propuesta.caja);
+        if (propuesta.puntuacion < (pequena ? a.umbralPropuestasPequenas : a.umbralPropuestas))
             continue;
-        Candidata c{candidatas[i].caja, p};
-        if (vista.puntuacion > 0 && espejo.puntuacion > 0) {
+        if (vistas++ >= a.maximoVerificadas)
+            break;
+        const int lado = pequena ? a.ladoVerificacionPequenas : a.ladoVerificacion;
+        Candidata vista, espejo;
+        if (!puntuarRecorte(propuesta.caja, lado, false, vista, error) ||
+            !puntuarRecorte(propuesta.caja, lado, true, espejo, error))
+            return false;
+        const float p = a.contarPiramide ? (propuesta.puntuacion + vista.puntuacion + espejo.puntuacion) / 3.0f
+                                         : (vista.puntuacion + espejo.puntuacion) / 2.0f;
+        if (p < (pequena ? a.umbralPequenas : a.umbral))
+            continue;
+        Candidata c{propuesta.caja, p};
+        // An upscaled small face tends to be boxed with its hair and neck: the pyramid's box
+        // fits it better (on "ajuste", 5 of the 20-24 px faces otherwise fell below the match).
+        if (!pequena && vista.puntuacion > 0 && espejo.puntuacion > 0) {
             const QRectF& v = vista.caja;
             const QRectF& e = espejo.caja;
             c.caja = QRectF((v.x() + e.x()) / 2, (v.y() + e.y()) / 2, (v.width() + e.width()) / 2,
@@ -375,9 +390,9 @@ bool DetectorBlazeFace::Impl::confirmar(std::vector<Candidata>& candidatas, QStr
     return true;
 }
 
-bool DetectorBlazeFace::Impl::puntuarRecorte(const QRectF& caja, bool espejo, Candidata& vista, QString& error)
+bool DetectorBlazeFace::Impl::puntuarRecorte(const QRectF& caja, int lado, bool espejo, Candidata& vista,
+                                             QString& error)
 {
-    const int lado = a.ladoVerificacion;
     const double ancho = std::max(caja.width(), caja.height()) * a.contextoVerificacion;
     const double escala = lado / ancho;
     const QPointF origen = caja.center() - QPointF(ancho / 2, ancho / 2);

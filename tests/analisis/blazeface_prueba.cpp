@@ -44,6 +44,7 @@ struct Apartados {
     std::vector<int> fotogramas;
     double recuerdo, precision, cobertura; // floors
     int maximoCajas = -1;                   // on frames without faces, at most this many boxes
+    double soloMenoresDe = 0;               // when set, only faces narrower than this count for recall
 };
 
 class ConjuntoApartado : public ::testing::TestWithParam<Apartados> {
@@ -65,13 +66,17 @@ TEST_P(ConjuntoApartado, HallaLasCarasYLasCubre)
     ASSERT_TRUE(fallo.isEmpty()) << qPrintable(fallo);
     const Apartados& caso = GetParam();
     DetectorBlazeFace d({}, modelo());
-    int aciertos = 0, caras = 0, cajas = 0, medidas = 0;
+    int aciertos = 0, caras = 0, cajas = 0, medidas = 0, buenas = 0;
     double cubierto = 0;
     for (const int i : caso.fotogramas) {
         const FotogramaMedido f = fotogramaMedido(fuentes, i);
         const std::vector<QRectF> halladas = carasDeImagen(f.imagen, QStringLiteral("x.jpg"), d);
         const std::vector<int> de = emparejarCaras(f.caras, halladas);
-        for (size_t k = 0; k < de.size(); ++k)
+        for (size_t k = 0; k < de.size(); ++k) {
+            buenas += de[k] >= 0;
+            if (caso.soloMenoresDe > 0 && f.caras[k].ancho >= caso.soloMenoresDe)
+                continue;
+            ++caras;
             if (de[k] >= 0) {
                 ++aciertos;
                 if (!f.caras[k].girada) {
@@ -79,13 +84,13 @@ TEST_P(ConjuntoApartado, HallaLasCarasYLasCubre)
                     ++medidas;
                 }
             }
-        caras += static_cast<int>(f.caras.size());
+        }
         cajas += static_cast<int>(halladas.size());
     }
-    std::printf("%s: %d/%d caras, %d cajas, cobertura %.3f\n", caso.que, aciertos, caras, cajas,
+    std::printf("%s: %d/%d caras, %d/%d cajas buenas, cobertura %.3f\n", caso.que, aciertos, caras, buenas, cajas,
                 medidas ? cubierto / medidas : 0.0);
     EXPECT_GE(caras ? double(aciertos) / caras : 1.0, caso.recuerdo) << aciertos << "/" << caras;
-    EXPECT_GE(cajas ? double(aciertos) / cajas : 1.0, caso.precision) << aciertos << "/" << cajas;
+    EXPECT_GE(cajas ? double(buenas) / cajas : 1.0, caso.precision) << buenas << "/" << cajas;
     if (medidas) {
         EXPECT_GE(cubierto / medidas, caso.cobertura);
     }
@@ -94,14 +99,16 @@ TEST_P(ConjuntoApartado, HallaLasCarasYLasCubre)
     }
 }
 
-// Measured: 13/15 faces in 13 boxes, coverage 0.988; 13/15 in 13, 0.990; 9/15 in 10 (the
-// motion blur takes the small faces), 1.000; no box on the three frames without faces.
+// Measured: 14/15 faces, 14 of 14 boxes right, coverage 0.981; 13/15, 13 of 14, 0.986; 10/15
+// (the motion blur takes the small faces), 10 of 11, 0.934; one box on the three frames without
+// faces; faces under 40 px 9/12, 27 of 28 boxes right, 0.956.
 INSTANTIATE_TEST_SUITE_P(
     BlazeFace, ConjuntoApartado,
     ::testing::Values(Apartados{"dia, escalado y luz lateral", {0, 3, 6}, 0.7, 0.75, 0.9},
                       Apartados{"noche y jpeg", {1, 2, 8}, 0.7, 0.75, 0.9},
                       Apartados{"ruido y movimiento", {4, 5, 11}, 0.5, 0.8, 0.9},
-                      Apartados{"sin caras", {9, 19, 29}, 1.0, 0.0, 0.0, 3}));
+                      Apartados{"sin caras", {9, 19, 29}, 1.0, 0.0, 0.0, 3},
+                      Apartados{"menores de 40 px", {0, 1, 2, 3, 6, 8}, 0.65, 0.85, 0.9, -1, 40}));
 
 TEST(ConjuntoDeCaras, PartesSinPersonasEnComunYFotogramasRepetibles)
 {
