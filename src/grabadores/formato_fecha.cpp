@@ -95,17 +95,25 @@ class Lector {
 public:
     explicit Lector(const QString& t) : t(t) {}
 
-    // At least one and at most `maximo` ASCII digits.
+    // At least one and at most `maximo` ASCII digits. A pattern may make a field as wide as
+    // it likes, but no field of a date holds a number past nine digits: a longer one is no
+    // date, and would not fit the arithmetic that reads it.
     std::optional<qint64> digitos(int minimo, int maximo, int* leidos = nullptr) {
+        constexpr qint64 TOPE = 999999999;
         qint64 v = 0;
         int n = 0;
+        bool demasiado = false;
         while (n < maximo && pos < t.size() && t[pos] >= u'0' && t[pos] <= u'9') {
-            v = v * 10 + (t[pos].unicode() - u'0');
+            const int d = t[pos].unicode() - u'0';
+            if (v > (TOPE - d) / 10)
+                demasiado = true;
+            else
+                v = v * 10 + d;
             ++pos;
             ++n;
         }
         if (leidos) *leidos = n;
-        if (n < minimo) return std::nullopt;
+        if (n < minimo || demasiado) return std::nullopt;
         return v;
     }
     bool literal(const QString& s, Qt::CaseSensitivity cs = Qt::CaseSensitive) {

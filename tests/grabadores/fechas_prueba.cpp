@@ -71,6 +71,12 @@ const CasoFecha CASOS[] = {
     // Patterns that are not patterns read nothing.
     {UTC, "yyyy-MM-dd 'sin cerrar", false, "2024-03-05 sin cerrar", nullptr, nullptr},
     {UTC, "yyyy-qq", false, "2024-qq", nullptr, nullptr},
+    // A field as wide as a pattern makes it: zeros in front are no trouble, a number no
+    // field can hold is no date.
+    {UTC, "yyyyyyyyyyyy-MM-dd", true, "000000002024-03-05", "2024-03-05T00:00:00.000Z", nullptr},
+    {UTC, "yyyyyyyyyyyyyyyyyyyy", true, "77777777777777777777", nullptr, nullptr},
+    {UTC, "yyyy-MM-dd mmmmmmmmmmmmmmmmmmmmmmmm", true, "2024-03-05 777777777777777777770000", nullptr, nullptr},
+    {UTC, "HH:mm:ss.SSSSSSSSSSSS", true, "14:07:09.250000000000", nullptr, nullptr},
 };
 
 void PrintTo(const CasoFecha& c, std::ostream* os) {
