@@ -119,7 +119,7 @@ struct AjustesBlazeFace {
     // of the 126 faces of 20-40 px on "ajuste"; with it at scale 0.7 / 0.8 / 1.0 (212 / 288
     // / 411 ms CPU for that pass alone) 96 / 104 / 110. Through the confirmation, 0.8 gave
     // 0.898 / 0.775 / 935 ms (20-40 px 96) and 1.0 0.904 / 0.774 / 1157 ms (100), against
-    // 0.879 / 0.819 / 575 ms (90): a third more time and many more false boxes. Left out.
+    // 0.879 / 0.819 / 575 ms (90): +6 and +10 faces for 1.6 and 2 times the time. Left out.
     double anchoPequenas = 32.0;
     int ladoVerificacionPequenas = 256;
     float umbralPropuestasPequenas = 0.15f;
