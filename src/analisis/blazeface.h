@@ -114,6 +114,12 @@ struct AjustesBlazeFace {
     // intersection over union 0.40): 0.876 / 0.851 against 0.879 / 0.819 with the mode's
     // merging, one face lost; on "reserva" it lost 9 faces (0.863 to 0.834, most of them
     // turned sideways, a pose "ajuste" lacks) for 0.005 of precision. Left out.
+    // The same package's short-range model (128 input, strides 8 and 16) as a third
+    // proposer of faces up to 48 px, one pass over the whole frame: the pyramid proposes 92
+    // of the 126 faces of 20-40 px on "ajuste"; with it at scale 0.7 / 0.8 / 1.0 (212 / 288
+    // / 411 ms CPU for that pass alone) 96 / 104 / 110. Through the confirmation, 0.8 gave
+    // 0.898 / 0.775 / 935 ms (20-40 px 96) and 1.0 0.904 / 0.774 / 1157 ms (100), against
+    // 0.879 / 0.819 / 575 ms (90): +6 and +10 faces for 1.6 and 2 times the time. Left out.
     double anchoPequenas = 32.0;
     int ladoVerificacionPequenas = 256;
     float umbralPropuestasPequenas = 0.15f;
