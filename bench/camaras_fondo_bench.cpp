@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {

@@ -12,6 +12,7 @@
 #include "analisis/blazeface.h"
 #include "analisis/caras.h"
 #include "apoyo/conjunto_caras.h"
+#include "medidas.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,7 +21,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <map>
 
 namespace {
@@ -39,13 +39,6 @@ std::vector<QString> gruposDeCara(const CaraMedida& c)
     if (c.tapada)
         g.push_back(QStringLiteral("cara tapada"));
     return g;
-}
-
-double segundosCPU()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 void aplicarAjustes(AjustesBlazeFace& a, const QString& texto)
@@ -119,12 +112,12 @@ int main(int argc, char** argv)
                 s.write(f.jpeg);
         }
         QElapsedTimer reloj;
-        const double cpu0 = segundosCPU();
+        const double cpu0 = cpuProceso();
         reloj.start();
         const QImage img = QImage::fromData(f.jpeg, "JPEG");
         const std::vector<QRectF> cajas = carasDeImagen(img, QStringLiteral("x.jpg"), detector);
         ms.push_back(double(reloj.nsecsElapsed()) / 1e6);
-        cpu += segundosCPU() - cpu0;
+        cpu += cpuProceso() - cpu0;
 
         const std::vector<int> de = emparejarCaras(f.caras, cajas);
         if (!volcar.isEmpty()) {
@@ -193,8 +186,6 @@ int main(int argc, char** argv)
     }
     std::vector<double> orden = ms;
     std::sort(orden.begin(), orden.end());
-    double carga[3] = {0, 0, 0};
-    getloadavg(carga, 3);
     std::printf("banco-caras: parte %s, %d fotogramas 1920x1080 (%d sin caras), %d caras de %d personas, "
                 "%zu fondos\n",
                 qPrintable(parte), n, fotogramasSinCaras, total.caras, fuentes.personas, fuentes.fondos.size());
@@ -207,9 +198,9 @@ int main(int argc, char** argv)
                 a.anchoPequenas, a.ladoVerificacionPequenas, double(a.umbralPropuestasPequenas), double(a.umbralPequenas),
                 a.ensancheLados, a.ensancheArriba, a.ensancheAbajo);
     std::printf("  tiempo: mediana %.1f ms por fotograma (min %.1f, max %.1f), CPU %.1f ms por fotograma, "
-                "%.1f inferencias por fotograma, carga media %.2f %.2f %.2f\n",
+                "%.1f inferencias por fotograma, carga media %s\n",
                 orden[orden.size() / 2], orden.front(), orden.back(), 1000.0 * cpu / n,
-                double(detector.inferencias()) / n, carga[0], carga[1], carga[2]);
+                double(detector.inferencias()) / n, qPrintable(cargaMedia()));
     std::printf("  total: recuerdo %.3f (%d/%d) precision %.3f (%d cajas, %d falsas)\n", total.recuerdo(),
                 total.aciertos, total.caras, total.precision(), total.cajas, total.falsas);
     std::printf("  fotogramas sin caras: %d cajas falsas en %d fotogramas\n", falsasSinCaras, fotogramasSinCaras);

@@ -3,6 +3,7 @@
 #include "apoyo/espacio_red.h"
 #include "apoyo/servidor_web.h"
 #include "grabadores/http.h"
+#include "medidas.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,18 +11,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-
-#include <sys/resource.h>
-
-namespace {
-
-long picoKiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-}  // namespace
 
 int main() {
     const qint64 tam = 1LL << 30;

@@ -3,6 +3,7 @@
 // and the process's peak memory, which must not grow with the file. The recording is made here block by block: frames of 10 to 60 KB, a key frame of
 // 150 to 300 KB each second, an audio block after every frame.
 #include "grabadores/hxvt.h"
+#include "medidas.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,23 +12,9 @@
 #include <cstdio>
 #include <random>
 
-#include <sys/resource.h>
-
 namespace {
 
 constexpr qint64 TAMANO = 1LL << 30;
-
-long picoKiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-QString carga() {
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(' ', 0, 2)
-                                       : QStringLiteral("?");
-}
 
 QByteArray cabecera(const char* etiqueta, uint32_t largo) {
     QByteArray b(etiqueta, 4);
@@ -117,7 +104,7 @@ int main() {
                             "carga %s",
                             mib, qlonglong(bloques), mib / sNulo, mib / sCat, sCat / sNulo,
                             mib / sFichero, mib / sCatFichero, sCatFichero / sFichero,
-                            qPrintable(carga()))));
+                            qPrintable(cargaMedia()))));
     std::printf("%s\n", qPrintable(QString::asprintf(
                             "memoria máxima: %.1f MiB antes, %.1f MiB después (objetivo < 64 MiB)",
                             antes / 1024.0, despues / 1024.0)));

@@ -6,27 +6,20 @@
 #include "grabadores/ayudas.h"
 #include "grabadores/dahua.h"
 #include "grabadores/hikvision.h"
+#include "medidas.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QUuid>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 namespace {
 
 constexpr int ITEMS = 5000;
 
-QString carga() {
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(' ', 0, 2)
-                                       : QStringLiteral("?");
-}
-
 // Processor time of the process: its other threads wait while the reading runs.
-double cpuMs() { return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
+double cpuMs() { return cpuProceso() * 1000.0; }
 
 struct PorPagina {
     double reloj = 1e9, cpu = 1e9;  // milliseconds
@@ -56,7 +49,7 @@ void informar(const char* familia, PorPagina msPagina, qsizetype leidos, qsizety
                             "(objetivo < 2 ms; %lld items en %lld páginas); listado entero %.2f s, "
                             "%lld grabaciones, %.1f ms por página; carga %s",
                             familia, msPagina.reloj, msPagina.cpu, qlonglong(leidos), qlonglong(paginas), sTotal,
-                            qlonglong(listados), sTotal * 1000 / double(paginas), qPrintable(carga()))));
+                            qlonglong(listados), sTotal * 1000 / double(paginas), qPrintable(cargaMedia()))));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "comun/salida.h"
 #include "estilo/aplicacion.h"
 #include "rafaga/controlador_rafaga.h"
+#include "medidas.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,13 +40,6 @@ double ms(clockid_t reloj = CLOCK_MONOTONIC)
     timespec t;
     clock_gettime(reloj, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-QString cargaMedia()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2)
-                                       : QStringLiteral("?");
 }
 
 QString nombre(int n)
@@ -228,8 +222,7 @@ int medir(int argc, char** argv, const QString& carpeta, double inicio)
     }
     std::sort(sostenida.begin(), sostenida.end());
     std::sort(mirando.begin(), mirando.end());
-    rusage uso{};
-    getrusage(RUSAGE_SELF, &uso);
+    const long pico = picoKiB();
 
     std::printf("capturas=%zu columnas=%d\n", c.rejilla->celdas().size(), c.rejilla->columnas());
     std::printf("ventana construida (listado, leyendas, celdas): %.0f ms desde el inicio\n", construido - inicio);
@@ -237,7 +230,7 @@ int medir(int argc, char** argv, const QString& carpeta, double inicio)
     std::printf("miniaturas cargadas: %d en %.0f ms desde el inicio (%s)\n", cargadas, todas - inicio,
                 cargadas == int(c.rejilla->celdas().size()) ? "todas"
                                                             : "las que caben en memoria alrededor de la vista");
-    std::printf("memoria: %.0f MiB tras cargar; pico %.0f MiB\n", rssCargada, double(uso.ru_maxrss) / 1024.0);
+    std::printf("memoria: %.0f MiB tras cargar; pico %.0f MiB\n", rssCargada, double(pico) / 1024.0);
     std::printf("desplazamiento hasta el final: %d pasos en %.1f s; vista completa en %.0f %% de los pasos\n",
                 pasos, duracionDesplazar / 1000, pasos ? 100.0 * completos / pasos : 0.0);
     std::printf("mayor parada del hilo de la interfaz: %.1f ms (%.1f ms de CPU propia, %ld esperas, "
