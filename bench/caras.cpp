@@ -92,7 +92,6 @@ int main(int argc, char** argv)
     AjustesBlazeFace bajo = a;
     bajo.umbral = 0.2f;
     bajo.umbralPequenas = 0.2f;
-    bajo.umbralPropuestas = std::min(bajo.umbralPropuestas, a.umbralPropuestas);
     DetectorBlazeFace detectorCurva(bajo, {QStringLiteral(ZORV_MODELO)});
 
     std::map<QString, Cuenta> grupos;
@@ -232,11 +231,12 @@ int main(int argc, char** argv)
                     if (k.puntuacion >= u / 100.0f)
                         cajas.push_back(k.caja);
                 const std::vector<int> de = emparejarCaras(caras, cajas);
+                const int halladas =
+                    static_cast<int>(std::count_if(de.begin(), de.end(), [](int v) { return v >= 0; }));
                 c.caras += static_cast<int>(caras.size());
-                c.aciertos += static_cast<int>(std::count_if(de.begin(), de.end(), [](int v) { return v >= 0; }));
+                c.aciertos += halladas;
                 c.cajas += static_cast<int>(cajas.size());
-                c.falsas += static_cast<int>(cajas.size()) -
-                            static_cast<int>(std::count_if(de.begin(), de.end(), [](int v) { return v >= 0; }));
+                c.falsas += static_cast<int>(cajas.size()) - halladas;
             }
             std::printf("    umbral %.2f: recuerdo %.3f precision %.3f\n", u / 100.0, c.recuerdo(), c.precision());
         }
