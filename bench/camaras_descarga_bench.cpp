@@ -23,9 +23,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
-#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -37,17 +35,6 @@ struct Medida {
     double ventana = 1e9, sola = 1e9, volcado = 1e9;
     double cpuVentana = 1e9, cpuSola = 1e9;
 };
-
-// This thread, and every thread it starts from now on, into the namespace.
-bool entrar(const QString& espacio)
-{
-    const int fd = ::open(QByteArray("/run/netns/" + espacio.toUtf8()).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool bien = ::setns(fd, CLONE_NEWNET) == 0;
-    ::close(fd);
-    return bien;
-}
 
 // The recorder's one recording, as its own listing gives it.
 FicheroPtr grabacionDe(const QString& ip)
@@ -158,7 +145,7 @@ int main(int argc, char** argv)
                        QStringLiteral("grande.mp4")}});
         grabadores.push_back(std::move(g));
     }
-    if (!entrar(red.cliente)) {
+    if (!entrarEnEspacio(red.cliente)) {
         std::fprintf(stderr, "no se pudo entrar en el espacio de red de prueba\n");
         return 1;
     }

@@ -13,16 +13,20 @@
 
 bool puedeCrearEspacios() { return geteuid() == 0; }
 
+bool entrarEnEspacio(const QString& espacio) {
+    const QByteArray ruta = QByteArray("/run/netns/") + espacio.toUtf8();
+    const int fd = open(ruta.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // Only this thread moves: the rest of the process stays where it was.
+    const bool ok = setns(fd, CLONE_NEWNET) == 0;
+    close(fd);
+    return ok;
+}
+
 bool enEspacio(const QString& espacio, const std::function<void()>& f) {
     bool dentro = false;
     std::thread hilo([&] {
-        const QByteArray ruta = QByteArray("/run/netns/") + espacio.toUtf8();
-        const int fd = open(ruta.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        // Only this thread moves: the rest of the process stays where it was.
-        const bool ok = setns(fd, CLONE_NEWNET) == 0;
-        close(fd);
-        if (!ok) return;
+        if (!entrarEnEspacio(espacio)) return;
         dentro = true;
         f();
     });

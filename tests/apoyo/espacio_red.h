@@ -9,6 +9,10 @@
 // True when the process may create namespaces (runs as root).
 bool puedeCrearEspacios();
 
+// Moves the calling thread (and the threads it starts from then on) into the named network
+// namespace; false when it cannot.
+bool entrarEnEspacio(const QString& espacio);
+
 // Runs `f` on a fresh thread that has entered the named network namespace; sockets made
 // there belong to that namespace. Returns false (without running f) when it cannot enter.
 bool enEspacio(const QString& espacio, const std::function<void()>& f);
