@@ -204,8 +204,8 @@ TEST(BlazeFace, FotogramaCuatroKEnVariosBloques)
     // A 4K frame is too big for one network input and is cut into overlapping blocks. Faces
     // this small are seen only at the finest level, so a block's offset gone wrong moves or
     // loses every face outside the first block.
-    PedidoFotograma a{31, {30, 34, 38, 44, 50, 56}, false, 85};
-    PedidoFotograma b{32, {30, 36, 42, 48, 54, 60}, false, 85};
+    PedidoFotograma a{31, {30, 34, 38, 44, 50, 56}, 85};
+    PedidoFotograma b{32, {30, 36, 42, 48, 54, 60}, 85};
     a.ancho = b.ancho = 3840;
     a.alto = b.alto = 2160;
     const Puntuacion p = evaluar({a, b});
@@ -217,7 +217,7 @@ TEST(BlazeFace, UnaEsquinaDevuelveSusCarasNormalizadasAElla)
 {
     // Corner crops take the whole frame's findings that lie inside them, normalised to the
     // crop with the origin at its lower-left corner; a face outside a crop is not its own.
-    const FotogramaConCaras f = fotogramaConCaras({41, {70}, false, 85});
+    const FotogramaConCaras f = fotogramaConCaras({41, {70}, 85});
     ASSERT_FALSE(f.imagen.isNull());
     ASSERT_EQ(f.caras.size(), 1u);
     const QRectF cara = f.caras[0];

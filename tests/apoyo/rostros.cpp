@@ -40,26 +40,18 @@ FotogramaConCaras fotogramaConCaras(const PedidoFotograma& p)
         if (espejo)
             trozo = trozo.mirrored(true, false);
         const double cx = espejo ? kRecorte.right() + 1 - kCaraEnFoto.right() : kCaraEnFoto.x() - kRecorte.x();
-        // The face's centre from the crop's centre, turned with the crop when it is rolled.
-        QPointF centro = QPointF(cx * s + kCaraEnFoto.width() * s / 2,
-                                 (kCaraEnFoto.y() - kRecorte.y()) * s + kCaraEnFoto.height() * s / 2)
-                         - QPointF(tam.width() / 2, tam.height() / 2);
-        QSizeF pegado = tam;
-        if (p.giro != 0) {
-            const QTransform giro = QTransform().rotate(p.giro);
-            trozo = trozo.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                        .transformed(giro, Qt::SmoothTransformation);
-            centro = giro.map(centro);
-            pegado = trozo.size();
-        }
+        // The face's centre from the crop's centre.
+        const QPointF centro = QPointF(cx * s + kCaraEnFoto.width() * s / 2,
+                                       (kCaraEnFoto.y() - kRecorte.y()) * s + kCaraEnFoto.height() * s / 2)
+                               - QPointF(tam.width() / 2, tam.height() / 2);
         // A free place: no overlap with the faces already pasted.
         for (int intento = 0; intento < 200; ++intento) {
-            const int x = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, p.ancho - pegado.width())));
-            const int y = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, p.alto - pegado.height())));
-            const QPointF medio = QPointF(x + pegado.width() / 2, y + pegado.height() / 2) + centro;
+            const int x = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, p.ancho - tam.width())));
+            const int y = static_cast<int>(azar() % static_cast<unsigned>(std::max(1.0, p.alto - tam.height())));
+            const QPointF medio = QPointF(x + tam.width() / 2, y + tam.height() / 2) + centro;
             const QSizeF lado(kCaraEnFoto.width() * s, kCaraEnFoto.height() * s);
             const QRectF cara(medio - QPointF(lado.width() / 2, lado.height() / 2), lado);
-            const QRectF sitio(x, y, pegado.width(), pegado.height());
+            const QRectF sitio(x, y, tam.width(), tam.height());
             const bool libre = std::none_of(f.caras.begin(), f.caras.end(), [&](const QRectF& c) {
                 return c.adjusted(-c.width(), -c.height(), c.width(), c.height()).intersects(sitio);
             });
@@ -71,16 +63,6 @@ FotogramaConCaras fotogramaConCaras(const PedidoFotograma& p)
         }
     }
     pintor.end();
-    if (p.nocturno) {
-        QImage gris = img.convertToFormat(QImage::Format_Grayscale8);
-        std::normal_distribution<double> grano(0.0, 14.0);
-        for (int y = 0; y < gris.height(); ++y) {
-            uchar* fila = gris.scanLine(y);
-            for (int x = 0; x < gris.width(); ++x)
-                fila[x] = static_cast<uchar>(std::clamp(40.0 + fila[x] * 0.55 + grano(azar), 0.0, 255.0));
-        }
-        img = gris;
-    }
     if (p.calidadJPEG >= 0) {
         QByteArray bytes;
         QBuffer b(&bytes);

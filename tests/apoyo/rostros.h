@@ -17,10 +17,8 @@ struct FotogramaConCaras {
 struct PedidoFotograma {
     uint32_t semilla = 1;
     std::vector<int> anchos;   // face widths in pixels, one face each
-    bool nocturno = false;     // grey, low contrast and grainy, like night infrared
     int calidadJPEG = -1;      // re-encoded at this quality when >= 0
     int ancho = 1920, alto = 1080;
-    double giro = 0;           // every face rolled by this many degrees (clockwise)
 };
 
 // Null image when the photograph is missing.
