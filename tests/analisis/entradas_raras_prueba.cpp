@@ -10,7 +10,6 @@
 #include "comun/nombres.h"
 
 #include <QDir>
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -59,14 +58,6 @@ QByteArray cabeceraPng(quint32 ancho, quint32 alto)
     for (int s = 24; s >= 0; s -= 8)
         png += char((crc >> s) & 0xff);
     return png;
-}
-
-// The image encoded in memory, for files whose names Qt could not write.
-QByteArray codificada(const QImage& imagen, const char* formato)
-{
-    QByteArray datos;
-    QBuffer b(&datos);
-    return imagen.save(&b, formato) ? datos : QByteArray();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "apoyo/conjunto_caras.h"
 
-#include <QBuffer>
+#include "apoyo/escena.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -36,15 +37,6 @@ QRectF caraEntera(const QRectF& c)
 uchar limitar(double v)
 {
     return static_cast<uchar>(std::clamp(v, 0.0, 255.0));
-}
-
-QByteArray jpeg(const QImage& img, int calidad)
-{
-    QByteArray bytes;
-    QBuffer b(&bytes);
-    b.open(QIODevice::WriteOnly);
-    img.save(&b, "JPEG", calidad);
-    return bytes;
 }
 
 // Head and shoulders around the face, scaled by `s`, faded out towards an oval so no square
@@ -360,7 +352,8 @@ FotogramaMedido fotogramaMedido(const FuentesCaras& f, int indice, uint32_t semi
     }
     pintor.end();
     degradar(img, m.degradacion, azar);
-    m.jpeg = jpeg(img, m.degradacion == QLatin1String("jpeg") ? 10 + static_cast<int>(azar() % 31) : 85);
+    const int calidad = m.degradacion == QLatin1String("jpeg") ? 10 + static_cast<int>(azar() % 31) : 85;
+    m.jpeg = codificada(img, "JPEG", calidad);
     m.imagen = QImage::fromData(m.jpeg, "JPEG");
     return m;
 }

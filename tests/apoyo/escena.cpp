@@ -1,5 +1,6 @@
 #include "apoyo/escena.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <algorithm>
 #include <vector>
@@ -72,4 +73,11 @@ QImage fotogramaGrande(const Escena& e, QPoint pos, QSize tam)
     QPainter p(&img);
     p.drawImage(0, 0, fotograma(e, pos));
     return img;
+}
+
+QByteArray codificada(const QImage& imagen, const char* formato, int calidad)
+{
+    QByteArray datos;
+    QBuffer b(&datos);
+    return imagen.save(&b, formato, calidad) ? datos : QByteArray();
 }

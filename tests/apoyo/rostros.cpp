@@ -3,7 +3,6 @@
 #include "apoyo/conjunto_caras.h"
 #include "apoyo/escena.h"
 
-#include <QBuffer>
 #include <QPainter>
 #include <algorithm>
 #include <random>
@@ -63,13 +62,8 @@ FotogramaConCaras fotogramaConCaras(const PedidoFotograma& p)
         }
     }
     pintor.end();
-    if (p.calidadJPEG >= 0) {
-        QByteArray bytes;
-        QBuffer b(&bytes);
-        b.open(QIODevice::WriteOnly);
-        img.save(&b, "JPEG", p.calidadJPEG);
-        img = QImage::fromData(bytes, "JPEG");
-    }
+    if (p.calidadJPEG >= 0)
+        img = QImage::fromData(codificada(img, "JPEG", p.calidadJPEG), "JPEG");
     f.imagen = img;
     return f;
 }
