@@ -2,6 +2,7 @@
 // the same file, both into /dev/null and into a file (where writing is most of the cost),
 // and the process's peak memory, which must not grow with the file. The recording is made here block by block: frames of 10 to 60 KB, a key frame of
 // 150 to 300 KB each second, an audio block after every frame.
+#include "apoyo/videos.h"
 #include "grabadores/hxvt.h"
 #include "medidas.h"
 
@@ -16,12 +17,6 @@ namespace {
 
 constexpr qint64 TAMANO = 1LL << 30;
 
-QByteArray cabecera(const char* etiqueta, uint32_t largo) {
-    QByteArray b(etiqueta, 4);
-    for (int i = 0; i < 4; ++i) b += char((largo >> (8 * i)) & 0xff);
-    return b + QByteArray(8, '\0');
-}
-
 // Returns the number of video blocks written.
 int64_t generar(const QString& ruta) {
     QFile f(ruta);
@@ -29,19 +24,18 @@ int64_t generar(const QString& ruta) {
     std::mt19937 azar(7);
     QByteArray relleno(512 * 1024, '\0');
     for (qsizetype i = 0; i < relleno.size(); ++i) relleno[i] = char(azar());
-    f.write(cabecera("HXVT", 0));
+    f.write(envolverHXVT({}));
     int64_t bloques = 0;
     while (f.size() < TAMANO) {
         const bool clave = bloques % 25 == 0;
         const uint32_t largo = clave ? 150000 + azar() % 150000 : 10000 + azar() % 50000;
-        f.write(cabecera("HXVF", largo));
+        f.write(bloqueHX("HXVF", {}, largo));  // the header; the payload follows in pieces
         for (uint32_t hecho = 0; hecho < largo;) {
             const uint32_t k = std::min<uint32_t>(largo - hecho, uint32_t(relleno.size()));
             f.write(relleno.constData(), k);
             hecho += k;
         }
-        f.write(cabecera("HXAF", 320));
-        f.write(relleno.constData(), 320);
+        f.write(bloqueHX("HXAF", relleno.left(320)));
         ++bloques;
     }
     return bloques;
