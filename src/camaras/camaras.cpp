@@ -374,11 +374,6 @@ Progreso Camaras::avisoProgreso(std::function<void(int)> enPrincipal)
     };
 }
 
-void Camaras::pintarLista(const QList<FicheroPtr>& lista_)
-{
-    pintarListaOrdenada(ordenarRecientes(lista_));
-}
-
 void Camaras::pintarListaOrdenada(const QList<FicheroPtr>& lista_)
 {
     ficheros = lista_;

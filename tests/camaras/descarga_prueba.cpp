@@ -103,7 +103,7 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
 
     // A family that cannot be downloaded.
     auto suelta = grabacionGuion(xm, QStringLiteral("x.mp4"), t, 0, QStringLiteral("x"));
-    v.c->pintarLista({suelta});
+    v.c->pintarListaOrdenada({suelta});
     v.marcar(0);
     v.c->descargar();
     v.asentar();
