@@ -149,7 +149,7 @@ void Camaras::listarRed()
                     lDet->setText(det);
                 for (const NodoPtr& n : nRED->hijos)
                     if (n->origen == origen) {
-                        renombrar(n, origen->ip + QStringLiteral("  ·  ") + identificada);
+                        arbolModelo->cambiarTexto(n.get(), textoFilaRed(*origen));
                         break;
                     }
                 if (actual == origen)

@@ -86,7 +86,6 @@ public:
     void escanearOrigen(const OrigenPtr& origen);
     void cargar(Nodo& fila);
     QString clave() const;
-    void renombrar(const NodoPtr& fila, const QString& texto);
     void dobleArbol(const QModelIndex& indice);
     void seleccionCambiada();
     void marcarTodos();
