@@ -12,9 +12,6 @@
 
 namespace {
 
-const QStringList kFamiliasConDescarga = {QStringLiteral("hikvision"), QStringLiteral("dahua"),
-                                          QStringLiteral("vstarcam"), QStringLiteral("ftp")};
-
 struct Encargo {
     FicheroPtr fichero;
     QString familia;
@@ -67,7 +64,7 @@ void Camaras::descargar()
                 QFile::remove(temporal);
                 std::optional<Huella> huella;
                 if (f->origen->tipo == QLatin1String("red")) {
-                    if (!kFamiliasConDescarga.contains(e.familia))
+                    if (!familiaConocida(e.familia))
                         throw ErrorCamara(QStringLiteral("familia desconocida"));
                     const Operaciones::Descargar bajar = o.descargar.value(e.familia);
                     if (!bajar)
