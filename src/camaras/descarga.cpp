@@ -127,12 +127,7 @@ void Camaras::grabarDirecto()
     const Operaciones o = ops;
     const QString carpeta = destino;
     const QString conversor = ffmpeg;
-    Procedencia procedencia;
-    procedencia.tipo = origen->tipo;
-    procedencia.nombre = origen->nombre;
-    procedencia.direccion = origen->ip;
-    procedencia.familia = origen->familia;
-    procedencia.modelo = modeloDe(origen);
+    Procedencia procedencia = procedenciaDe(*origen, modeloDe(origen));
     procedencia.segundosDirecto = segundos;
     {
         std::lock_guard<std::mutex> l(mDirecto);

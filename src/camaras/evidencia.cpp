@@ -94,15 +94,20 @@ QString horaUTC(const QDateTime& f)
 
 } // namespace
 
-Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
+Procedencia procedenciaDe(const Origen& o, const QString& modelo)
 {
     Procedencia p;
-    const Origen& o = *f.origen;
     p.tipo = o.tipo;
     p.nombre = o.nombre;
     p.direccion = o.tipo == QLatin1String("red") ? o.ip : o.ruta;
     p.familia = o.familia;
     p.modelo = modelo;
+    return p;
+}
+
+Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
+{
+    Procedencia p = procedenciaDe(*f.origen, modelo);
     p.ubicacion = f.dato.isEmpty() ? f.ruta : f.dato;
     p.inicioGrabacion = f.fecha;
     return p;
