@@ -6,6 +6,7 @@
 #include "camaras/modelo_lista.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QSemaphore>
@@ -31,6 +32,12 @@ struct Retencion {
 
     QSemaphore dentro, seguir;
 };
+
+// The SHA-256 of `b` as the records write it: 64 lower-case hex digits.
+inline QString sha(const QByteArray& b)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
+}
 
 // Every file below `carpeta`, hidden ones included, as sorted relative paths.
 inline QStringList todo(const QString& carpeta)

@@ -1,8 +1,8 @@
 #include "apoyo/impresion.h"
 #include "apoyo/programa.h"
+#include "apoyo_camaras.h"
 #include "camaras/evidencia.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +15,6 @@
 #include <thread>
 
 namespace {
-
-QString sha(const QByteArray& b)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
-}
 
 QByteArray datosDePrueba(int n, char semilla)
 {
