@@ -42,7 +42,6 @@ void Camaras::descargar()
     const QString carpeta = destino;
     const QString conversor = ffmpeg;
     fondo([this, o, encargos, carpeta, conversor] {
-        QDir().mkpath(carpeta);
         const int n = int(encargos.size());
         for (int i = 0; i < n; ++i) {
             const Encargo& e = encargos[i];
