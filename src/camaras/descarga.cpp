@@ -19,13 +19,6 @@ struct Encargo {
     Procedencia procedencia;
 };
 
-QString descripcion(const std::exception& e)
-{
-    if (auto* c = dynamic_cast<const ErrorCamara*>(&e))
-        return c->description;
-    return QString::fromLocal8Bit(e.what());
-}
-
 } // namespace
 
 void Camaras::descargar()
@@ -92,7 +85,7 @@ void Camaras::descargar()
             } catch (const std::exception& error) {
                 // No partial file stays behind, under any name.
                 QFile::remove(temporal);
-                const QString motivo = descripcion(error);
+                const QString motivo = motivoDe(error);
                 temporalEnCurso(QString());
                 enVentana([this, f, motivo] {
                     f->estado = QStringLiteral("ERROR: ") + motivo;
@@ -181,7 +174,7 @@ void Camaras::grabarDirecto()
                                 QDateTime::currentDateTimeUtc(), *huella);
             } catch (const std::exception& e) {
                 QFile::remove(temporal);
-                const QString motivo = descripcion(e);
+                const QString motivo = motivoDe(e);
                 fallo = motivo.isEmpty() ? QStringLiteral("La grabación falló")
                                          : QStringLiteral("La grabación falló: ") + motivo;
             }
