@@ -54,7 +54,6 @@ struct VentanaGuion {
     // `retocar` may take routines out of the table, as a build that lacks them would.
     explicit VentanaGuion(GuionCamaras& g, const std::function<void(Operaciones&)>& retocar = {},
                           const QString& caso = QStringLiteral("Robo 12"))
-        : guion(g)
     {
         base = dir.path() + QStringLiteral("/casos");
         Operaciones ops = g.operaciones();
@@ -90,14 +89,6 @@ struct VentanaGuion {
         return t;
     }
 
-    NodoPtr fila(const NodoPtr& cabecera, const QString& empieza) const
-    {
-        for (const NodoPtr& n : cabecera->hijos)
-            if (n->texto.startsWith(empieza))
-                return n;
-        return nullptr;
-    }
-
     void elegir(const NodoPtr& n)
     {
         c->seleccionar(n);
@@ -121,7 +112,6 @@ struct VentanaGuion {
                                          si ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     }
 
-    GuionCamaras& guion;
     QTemporaryDir dir;
     QString base;
     std::unique_ptr<Camaras> c;
