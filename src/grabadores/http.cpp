@@ -355,7 +355,7 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
     auto direccion = std::make_unique<Direccion>(url);
     if (!direccion->valida()) throw ErrorCamara(QStringLiteral("dirección no válida"));
     iniciarCurl();
-    Http h(usuario, clave);
+    Http h;
     if (aFichero) {
         h.salida = std::make_shared<QFile>(*aFichero);
         if (!h.salida->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
