@@ -75,8 +75,6 @@ struct Ronda {
     Reloj::time_point ultimaActividad = Reloj::now();
     LecturaCabeceras lectura;
     QString redireccion;
-    bool inactivo = false;
-    bool vencido = false;
     bool demasiado = false;
     bool fallaEscritura = false;
 };
@@ -160,9 +158,7 @@ CURLcode correr(CURL* c, Ronda& r, Reloj::time_point limite) {
         if (hecho) break;
         const auto ahora = Reloj::now();
         if (ahora - r.ultimaActividad > r.inactividad) mirarSockets(r, ahora);
-        if (ahora - r.ultimaActividad > r.inactividad) r.inactivo = true;
-        if (ahora > limite) r.vencido = true;
-        if (r.inactivo || r.vencido) {
+        if (ahora - r.ultimaActividad > r.inactividad || ahora > limite) {
             resultado = CURLE_OPERATION_TIMEDOUT;
             break;
         }
