@@ -376,7 +376,6 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
         Ronda r(h, milliseconds(qint64(timeout * 1000)));
         const CURLcode resultado = hacerRonda(r, *direccion, pedido, timeout, limite);
         if (resultado != CURLE_OK) {
-            h.error = int(resultado);
             descartarFichero();
             if (r.demasiado)
                 throw ErrorCamara(QStringLiteral("la respuesta de la cámara supera 64 MiB y se descarta"));

@@ -37,7 +37,6 @@ public:
     QByteArray datos;
     int estado = 0;
     QMap<QString, QString> cabeceras;
-    std::optional<int> error;  // the transfer's failure code, when it failed
     std::shared_ptr<QFile> salida;
     int64_t total = 0;
     int64_t esperado = -1;
