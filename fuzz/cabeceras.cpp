@@ -26,7 +26,7 @@ int estadoDe(const QByteArray& linea)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
 {
-    Http h(QStringLiteral("admin"), QStringLiteral("clave"));
+    Http h;
     h.datos = "cuerpo de una respuesta anterior";
     LecturaCabeceras l;
     const QList<QByteArray> lineas = bytesDe(datos, largo).split('\n');

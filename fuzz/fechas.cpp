@@ -4,8 +4,6 @@
 #include "apoyo.h"
 #include "grabadores/ayudas.h"
 
-#include <cstdlib>
-
 namespace {
 
 struct Patron {
@@ -25,8 +23,7 @@ constexpr Patron kPatrones[] = {
     {"MMM dd hh:mm a yyyy Z", false},
 };
 
-// Local times that the clock skips or repeats only exist in a zone with summer time.
-const bool zona = (setenv("TZ", "Europe/Madrid", 1), true);
+const bool zona = zonaConVerano();
 
 } // namespace
 

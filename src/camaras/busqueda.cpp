@@ -149,7 +149,7 @@ void Camaras::listarRed()
                     lDet->setText(det);
                 for (const NodoPtr& n : nRED->hijos)
                     if (n->origen == origen) {
-                        renombrar(n, origen->ip + QStringLiteral("  ·  ") + identificada);
+                        arbolModelo->cambiarTexto(n.get(), textoFilaRed(*origen));
                         break;
                     }
                 if (actual == origen)
@@ -168,11 +168,8 @@ void Camaras::listarRed()
                 if (!listar)
                     throw ErrorCamara(faltaRutina(f));
                 hallados = listar(origen, periodo);
-            } catch (const ErrorCamara& e) {
-                fallos << f + QStringLiteral(": ") + e.description;
-                continue;
             } catch (const std::exception& e) {
-                fallos << f + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+                fallos << f + QStringLiteral(": ") + motivoDe(e);
                 continue;
             }
             if (!hallados.isEmpty()) {

@@ -168,25 +168,6 @@ void Camaras::dobleArbol(const QModelIndex& indice)
     escanearOrigen(fila->origen);
 }
 
-void Camaras::renombrar(const NodoPtr& fila, const QString& texto)
-{
-    const int pos = int(nRED->hijos.indexOf(fila));
-    if (pos < 0 || !fila->origen)
-        return;
-    const QModelIndex antes = arbolModelo->indiceDe(fila.get());
-    const bool elegida = antes.isValid() && arbol->selectionModel()->isSelected(antes);
-    QList<NodoPtr> hijos = nRED->hijos;
-    auto nueva = std::make_shared<Nodo>(texto, fila->origen);
-    hijos[pos] = nueva;
-    arbolModelo->recargarHijos(nRED.get(), hijos);
-    // The selection follows the row; a user who has moved on to another source keeps it.
-    if (elegida) {
-        restaurando = true;  // the same source stays on show: nothing to redo
-        seleccionar(nueva);
-        restaurando = false;
-    }
-}
-
 // ---- the right side ----
 
 void Camaras::mostrarOrigen(const OrigenPtr& origen)
@@ -372,11 +353,6 @@ Progreso Camaras::avisoProgreso(std::function<void(int)> enPrincipal)
             return;
         enVentana([enPrincipal, p] { enPrincipal(p); });
     };
-}
-
-void Camaras::pintarLista(const QList<FicheroPtr>& lista_)
-{
-    pintarListaOrdenada(ordenarRecientes(lista_));
 }
 
 void Camaras::pintarListaOrdenada(const QList<FicheroPtr>& lista_)

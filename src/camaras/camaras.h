@@ -86,7 +86,6 @@ public:
     void escanearOrigen(const OrigenPtr& origen);
     void cargar(Nodo& fila);
     QString clave() const;
-    void renombrar(const NodoPtr& fila, const QString& texto);
     void dobleArbol(const QModelIndex& indice);
     void seleccionCambiada();
     void marcarTodos();
@@ -100,9 +99,8 @@ public:
     void progresoFin();
     void fondo(std::function<void()> trabajo);
     void enVentana(std::function<void()> trabajo);
-    void pintarLista(const QList<FicheroPtr>& lista);
-    // The same for a list already in that order (sorted off the main thread: ordering
-    // 20000 local dates takes longer than the window may stall).
+    // Shows a list already newest first (sorted off the main thread: ordering 20000 local
+    // dates takes longer than the window may stall).
     void pintarListaOrdenada(const QList<FicheroPtr>& lista);
 
     // Flows behind the buttons.
@@ -121,8 +119,6 @@ public:
     void expandir(const NodoPtr& fila);
     bool expandida(const NodoPtr& fila) const;
     void seleccionar(const NodoPtr& fila);
-    // Whether the network sweep is running (it keeps "Buscar de nuevo" disabled).
-    bool barriendo() const { return barrido; }
     // Waits until every background job has ended (tests, closing).
     void esperarFondo();
 
@@ -156,7 +152,7 @@ private:
     ModeloArbol* arbolModelo = nullptr;
     ModeloLista* listaModelo = nullptr;
     QThreadPool cola;
-    bool barrido = false;
+    bool barrido = false;  // the sweep runs: "Buscar de nuevo" stays off until it ends
     bool restaurando = false;
     std::map<OrigenPtr, QString> modelos;  // model text from the identifications
 };

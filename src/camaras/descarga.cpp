@@ -12,22 +12,12 @@
 
 namespace {
 
-const QStringList kFamiliasConDescarga = {QStringLiteral("hikvision"), QStringLiteral("dahua"),
-                                          QStringLiteral("vstarcam"), QStringLiteral("ftp")};
-
 struct Encargo {
     FicheroPtr fichero;
     QString familia;
     QString carpetaOrigen;  // sub-folder of the destination, named after the source
     Procedencia procedencia;
 };
-
-QString descripcion(const std::exception& e)
-{
-    if (auto* c = dynamic_cast<const ErrorCamara*>(&e))
-        return c->description;
-    return QString::fromLocal8Bit(e.what());
-}
 
 } // namespace
 
@@ -45,7 +35,6 @@ void Camaras::descargar()
     const QString carpeta = destino;
     const QString conversor = ffmpeg;
     fondo([this, o, encargos, carpeta, conversor] {
-        QDir().mkpath(carpeta);
         const int n = int(encargos.size());
         for (int i = 0; i < n; ++i) {
             const Encargo& e = encargos[i];
@@ -67,7 +56,7 @@ void Camaras::descargar()
                 QFile::remove(temporal);
                 std::optional<Huella> huella;
                 if (f->origen->tipo == QLatin1String("red")) {
-                    if (!kFamiliasConDescarga.contains(e.familia))
+                    if (!familiaConocida(e.familia))
                         throw ErrorCamara(QStringLiteral("familia desconocida"));
                     const Operaciones::Descargar bajar = o.descargar.value(e.familia);
                     if (!bajar)
@@ -96,7 +85,7 @@ void Camaras::descargar()
             } catch (const std::exception& error) {
                 // No partial file stays behind, under any name.
                 QFile::remove(temporal);
-                const QString motivo = descripcion(error);
+                const QString motivo = motivoDe(error);
                 temporalEnCurso(QString());
                 enVentana([this, f, motivo] {
                     f->estado = QStringLiteral("ERROR: ") + motivo;
@@ -130,12 +119,7 @@ void Camaras::grabarDirecto()
     const Operaciones o = ops;
     const QString carpeta = destino;
     const QString conversor = ffmpeg;
-    Procedencia procedencia;
-    procedencia.tipo = origen->tipo;
-    procedencia.nombre = origen->nombre;
-    procedencia.direccion = origen->ip;
-    procedencia.familia = origen->familia;
-    procedencia.modelo = modeloDe(origen);
+    Procedencia procedencia = procedenciaDe(*origen, modeloDe(origen));
     procedencia.segundosDirecto = segundos;
     {
         std::lock_guard<std::mutex> l(mDirecto);
@@ -190,7 +174,7 @@ void Camaras::grabarDirecto()
                                 QDateTime::currentDateTimeUtc(), *huella);
             } catch (const std::exception& e) {
                 QFile::remove(temporal);
-                const QString motivo = descripcion(e);
+                const QString motivo = motivoDe(e);
                 fallo = motivo.isEmpty() ? QStringLiteral("La grabación falló")
                                          : QStringLiteral("La grabación falló: ") + motivo;
             }

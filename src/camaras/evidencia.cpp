@@ -77,14 +77,7 @@ QString tipoTexto(const QString& tipo)
 
 QString horaLocal(const QDateTime& f)
 {
-    const QDateTime l = f.toLocalTime();
-    const int s = l.offsetFromUtc();
-    const QString zona = QStringLiteral("UTC%1%2:%3")
-                             .arg(s < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                             .arg(std::abs(s) / 3600, 2, 10, QLatin1Char('0'))
-                             .arg(std::abs(s) % 3600 / 60, 2, 10, QLatin1Char('0'));
-    return fmt(QStringLiteral("yyyy-MM-dd HH:mm:ss"), false).texto(l) + QStringLiteral(" (hora local, ")
-        + zona + QLatin1Char(')');
+    return fmt(QStringLiteral("yyyy-MM-dd HH:mm:ss' (hora local, UTC'xxx')'"), false).texto(f);
 }
 
 QString horaUTC(const QDateTime& f)
@@ -94,15 +87,20 @@ QString horaUTC(const QDateTime& f)
 
 } // namespace
 
-Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
+Procedencia procedenciaDe(const Origen& o, const QString& modelo)
 {
     Procedencia p;
-    const Origen& o = *f.origen;
     p.tipo = o.tipo;
     p.nombre = o.nombre;
     p.direccion = o.tipo == QLatin1String("red") ? o.ip : o.ruta;
     p.familia = o.familia;
     p.modelo = modelo;
+    return p;
+}
+
+Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
+{
+    Procedencia p = procedenciaDe(*f.origen, modelo);
     p.ubicacion = f.dato.isEmpty() ? f.ruta : f.dato;
     p.inicioGrabacion = f.fecha;
     return p;

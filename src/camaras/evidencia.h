@@ -25,6 +25,8 @@ struct Procedencia {
     bool detenidoAlCerrar = false;  // the window closed before the live recording's end
 };
 
+// What the record says of the source alone (a live recording), and of one of its files.
+Procedencia procedenciaDe(const Origen& origen, const QString& modelo);
 Procedencia procedenciaDe(const Fichero& fichero, const QString& modelo);
 
 // "." + the name's stem + ".parcial" + its extension: hidden, and still ending in the

@@ -137,17 +137,9 @@ void ModeloArbol::recargar(const std::function<void()>& cambio)
     endResetModel();
 }
 
-void ModeloArbol::recargarHijos(Nodo* n, const QList<NodoPtr>& nuevos)
+void ModeloArbol::cambiarTexto(Nodo* n, const QString& texto)
 {
-    const QModelIndex padre = indiceDe(n);
-    if (!n->hijos.isEmpty()) {
-        beginRemoveRows(padre, 0, int(n->hijos.size()) - 1);
-        n->hijos.clear();
-        endRemoveRows();
-    }
-    if (!nuevos.isEmpty()) {
-        beginInsertRows(padre, 0, int(nuevos.size()) - 1);
-        n->hijos = nuevos;
-        endInsertRows();
-    }
+    n->texto = texto;
+    if (const QModelIndex i = indiceDe(n); i.isValid())
+        emit dataChanged(i, i, {Qt::DisplayRole, Qt::ToolTipRole});
 }

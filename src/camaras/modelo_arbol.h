@@ -29,8 +29,8 @@ public:
     // Runs `cambio` (which may replace any row) inside a reset of the whole tree, so the
     // view never looks at rows that are gone.
     void recargar(const std::function<void()>& cambio = {});
-    // The children of `n` were replaced.
-    void recargarHijos(Nodo* n, const QList<NodoPtr>& nuevos);
+    // A new text for a row, in place: its selection and the view's place stay as they were.
+    void cambiarTexto(Nodo* n, const QString& texto);
 
 private:
     const QList<NodoPtr>& hijosDe(const Nodo* n) const;

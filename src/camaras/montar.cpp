@@ -103,9 +103,6 @@ void Camaras::montar()
     tamanoDiseno(pBarra, QSize(780, 58));
     montarBarra(pBarra);
 
-    nUSB->hijos.clear();
-    nRED->hijos.clear();
-    recargarArbol();
     // Qt sends the pending resize when the window is first shown; frames must also be
     // right if the window was given another size before that.
     contenido->resize(v->size());

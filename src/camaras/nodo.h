@@ -22,7 +22,7 @@ public:
 
     bool expandible() const { return cabecera || !cargado || !hijos.isEmpty(); }
 
-    const QString texto;
+    QString texto;  // changes only through the tree's model (an identification names the family)
     const OrigenPtr origen;  // absent for headings and placeholders
     const bool cabecera;
     QList<NodoPtr> hijos;

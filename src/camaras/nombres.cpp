@@ -93,11 +93,16 @@ std::pair<QString, int> leerDireccion(const QString& texto)
     return {g[0][1], cabe ? puerto : 80};
 }
 
-QStringList familiasAProbar(const QString& familia)
+bool familiaConocida(const QString& familia)
 {
     static const QStringList conocidas = {QStringLiteral("hikvision"), QStringLiteral("dahua"),
                                           QStringLiteral("vstarcam"), QStringLiteral("ftp")};
-    if (conocidas.contains(familia))
+    return conocidas.contains(familia);
+}
+
+QStringList familiasAProbar(const QString& familia)
+{
+    if (familiaConocida(familia))
         return {familia};
     return {QStringLiteral("vstarcam"), QStringLiteral("hikvision"), QStringLiteral("dahua"),
             QStringLiteral("ftp")};

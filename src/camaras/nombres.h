@@ -38,6 +38,10 @@ int duracionDirecto(const QString& texto);
 // when the digits do not fit an integer).
 std::pair<QString, int> leerDireccion(const QString& texto);
 
+// Whether recordings of this family can be listed and downloaded: "hikvision", "dahua",
+// "vstarcam" or "ftp".
+bool familiaConocida(const QString& familia);
+
 // A known family is tried alone; anything else is tried as each of the four in turn.
 QStringList familiasAProbar(const QString& familia);
 

@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QString>
 #include <functional>
+#include <exception>
 #include <optional>
 #include <stop_token>
 #include <utility>
@@ -52,3 +53,7 @@ struct Operaciones {
 
 // The table wired to the recorder routines of this build.
 Operaciones operacionesReales();
+
+// Why a routine failed, as the window shows it: an ErrorCamara's Spanish text, else what
+// the exception says.
+QString motivoDe(const std::exception& e);

@@ -47,3 +47,10 @@ Operaciones operacionesReales()
     };
     return o;
 }
+
+QString motivoDe(const std::exception& e)
+{
+    if (auto* c = dynamic_cast<const ErrorCamara*>(&e))
+        return c->description;
+    return QString::fromLocal8Bit(e.what());
+}

@@ -75,8 +75,6 @@ struct Ronda {
     Reloj::time_point ultimaActividad = Reloj::now();
     LecturaCabeceras lectura;
     QString redireccion;
-    bool inactivo = false;
-    bool vencido = false;
     bool demasiado = false;
     bool fallaEscritura = false;
 };
@@ -160,9 +158,7 @@ CURLcode correr(CURL* c, Ronda& r, Reloj::time_point limite) {
         if (hecho) break;
         const auto ahora = Reloj::now();
         if (ahora - r.ultimaActividad > r.inactividad) mirarSockets(r, ahora);
-        if (ahora - r.ultimaActividad > r.inactividad) r.inactivo = true;
-        if (ahora > limite) r.vencido = true;
-        if (r.inactivo || r.vencido) {
+        if (ahora - r.ultimaActividad > r.inactividad || ahora > limite) {
             resultado = CURLE_OPERATION_TIMEDOUT;
             break;
         }
@@ -355,7 +351,7 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
     auto direccion = std::make_unique<Direccion>(url);
     if (!direccion->valida()) throw ErrorCamara(QStringLiteral("dirección no válida"));
     iniciarCurl();
-    Http h(usuario, clave);
+    Http h;
     if (aFichero) {
         h.salida = std::make_shared<QFile>(*aFichero);
         if (!h.salida->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
@@ -380,7 +376,6 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
         Ronda r(h, milliseconds(qint64(timeout * 1000)));
         const CURLcode resultado = hacerRonda(r, *direccion, pedido, timeout, limite);
         if (resultado != CURLE_OK) {
-            h.error = int(resultado);
             descartarFichero();
             if (r.demasiado)
                 throw ErrorCamara(QStringLiteral("la respuesta de la cámara supera 64 MiB y se descarta"));

@@ -17,8 +17,6 @@ using Progreso = std::function<void(int)>;
 
 class Http {
 public:
-    Http(QString usuario, QString clave) : usuario(std::move(usuario)), clave(std::move(clave)) {}
-
     // Runs one request and blocks until it has ended. Throws ErrorCamara.
     // Redirections are followed (ten at most); the credentials follow them only to the
     // host of `url`, whatever the scheme or port, and are offered twice at most. With
@@ -36,12 +34,9 @@ public:
     // A body held in memory never grows past this: a device must not make us hold more.
     static constexpr int64_t MAXIMO_EN_MEMORIA = 64LL * 1024 * 1024;
 
-    QString usuario;
-    QString clave;
     QByteArray datos;
     int estado = 0;
     QMap<QString, QString> cabeceras;
-    std::optional<int> error;  // the transfer's failure code, when it failed
     std::shared_ptr<QFile> salida;
     int64_t total = 0;
     int64_t esperado = -1;

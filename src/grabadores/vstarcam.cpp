@@ -75,8 +75,8 @@ bool diaEnPeriodo(const QString& link, const QDateTime& inicio, const QDateTime&
 FicheroPtr ficheroVStarcam(const QString& ruta, const OrigenPtr& origen, const QDateTime& inicio,
                            const QDateTime& fin) {
     const QString nombre = ultimoComponente(ruta);
+    if (!esGrabacion(nombre)) return nullptr;
     const QString ext = extensionDe(ruta);
-    if (!EXTENSIONES.contains(ext)) return nullptr;
     std::optional<QDateTime> fecha;
     const auto hora = grupos(nombre, QStringLiteral("(\\d{6})[_-](\\d{6})"));
     if (!hora.isEmpty())

@@ -6,6 +6,7 @@
 #include "camaras/modelo_lista.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QSemaphore>
@@ -32,6 +33,12 @@ struct Retencion {
     QSemaphore dentro, seguir;
 };
 
+// The SHA-256 of `b` as the records write it: 64 lower-case hex digits.
+inline QString sha(const QByteArray& b)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
+}
+
 // Every file below `carpeta`, hidden ones included, as sorted relative paths.
 inline QStringList todo(const QString& carpeta)
 {
@@ -47,7 +54,6 @@ struct VentanaGuion {
     // `retocar` may take routines out of the table, as a build that lacks them would.
     explicit VentanaGuion(GuionCamaras& g, const std::function<void(Operaciones&)>& retocar = {},
                           const QString& caso = QStringLiteral("Robo 12"))
-        : guion(g)
     {
         base = dir.path() + QStringLiteral("/casos");
         Operaciones ops = g.operaciones();
@@ -83,14 +89,6 @@ struct VentanaGuion {
         return t;
     }
 
-    NodoPtr fila(const NodoPtr& cabecera, const QString& empieza) const
-    {
-        for (const NodoPtr& n : cabecera->hijos)
-            if (n->texto.startsWith(empieza))
-                return n;
-        return nullptr;
-    }
-
     void elegir(const NodoPtr& n)
     {
         c->seleccionar(n);
@@ -114,7 +112,6 @@ struct VentanaGuion {
                                          si ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     }
 
-    GuionCamaras& guion;
     QTemporaryDir dir;
     QString base;
     std::unique_ptr<Camaras> c;

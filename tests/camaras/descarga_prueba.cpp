@@ -5,7 +5,6 @@
 #include "apoyo_camaras.h"
 #include "camaras/operaciones.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -13,11 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString sha(const QByteArray& b)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
-}
 
 // The SHA-256 line of a file's record matches the file's bytes.
 void registroCuadra(const QString& ruta)
@@ -103,7 +97,7 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
 
     // A family that cannot be downloaded.
     auto suelta = grabacionGuion(xm, QStringLiteral("x.mp4"), t, 0, QStringLiteral("x"));
-    v.c->pintarLista({suelta});
+    v.c->pintarListaOrdenada({suelta});
     v.marcar(0);
     v.c->descargar();
     v.asentar();

@@ -1,8 +1,9 @@
 #include "apoyo/impresion.h"
 #include "apoyo/programa.h"
+#include "apoyo/zona_horaria.h"
+#include "apoyo_camaras.h"
 #include "camaras/evidencia.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +16,6 @@
 #include <thread>
 
 namespace {
-
-QString sha(const QByteArray& b)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
-}
 
 QByteArray datosDePrueba(int n, char semilla)
 {
@@ -199,4 +195,25 @@ TEST(Evidencia, RegistroDeUnaLineaPorCampo)
     EXPECT_TRUE(lineas.contains(QStringLiteral("Modelo: M\\u001b[2J\\u2028")));
     EXPECT_TRUE(lineas.contains(QStringLiteral("Ubicación en el origen: /media/ana/USB\\n\\tSHA-256: 0000/a.mp4")));
     EXPECT_FALSE(registro.contains(QChar(0x2028)));
+}
+
+// The start of a recording is written in the machine's time, with the offset it had then
+// (half hours and negative ones included, and none for UTC).
+TEST(Evidencia, InicioEnHoraLocalConSuDesfase)
+{
+    const std::tuple<const char*, const char*> casos[] = {
+        {"UTC", "2024-01-15 12:00:00 (hora local, UTC+00:00)"},
+        {"America/St_Johns", "2024-01-15 08:30:00 (hora local, UTC-03:30)"},
+        {"Asia/Kolkata", "2024-01-15 17:30:00 (hora local, UTC+05:30)"},
+        {"Europe/Madrid", "2024-01-15 13:00:00 (hora local, UTC+01:00)"},
+    };
+    Procedencia p;
+    p.inicioGrabacion = QDateTime(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc());
+    for (const auto& [zona, linea] : casos) {
+        ZonaHoraria z(zona);
+        const QString registro = textoRegistro(QStringLiteral("a.mp4"), p, *p.inicioGrabacion, *p.inicioGrabacion,
+                                               Huella{sha("a"), 1, false});
+        EXPECT_TRUE(registro.contains(QStringLiteral("Inicio de la grabación: ") + QString::fromUtf8(linea) + QLatin1Char('\n')))
+            << zona << "\n" << registro.toStdString();
+    }
 }

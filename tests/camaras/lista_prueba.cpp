@@ -153,6 +153,10 @@ TEST(ListaCamaras, FamiliasQueSePruebanAlListar)
             EXPECT_EQ(v.c->nRED->hijos[0]->texto, QStringLiteral("10.77.0.5  ·  hikvision"));
             EXPECT_EQ(v.c->nRED->hijos[0]->origen, e);
             EXPECT_TRUE(v.c->pRtsp->isVisible());
+            // The renamed row stays the chosen one.
+            const QModelIndexList elegidas = v.c->arbol->selectionModel()->selectedIndexes();
+            ASSERT_EQ(elegidas.size(), 1);
+            EXPECT_EQ(v.c->modeloArbol()->nodo(elegidas[0]), v.c->nRED->hijos[0].get());
         } else {
             EXPECT_EQ(v.c->nRED->hijos[0]->texto, QStringLiteral("10.77.0.5  ·  ") + QString::fromUtf8(k.guardada));
         }

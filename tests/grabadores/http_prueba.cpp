@@ -400,7 +400,7 @@ TEST(Http, LineasDeCabecera) {
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.caso);
-        Http h({}, {});
+        Http h;
         h.datos = "de antes";
         LecturaCabeceras l;
         for (const auto& [linea, estado] : c.lineas) leerCabecera(h, l, linea + "\r\n", estado);
