@@ -7,13 +7,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-// Turns the event loop (without spinning) until the window's jobs have ended.
+// Turns the event loop (without spinning) until the window's jobs have ended: "Buscar de
+// nuevo" is enabled again only when neither a job nor the sweep runs.
 inline void esperarVentana(Camaras& c)
 {
     QEventLoop bucle;
     QTimer mirar;
     QObject::connect(&mirar, &QTimer::timeout, [&] {
-        if (!c.ocupado && !c.barriendo())
+        if (c.bBuscar->isEnabled())
             bucle.quit();
     });
     mirar.start(10);
