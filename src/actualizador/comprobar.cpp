@@ -2,6 +2,7 @@
 
 #include "actualizador/descarga.h"
 #include "actualizador/firma.h"
+#include "comun/sha256.h"
 #include "actualizador/paquete.h"
 #include "actualizador/ultima.h"
 #include "comun/json.h"

@@ -1,6 +1,7 @@
 #include "actualizador/manifiesto.h"
 
 #include "actualizador/firma.h"
+#include "comun/sha256.h"
 
 #include <QCryptographicHash>
 #include <QDir>
