@@ -31,7 +31,7 @@ void anotar(const QString& ruta, const QByteArray& linea)
         fd = ::open(nombre.constData(), flags, 0644);
     if (fd < 0)
         return;
-    [[maybe_unused]] const ssize_t n = ::write(fd, linea.constData(), static_cast<size_t>(linea.size()));
+    escribirTodo(fd, linea);
     ::close(fd);
 }
 

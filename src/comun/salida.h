@@ -25,6 +25,10 @@ void aviso(const QString& texto);
 // Writes text to standard output right away, for the modes that report in batches.
 void escribirSalida(const QString& texto);
 
+// Writes all of `bytes` to `fd`, going on after short writes and signals; false when the
+// descriptor takes no more.
+bool escribirTodo(int fd, const QByteArray& bytes);
+
 // Keeps Qt's own chatter (and the image codecs' it passes on: "libpng error", corrupt JPEG
 // data, allocation limits) off standard error, where the player expects only our lines.
 // Critical and fatal messages still get through, one line each.
