@@ -92,8 +92,6 @@ void callarMensajesQt()
 
 ErrorEstandarApartado::ErrorEstandarApartado()
 {
-    // Also in a sanitizer build, which must behave as the one shipped: a fault inside
-    // this window still aborts the run, only its report is not seen.
     if (descriptorAvisos != STDERR_FILENO)
         return; // already set aside by an outer one
     std::fflush(stderr);

@@ -37,8 +37,9 @@ void mensajeQtCallado(QtMsgType tipo, const QMessageLogContext& contexto, const 
 
 // While one of these lives, file descriptor 2 points at /dev/null, for library code that
 // writes there itself rather than through Qt (libpng's default error handler, Xlib while
-// the display is opened). `aviso` still reaches the real standard error meanwhile. In
-// AddressSanitizer builds it does nothing: a report must never be swallowed.
+// the display is opened). `aviso` still reaches the real standard error meanwhile. Sanitizer
+// builds do the same, to behave as the one shipped: a fault in this window still aborts
+// the run, only its report is not seen.
 class ErrorEstandarApartado {
 public:
     ErrorEstandarApartado();
