@@ -30,7 +30,7 @@ public:
         QSize caja;
     };
 
-    // `hilos` 0: one per core.
+    // `hilos` 0: one per core, four at most.
     explicit CargadorMiniaturas(int hilos = 0, QImage::Format formato = QImage::Format_RGB888,
                                 QObject* padre = nullptr);
     ~CargadorMiniaturas() override;

@@ -246,9 +246,7 @@ void Rejilla::planificar()
     // The rows in view, then rows around them, two below for each one above (the user
     // reads downwards), as many as the budget holds.
     const QSize caja = cajaMiniatura();
-    // Bytes of one held thumbnail: three a pixel, lines padded to four.
-    const qint64 porMiniatura = std::max<qint64>(1, qint64((caja.width() * 3 + 3) / 4 * 4) * caja.height());
-    const int capacidad = int(std::min<qint64>(n, presupuesto_ / porMiniatura));
+    const int capacidad = int(std::min<qint64>(n, presupuesto_ / ReservaMiniaturas::bytesHueco(caja)));
     std::vector<int> orden;
     for (int f = vista.primera; f <= vista.ultima; ++f)
         orden.push_back(f);

@@ -17,10 +17,14 @@ qsizetype lineaRGB888(int ancho)
 
 } // namespace
 
+qint64 ReservaMiniaturas::bytesHueco(const QSize& caja)
+{
+    return std::max<qint64>(1, lineaRGB888(caja.width()) * caja.height());
+}
+
 std::shared_ptr<ReservaMiniaturas> ReservaMiniaturas::crear(qint64 bytes, const QSize& caja)
 {
-    const qint64 hueco = std::max<qint64>(1, lineaRGB888(caja.width()) * caja.height());
-    return std::shared_ptr<ReservaMiniaturas>(new ReservaMiniaturas(int(bytes / hueco), caja));
+    return std::shared_ptr<ReservaMiniaturas>(new ReservaMiniaturas(int(bytes / bytesHueco(caja)), caja));
 }
 
 ReservaMiniaturas::ReservaMiniaturas(int huecos, const QSize& caja)

@@ -14,6 +14,8 @@ public:
     // Slots for pictures of up to `caja` in 24-bit colour, as many as `bytes` hold. The
     // block is only reserved: pages count once a thumbnail is written to them.
     static std::shared_ptr<ReservaMiniaturas> crear(qint64 bytes, const QSize& caja);
+    // Bytes of one slot for pictures of up to `caja`: three a pixel, lines padded to four.
+    static qint64 bytesHueco(const QSize& caja);
     ~ReservaMiniaturas();
     ReservaMiniaturas(const ReservaMiniaturas&) = delete;
     ReservaMiniaturas& operator=(const ReservaMiniaturas&) = delete;

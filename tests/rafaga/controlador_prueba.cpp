@@ -2,6 +2,7 @@
 #include "apoyo/impresion.h"
 #include "apoyo/programa.h"
 #include "apoyo/rafaga.h"
+#include "apoyo/zona_horaria.h"
 #include "estilo/dialogo_alerta.h"
 #include "rafaga/cargador_miniaturas.h"
 #include "rafaga/controlador_rafaga.h"
@@ -15,34 +16,9 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
-#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
-
-// The local time zone for one test.
-class ZonaHoraria {
-public:
-    explicit ZonaHoraria(const char* tz)
-        : antes_(qgetenv("TZ"))
-        , habia_(qEnvironmentVariableIsSet("TZ"))
-    {
-        qputenv("TZ", tz);
-        tzset();
-    }
-    ~ZonaHoraria()
-    {
-        if (habia_)
-            qputenv("TZ", antes_);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    QByteArray antes_;
-    bool habia_;
-};
 
 // A burst folder with captures 3, 12 and 31, a name that is not a number, and files
 // that do not count.
