@@ -21,11 +21,6 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
 
 namespace {
 
-QString arg(const QStringList& a, int i, const QString& defecto = QString())
-{
-    return i < a.size() ? a[i] : defecto;
-}
-
 // Appends one line to the log, never through a link planted in its place.
 void anotar(const QString& ruta, const QByteArray& linea)
 {
@@ -36,7 +31,7 @@ void anotar(const QString& ruta, const QByteArray& linea)
         fd = ::open(nombre.constData(), flags, 0644);
     if (fd < 0)
         return;
-    [[maybe_unused]] const ssize_t n = ::write(fd, linea.constData(), static_cast<size_t>(linea.size()));
+    escribirTodo(fd, linea);
     ::close(fd);
 }
 
@@ -61,8 +56,8 @@ bool recuperarInterrumpida(const OpcionesActualizador& o, const std::function<vo
 
 int correrActualizador(const OpcionesActualizador& o)
 {
-    const QString sub = arg(o.argumentos, 0);
-    const QString datos = arg(o.argumentos, 3, carpetaDatos());
+    const QString sub = o.argumentos.value(0);
+    const QString datos = o.argumentos.value(3, carpetaDatos());
     const QString u = datos + QStringLiteral("/update");
     QDir().mkpath(u);
     if (QFile::exists(datos + QStringLiteral("/sin-actualizar")))

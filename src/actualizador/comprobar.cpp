@@ -2,6 +2,7 @@
 
 #include "actualizador/descarga.h"
 #include "actualizador/firma.h"
+#include "comun/sha256.h"
 #include "actualizador/paquete.h"
 #include "actualizador/ultima.h"
 #include "comun/json.h"
@@ -11,11 +12,6 @@
 #include <QFileInfo>
 
 namespace {
-
-QString arg(const QStringList& a, int i, const QString& defecto = QString())
-{
-    return i < a.size() ? a[i] : defecto;
-}
 
 // A prepared package counts only while it is still there, whole.
 bool yaPreparada(const QString& pendiente, const Ultima& ultima)
@@ -55,8 +51,8 @@ void escribirPropio(const QJsonObject& datos, const QString& ruta)
 int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, const QString& u,
                            const std::function<void(const QString&)>& log)
 {
-    const QString base = arg(o.argumentos, 1);
-    const QString instalada = arg(o.argumentos, 2, QStringLiteral("0.0.0"));
+    const QString base = o.argumentos.value(1);
+    const QString instalada = o.argumentos.value(2, QStringLiteral("0.0.0"));
     const std::optional<QByteArray> cuerpo = descargar(base + QStringLiteral("/latest.json"),
                                                        QString(), o.permitirHttp);
     const Ultima ultima = cuerpo ? leerUltima(*cuerpo) : Ultima();

@@ -1,6 +1,5 @@
 #include "actualizador/firma.h"
 
-#include <QFile>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
@@ -91,29 +90,4 @@ bool firmaValidaDatos(const QByteArray& mensaje, const QString& firmaHex)
 bool firmaValida(const QString& sha, const QString& firmaHex)
 {
     return firmaValidaDatos(sha.toUtf8(), firmaHex);
-}
-
-QString sha256DeArchivo(const QString& ruta)
-{
-    QFile archivo(ruta);
-    if (!archivo.open(QIODevice::ReadOnly))
-        return QString();
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    bool bien = ctx && EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr) == 1;
-    QByteArray bloque(1 << 16, Qt::Uninitialized);
-    while (bien) {
-        const qint64 n = archivo.read(bloque.data(), bloque.size());
-        if (n <= 0) {
-            bien = n == 0;
-            break;
-        }
-        bien = EVP_DigestUpdate(ctx, bloque.constData(), static_cast<size_t>(n)) == 1;
-    }
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int largo = 0;
-    bien = bien && EVP_DigestFinal_ex(ctx, md, &largo) == 1;
-    EVP_MD_CTX_free(ctx);
-    if (!bien)
-        return QString();
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(md), int(largo)).toHex());
 }

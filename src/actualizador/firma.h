@@ -25,6 +25,3 @@ bool firmaValidaDatos(const QByteArray& mensaje, const QString& firmaHex);
 
 // The same over the UTF-8 text sha (the digest text, not the digest it stands for).
 bool firmaValida(const QString& sha, const QString& firmaHex);
-
-// SHA-256 of a file as 64 lower-case hex digits; empty when it cannot be read.
-QString sha256DeArchivo(const QString& ruta);

@@ -1,6 +1,7 @@
 #include "actualizador/manifiesto.h"
 
 #include "actualizador/firma.h"
+#include "comun/sha256.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,13 +19,7 @@ const QString kFlecha = QStringLiteral(" -> ");
 
 bool rutaLimpia(const QString& ruta)
 {
-    const QStringList partes = ruta.split(QLatin1Char('/'));
-    if (partes.first() == kFirma)
-        return false;
-    for (const QString& parte : partes)
-        if (parte.isEmpty() || parte == QLatin1String(".") || parte == QLatin1String(".."))
-            return false;
-    return true;
+    return ruta.section(QLatin1Char('/'), 0, 0) != kFirma && partesPlanas(ruta);
 }
 
 QString sha256Texto(const QString& texto)

@@ -49,13 +49,7 @@ std::optional<QString> leerCitado(const QString& linea, qsizetype& i)
 // "ZorvPlayer" or a path below it made of plain parts.
 bool nombreDentro(const QString& nombre)
 {
-    const QStringList partes = nombre.split(QLatin1Char('/'));
-    if (partes.first() != kRaiz)
-        return false;
-    for (const QString& parte : partes)
-        if (parte.isEmpty() || parte == QLatin1String(".") || parte == QLatin1String(".."))
-            return false;
-    return true;
+    return nombre.section(QLatin1Char('/'), 0, 0) == kRaiz && partesPlanas(nombre);
 }
 
 // Follows a symbolic link through the package's own links, never above the top folder.
@@ -115,6 +109,14 @@ std::optional<Miembro> leerLinea(const QString& linea)
 }
 
 } // namespace
+
+bool partesPlanas(const QString& ruta)
+{
+    for (const QString& parte : ruta.split(QLatin1Char('/')))
+        if (parte.isEmpty() || parte == QLatin1String(".") || parte == QLatin1String(".."))
+            return false;
+    return true;
+}
 
 std::optional<QList<Miembro>> leerListado(const QString& listado)
 {

@@ -11,6 +11,9 @@ struct Miembro {
     QString destino; // of a link, as stored
 };
 
+// Whether every "/"-separated part of the path is a plain name: none empty, "." or "..".
+bool partesPlanas(const QString& ruta);
+
 // Reads the output of `tar -tvzf P --quoting-style=c --numeric-owner`. Nothing when a
 // member is unsafe to unpack: outside "ZorvPlayer/", with an empty, "." or ".." part,
 // listed twice, of another kind (device, fifo), below a symbolic link, a hard link to

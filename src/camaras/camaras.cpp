@@ -355,6 +355,11 @@ Progreso Camaras::avisoProgreso(std::function<void(int)> enPrincipal)
     };
 }
 
+void Camaras::pintarLista(const QList<FicheroPtr>& lista_)
+{
+    pintarListaOrdenada(ordenarRecientes(lista_));
+}
+
 void Camaras::pintarListaOrdenada(const QList<FicheroPtr>& lista_)
 {
     ficheros = lista_;

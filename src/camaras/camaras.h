@@ -99,8 +99,9 @@ public:
     void progresoFin();
     void fondo(std::function<void()> trabajo);
     void enVentana(std::function<void()> trabajo);
-    // Shows a list already newest first (sorted off the main thread: ordering 20000 local
-    // dates takes longer than the window may stall).
+    void pintarLista(const QList<FicheroPtr>& lista);
+    // The same for a list already in that order (sorted off the main thread: ordering
+    // 20000 local dates takes longer than the window may stall).
     void pintarListaOrdenada(const QList<FicheroPtr>& lista);
 
     // Flows behind the buttons.
@@ -119,6 +120,8 @@ public:
     void expandir(const NodoPtr& fila);
     bool expandida(const NodoPtr& fila) const;
     void seleccionar(const NodoPtr& fila);
+    // Whether the network sweep is running (it keeps "Buscar de nuevo" disabled).
+    bool barriendo() const { return barrido; }
     // Waits until every background job has ended (tests, closing).
     void esperarFondo();
 
@@ -152,7 +155,7 @@ private:
     ModeloArbol* arbolModelo = nullptr;
     ModeloLista* listaModelo = nullptr;
     QThreadPool cola;
-    bool barrido = false;  // the sweep runs: "Buscar de nuevo" stays off until it ends
+    bool barrido = false;
     bool restaurando = false;
     std::map<OrigenPtr, QString> modelos;  // model text from the identifications
 };

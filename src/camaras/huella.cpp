@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <openssl/evp.h>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -16,35 +15,6 @@ constexpr int kBloque = 1 << 20;
 constexpr int64_t kVolcado = 8 << 20;
 
 } // namespace
-
-struct Sha256::Contexto {
-    EVP_MD_CTX* md = EVP_MD_CTX_new();
-    ~Contexto() { EVP_MD_CTX_free(md); }
-};
-
-Sha256::Sha256()
-    : ctx(new Contexto)
-{
-    reiniciar();
-}
-
-Sha256::~Sha256() { delete ctx; }
-
-void Sha256::reiniciar() { EVP_DigestInit_ex(ctx->md, EVP_sha256(), nullptr); }
-
-void Sha256::anadir(const char* datos, int64_t n)
-{
-    if (n > 0)
-        EVP_DigestUpdate(ctx->md, datos, size_t(n));
-}
-
-QString Sha256::hex()
-{
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int largo = 0;
-    EVP_DigestFinal_ex(ctx->md, md, &largo);
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(md), int(largo)).toHex());
-}
 
 SeguidorHash::SeguidorHash(QString r)
     : ruta(std::move(r))

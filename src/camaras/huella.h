@@ -5,6 +5,7 @@
 // the page cache right after it lands, beside the writer, never as a second pass over
 // the disk.
 #include "camaras/operaciones.h"
+#include "comun/sha256.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,22 +20,6 @@ struct Huella {
     QString sha256;        // 64 lower-case hex digits
     int64_t bytes = 0;
     bool repasado = false;  // the writer went back over bytes already hashed: read again
-};
-
-class Sha256 {
-public:
-    Sha256();
-    ~Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
-
-    void anadir(const char* datos, int64_t n);
-    void reiniciar();
-    QString hex();  // ends this digest; call reiniciar() before reusing
-
-private:
-    struct Contexto;
-    Contexto* ctx;
 };
 
 // Follows the file at `ruta` (which may not exist yet) until `terminar`. Writers that only

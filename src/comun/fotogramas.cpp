@@ -1,10 +1,10 @@
 #include "comun/fotogramas.h"
 
 #include "comun/nombres.h"
+#include "comun/salida.h"
 #include "comun/texto.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -43,18 +43,10 @@ void escribirProgreso(const QString& carpeta, int i, int n)
     if (fd < 0)
         return;
     const QByteArray texto = QByteArray::number(i) + '/' + QByteArray::number(n);
-    qsizetype hecho = 0;
-    while (hecho < texto.size()) {
-        const ssize_t w = ::write(fd, texto.constData() + hecho, size_t(texto.size() - hecho));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            break;
-        hecho += w;
-    }
+    const bool completo = escribirTodo(fd, texto);
     // mkstemp makes the file private; give it the permissions of an ordinary new file.
     ::fchmod(fd, 0644);
-    const bool escrito = ::close(fd) == 0 && hecho == texto.size();
+    const bool escrito = ::close(fd) == 0 && completo;
     if (!escrito || ::rename(plantilla.constData(), (dir + "/progreso.txt").constData()) != 0)
         ::unlink(plantilla.constData());
 }

@@ -35,25 +35,25 @@ namespace {
 // ErrorEstandarApartado has pointed descriptor 2 elsewhere.
 int descriptorAvisos = STDERR_FILENO;
 
+} // namespace
+
 // A plain write(2) loop: the player may read through a pipe, and a short write must
 // not lose the tail of a result.
-void escribirTodo(int fd, const QByteArray& bytes)
+bool escribirTodo(int fd, const QByteArray& bytes)
 {
     const char* p = bytes.constData();
     qsizetype falta = bytes.size();
     while (falta > 0) {
         const ssize_t n = ::write(fd, p, static_cast<size_t>(falta));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         p += n;
         falta -= n;
     }
+    return true;
 }
-
-} // namespace
 
 void salir(int estado, const QString& texto)
 {
@@ -92,8 +92,6 @@ void callarMensajesQt()
 
 ErrorEstandarApartado::ErrorEstandarApartado()
 {
-    // Also in a sanitizer build, which must behave as the one shipped: a fault inside
-    // this window still aborts the run, only its report is not seen.
     if (descriptorAvisos != STDERR_FILENO)
         return; // already set aside by an outer one
     std::fflush(stderr);

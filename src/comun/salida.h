@@ -25,6 +25,10 @@ void aviso(const QString& texto);
 // Writes text to standard output right away, for the modes that report in batches.
 void escribirSalida(const QString& texto);
 
+// Writes all of `bytes` to `fd`, going on after short writes and signals; false when the
+// descriptor takes no more.
+bool escribirTodo(int fd, const QByteArray& bytes);
+
 // Keeps Qt's own chatter (and the image codecs' it passes on: "libpng error", corrupt JPEG
 // data, allocation limits) off standard error, where the player expects only our lines.
 // Critical and fatal messages still get through, one line each.
@@ -33,8 +37,9 @@ void mensajeQtCallado(QtMsgType tipo, const QMessageLogContext& contexto, const 
 
 // While one of these lives, file descriptor 2 points at /dev/null, for library code that
 // writes there itself rather than through Qt (libpng's default error handler, Xlib while
-// the display is opened). `aviso` still reaches the real standard error meanwhile. In
-// AddressSanitizer builds it does nothing: a report must never be swallowed.
+// the display is opened). `aviso` still reaches the real standard error meanwhile. Sanitizer
+// builds do the same, to behave as the one shipped: a fault in this window still aborts
+// the run, only its report is not seen.
 class ErrorEstandarApartado {
 public:
     ErrorEstandarApartado();

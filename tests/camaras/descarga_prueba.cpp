@@ -97,7 +97,7 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
 
     // A family that cannot be downloaded.
     auto suelta = grabacionGuion(xm, QStringLiteral("x.mp4"), t, 0, QStringLiteral("x"));
-    v.c->pintarListaOrdenada({suelta});
+    v.c->pintarLista({suelta});
     v.marcar(0);
     v.c->descargar();
     v.asentar();
