@@ -57,7 +57,7 @@ std::optional<Medida> medir(Camaras& c, const FicheroPtr& f, const QString& carp
     for (int vuelta = 0; vuelta < vueltas; ++vuelta) {
         f->estado.reset();
         c.mostrarOrigen(f->origen);
-        c.pintarListaOrdenada({f});
+        c.pintarLista({f});
         f->marcado = true;
         double cpu = cpuProceso();
         t.start();

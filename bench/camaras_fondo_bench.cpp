@@ -158,7 +158,7 @@ int main(int argc, char** argv)
         sRutina = 1e9;
         for (int vuelta = 0; vuelta < vueltas; ++vuelta) {
             c.mostrarOrigen(nvr);
-            c.pintarListaOrdenada({lista[vuelta]});
+            c.pintarLista({lista[vuelta]});
             c.ficheros[0]->marcado = true;
             t.restart();
             const double cpu = cpuProceso();

@@ -53,7 +53,7 @@ int main(int argc, char** argv)
 
     double mejor = 1e9, porListar = 1e9, ordenar = 1e9;
     for (int vuelta = 0; vuelta < 3; ++vuelta) {
-        c.pintarListaOrdenada({});
+        c.pintarLista({});
         c.lista->viewport()->repaint();
         QElapsedTimer t;
         t.start();

@@ -7,14 +7,13 @@
 #include <QEventLoop>
 #include <QTimer>
 
-// Turns the event loop (without spinning) until the window's jobs have ended: "Buscar de
-// nuevo" is enabled again only when neither a job nor the sweep runs.
+// Turns the event loop (without spinning) until the window's jobs have ended.
 inline void esperarVentana(Camaras& c)
 {
     QEventLoop bucle;
     QTimer mirar;
     QObject::connect(&mirar, &QTimer::timeout, [&] {
-        if (c.bBuscar->isEnabled())
+        if (!c.ocupado && !c.barriendo())
             bucle.quit();
     });
     mirar.start(10);
