@@ -95,6 +95,7 @@ Procedencia procedenciaDe(const Origen& o, const QString& modelo)
     p.direccion = o.tipo == QLatin1String("red") ? o.ip : o.ruta;
     p.familia = o.familia;
     p.modelo = modelo;
+    p.desfaseReloj = o.desfaseReloj;
     return p;
 }
 
@@ -103,6 +104,8 @@ Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
     Procedencia p = procedenciaDe(*f.origen, modelo);
     p.ubicacion = f.dato.isEmpty() ? f.ruta : f.dato;
     p.inicioGrabacion = f.fecha;
+    p.canal = f.canal;
+    p.nombreCanal = f.nombreCanal;
     return p;
 }
 

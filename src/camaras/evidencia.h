@@ -21,6 +21,9 @@ struct Procedencia {
     QString modelo;     // when an identification gave one
     QString ubicacion;  // the recording's path or locator on the source
     std::optional<QDateTime> inicioGrabacion;
+    int canal = 0;           // the recorder's camera input; 0 when the source has none
+    QString nombreCanal;
+    std::optional<qint64> desfaseReloj;  // device clock minus PC clock, ms, at listing time
     int segundosDirecto = 0;  // a live recording of this many seconds; 0 for a download
     bool detenidoAlCerrar = false;  // the window closed before the live recording's end
 };

@@ -30,6 +30,9 @@ public:
     bool onvif = false;
     QString usuario = QStringLiteral("admin");
     QString clave;
+    // The device's clock minus the PC's, in milliseconds, read when it was last listed;
+    // absent when the device does not say its time.
+    std::optional<qint64> desfaseReloj;
     std::optional<QList<OrigenPtr>> hijos;
 };
 
@@ -47,6 +50,9 @@ public:
     const OrigenPtr origen;
     const QString dato;
     bool crudo = false;
+    // The recorder's camera input it came from, from 1; 0 when the source has no channels.
+    int canal = 0;
+    QString nombreCanal;  // as the device names that channel, cleaned; empty when it does not
     bool marcado = false;
     std::optional<QString> estado;
 };
