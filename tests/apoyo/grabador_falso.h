@@ -67,6 +67,12 @@ public:
     // an "index.html" replaces the listing of its folder.
     void tarjeta(const QString& ruta, const QByteArray& datos) const;
 
+    // The device's clock: `adelanto` seconds ahead of the PC's, its local times `zona`
+    // minutes east of UTC. Without it the device does not say its time.
+    void reloj(qint64 adelanto, int zona) const;
+    // Wrong passwords the device has seen; from the third on it answers as locked.
+    int fallos() const;
+
     // Every request the fakes answered, in order (not the memory card's pages).
     QList<PeticionVista> peticiones() const;
     // The action of every finder request, in order ("factory.create", "findFile", ...).

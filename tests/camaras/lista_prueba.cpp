@@ -191,3 +191,20 @@ TEST(ListaCamaras, SinGrabacionesNombraCadaFallo)
     v.asentar();
     EXPECT_EQ(g.llamadas().size(), antes);
 }
+
+// A listing that stopped early shows what it read, and says so while it is shown.
+TEST(ListaCamaras, ListadoIncompleto)
+{
+    GuionCamaras g;
+    g.equipos = {equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("dahua"))};
+    g.listados["dahua"] = [](const OrigenPtr& o) { return QList<FicheroPtr>{grabacionGuion(o, "a.mp4", hora(1))}; };
+    g.cortesListado["dahua"] = QStringList{"se detuvo en la página 3: la cámara respondió 500"};
+    VentanaGuion v(g);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bListar->click();
+    v.asentar();
+    ASSERT_TRUE(v.marcar(0));
+    EXPECT_EQ(v.c->lCuenta->text(), "1 ficheros · 1 marcados · listado incompleto, se detuvo en la página 3: "
+                                    "la cámara respondió 500 (se muestra lo leído hasta ahí)");
+}

@@ -1,5 +1,6 @@
 # What the recorder fakes share: the request as it arrived, the script the test wrote into
 # the data folder (GRABADOR_DATOS), a log of every request for the test to read, answers.
+import datetime
 import json
 import os
 import sys
@@ -53,3 +54,18 @@ def servir(nombre):
                 break
             salida.write(trozo)
             resto -= len(trozo)
+
+
+def bloqueado():
+    """Recorders lock an account after three wrong passwords: lighttpd checks the digest and
+    logs each wrong one."""
+    with open(os.path.join(os.path.dirname(DATOS), "error.log"), errors="replace") as f:
+        return sum("wrong password" in l for l in f) >= 3
+
+
+def hora_equipo():
+    """reloj.json {"adelanto": seconds ahead of the PC, "zona": minutes east of UTC}: the
+    device's wall clock and zone; None when it does not say."""
+    r = guion("reloj.json", None)
+    ahora = datetime.datetime.utcnow() + datetime.timedelta(seconds=r["adelanto"] + 60 * r["zona"]) if r else None
+    return r and (ahora, r["zona"])
