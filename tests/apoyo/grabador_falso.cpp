@@ -101,12 +101,8 @@ void GrabadorFalso::tarjeta(const QString& ruta, const QByteArray& bytes) const 
 }
 
 void GrabadorFalso::reloj(qint64 adelanto, int zona) const {
-    escribirArchivo(datos() + QStringLiteral("/reloj.json"),
-                    QJsonDocument(QJsonObject{{QStringLiteral("adelanto"), double(adelanto)},
-                                              {QStringLiteral("zona"), zona}})
-                        .toJson());
+    escribirArchivo(datos() + "/reloj.json", QStringLiteral("{\"adelanto\": %1, \"zona\": %2}").arg(adelanto).arg(zona).toUtf8());
 }
-
 int GrabadorFalso::fallos() const {
     return int(leerArchivo(web->carpeta() + QStringLiteral("/error.log")).count("wrong password"));
 }

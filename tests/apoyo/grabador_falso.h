@@ -67,11 +67,9 @@ public:
     // an "index.html" replaces the listing of its folder.
     void tarjeta(const QString& ruta, const QByteArray& datos) const;
 
-    // The device's clock: `adelanto` seconds ahead of the PC's, its local times `zona`
-    // minutes east of UTC. Without it the device does not say its time.
+    // Its clock `adelanto` s ahead of the PC's, `zona` min east of UTC (else it won't say).
     void reloj(qint64 adelanto, int zona) const;
-    // Wrong passwords the device has seen; from the third on it answers as locked.
-    int fallos() const;
+    int fallos() const;  // wrong passwords seen; from the third on it answers as locked
 
     // Every request the fakes answered, in order (not the memory card's pages).
     QList<PeticionVista> peticiones() const;

@@ -57,15 +57,12 @@ def servir(nombre):
 
 
 def bloqueado():
-    """Recorders lock an account after three wrong passwords: lighttpd checks the digest and
-    logs each wrong one."""
+    """Locked from the third wrong password on (lighttpd checks the digest, logs each)."""
     with open(os.path.join(os.path.dirname(DATOS), "error.log"), errors="replace") as f:
         return sum("wrong password" in l for l in f) >= 3
 
 
 def hora_equipo():
-    """reloj.json {"adelanto": seconds ahead of the PC, "zona": minutes east of UTC}: the
-    device's wall clock and zone; None when it does not say."""
+    """The wall clock and zone reloj.json gives ({"adelanto": s, "zona": min east}), or None."""
     r = guion("reloj.json", None)
-    ahora = datetime.datetime.utcnow() + datetime.timedelta(seconds=r["adelanto"] + 60 * r["zona"]) if r else None
-    return r and (ahora, r["zona"])
+    return r and (datetime.datetime.utcnow() + datetime.timedelta(seconds=r["adelanto"] + 60 * r["zona"]), r["zona"])
