@@ -20,8 +20,7 @@ TEST(ListadoEquipo, ClavesMalasNoBloqueanLaCuenta)
     o->puertos = {81, 554};  // typed as address:81; no family identified: all four are tried
     ListadoEquipo r;
     const auto listar = [&] { enEspacio(red.cliente, [&] { r = listarEquipo(operacionesReales(), o, "Todo", "rtsp", {}); }); };
-    // One failure per wrong password, across identification and every family; the same
-    // wrong one again is not sent at all.
+    // One failure per wrong password, across identification and all families; none for a repeat.
     const std::tuple<const char*, int, qsizetype> pasos[] = {{"mala", 1, 0}, {"mala", 1, 0}, {"otra", 2, 0}, {"buena", 2, 1}};
     for (const auto& [clave, fallos, ficheros] : pasos) {
         o->clave = clave;
