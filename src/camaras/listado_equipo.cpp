@@ -24,6 +24,9 @@ ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const 
     }
     if (o.detectarFamilia)
         std::tie(r.identificada, r.modelo) = o.detectarFamilia(*origen);
+    // Refused, the identification only guessed from the ports: the device keeps its family.
+    if (rechazoDe(*origen))
+        r = ListadoEquipo();
     if (alIdentificar)
         alIdentificar(r.identificada, r.modelo);
     const QString familia = r.identificada != QLatin1String("desconocida") ? r.identificada : guardada;
@@ -57,17 +60,12 @@ ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const 
 
 QString lineaSinGrabaciones(const ListadoEquipo& r)
 {
-    if (r.rechazo) {
-        QString motivo = *r.rechazo;
-        if (!motivo.isEmpty())
-            motivo[0] = motivo[0].toUpper();
-        const QString previo = r.yaRechazadas
-            ? QStringLiteral("Esas credenciales ya se rechazaron y no se han vuelto a enviar. ")
-            : QString();
-        return previo + motivo
-            + QStringLiteral(". No se ha probado nada más: los grabadores bloquean la cuenta tras unos pocos intentos fallidos."
-                             " Revisa el usuario y la contraseña antes de volver a «Listar».");
-    }
+    // Two lines at most fit under the list: the reason, then why nothing more was tried.
+    const QString porque = QStringLiteral("los grabadores bloquean la cuenta tras pocos intentos fallidos.");
+    if (r.rechazo && r.yaRechazadas)
+        return QStringLiteral("Ya rechazado antes (") + *r.rechazo + QStringLiteral("): no se ha vuelto a enviar; ") + porque;
+    if (r.rechazo)
+        return r.rechazo->left(1).toUpper() + r.rechazo->mid(1) + QStringLiteral(". No se ha probado nada más: ") + porque;
     QString linea = QStringLiteral("Sin grabaciones en ese periodo");
     if (!r.fallos.isEmpty())
         linea += QStringLiteral(" · ") + r.fallos.join(QStringLiteral(" · "));
