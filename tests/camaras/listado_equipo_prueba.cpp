@@ -2,6 +2,7 @@
 // three wrong passwords: never locked by us, a lock told, its clock read.
 #include "apoyo/espacio_red.h"
 #include "apoyo/grabador_falso.h"
+#include "apoyo/guion_camaras.h"
 #include "camaras/listado_equipo.h"
 #include "grabadores/http.h"
 #include <gtest/gtest.h>
@@ -15,9 +16,7 @@ TEST(ListadoEquipo, ClavesMalasNoBloqueanLaCuenta)
     ASSERT_TRUE(red.listo() && g.listo()) << red.error().toStdString() << g.error().toStdString();
     g.reloj(192, 480);
     g.hikvision({{"2024-03-05T14:07:09Z", "2024-03-05T14:08:00Z", "rtsp://x/?size=5", "clip.mp4"}});
-    const auto o = std::make_shared<Origen>("red", red.ipServidor, red.ipServidor, QString());
-    o->ip = red.ipServidor;
-    o->puertos = {81, 554};  // typed as address:81; no family identified: all four are tried
+    const OrigenPtr o = equipoGuion(red.ipServidor, "rtsp", {81, 554});  // typed :81; all families tried
     ListadoEquipo r;
     const auto listar = [&] { enEspacio(red.cliente, [&] { r = listarEquipo(operacionesReales(), o, "Todo", "rtsp", {}); }); };
     // One failure per wrong password, across identification and all families; none for a repeat.
