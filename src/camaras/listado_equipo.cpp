@@ -61,11 +61,11 @@ ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const 
 QString lineaSinGrabaciones(const ListadoEquipo& r)
 {
     // Two lines at most fit under the list: the reason, then why nothing more was tried.
-    const QString porque = QStringLiteral("los grabadores bloquean la cuenta tras pocos intentos fallidos.");
+    const QString porque = QStringLiteral("grabadores bloquean la cuenta tras pocos intentos fallidos.");
     if (r.rechazo && r.yaRechazadas)
-        return QStringLiteral("Ya rechazado antes (") + *r.rechazo + QStringLiteral("): no se ha vuelto a enviar; ") + porque;
+        return QStringLiteral("No se ha vuelto a enviar, ya se rechazó: ") + *r.rechazo + QStringLiteral(". Los ") + porque;
     if (r.rechazo)
-        return r.rechazo->left(1).toUpper() + r.rechazo->mid(1) + QStringLiteral(". No se ha probado nada más: ") + porque;
+        return r.rechazo->left(1).toUpper() + r.rechazo->mid(1) + QStringLiteral(". No se ha probado nada más: los ") + porque;
     QString linea = QStringLiteral("Sin grabaciones en ese periodo");
     if (!r.fallos.isEmpty())
         linea += QStringLiteral(" · ") + r.fallos.join(QStringLiteral(" · "));

@@ -439,11 +439,11 @@ std::optional<QString> mensajeBloqueo(const QString& cuerpo) {
         QStringLiteral("<unlockTime>\\s*(\\d{1,9})\\s*</unlockTime>|remainLockSeconds?\\W{0,4}(\\d{1,9})"),
         QRegularExpression::CaseInsensitiveOption);
     if (!hikvision.match(cuerpo).hasMatch() && !dahua.match(cuerpo).hasMatch()) return std::nullopt;
-    QString m = QStringLiteral("el equipo ha bloqueado la cuenta por demasiados intentos fallidos");
+    QString m = QStringLiteral("cuenta bloqueada por el equipo tras varios intentos fallidos");
     const auto e = espera.match(cuerpo);
     const qint64 segundos = e.hasMatch() ? (e.captured(1) + e.captured(2)).toLongLong() : 0;
     if (segundos > 0) return m + QStringLiteral("; se desbloquea dentro de ") + textoDuracion(segundos);
-    return m + QStringLiteral("; espera a que se desbloquee antes de volver a probar");
+    return m + QStringLiteral("; espera a que se desbloquee");
 }
 
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,

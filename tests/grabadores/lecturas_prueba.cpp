@@ -135,10 +135,10 @@ TEST(Lecturas, PuertosBloqueosYRelojes)
         o.puertos = lista;
         EXPECT_EQ(baseWeb(o) + " " + urlFTP(o, QStringLiteral("/")), QString::fromUtf8(urls));
     }
-    const QString b = QStringLiteral("el equipo ha bloqueado la cuenta por demasiados intentos fallidos; ");
+    const QString b = QStringLiteral("cuenta bloqueada por el equipo tras varios intentos fallidos; ");
     EXPECT_EQ(mensajeBloqueo("<lockStatus>lock</lockStatus><unlockTime>1793</unlockTime>"), b + "se desbloquea dentro de 29 min 53 s");
     EXPECT_EQ(mensajeBloqueo("{\"code\":268632081,\"params\":{\"remainLockSecond\":65}}"), b + "se desbloquea dentro de 1 min 5 s");
-    EXPECT_EQ(mensajeBloqueo("Account Locked"), b + "espera a que se desbloquee antes de volver a probar");
+    EXPECT_EQ(mensajeBloqueo("Account Locked"), b + "espera a que se desbloquee");
     EXPECT_FALSE(mensajeBloqueo("<lockStatus>unlock</lockStatus>Unauthorized"));
     ZonaHoraria madrid("Europe/Madrid");
     const QDateTime pc(QDate(2024, 3, 5), QTime(13, 0, 0), Qt::UTC);
