@@ -147,8 +147,8 @@ QString pagina(const QString& carpetaCaso, const Leido& l)
         + QStringLiteral("</td></tr>\n<tr><th>Hecho con</th><td>zorv-ventanas ") + html(versionPrograma())
         + QStringLiteral(" · equipo ") + html(nombreEquipo()) + QStringLiteral(" · usuario ") + html(usuarioEquipo())
         + QStringLiteral("</td></tr>\n</table>\n");
-    t += QStringLiteral("<p>Para comprobar que nada ha cambiado: <code>zorv-ventanas verificar ") + html(carpetaCaso)
-        + QStringLiteral("</code>. Su última línea debe dar la misma última cadena que este informe.</p>\n"
+    t += QStringLiteral("<p>Para comprobar que nada ha cambiado: <code>zorv-ventanas verificar &quot;") + html(carpetaCaso)
+        + QStringLiteral("&quot;</code>. Su última línea debe dar la misma última cadena que este informe.</p>\n"
                          "<p><small>Reloj del equipo: cuánto adelantaba (+) o atrasaba (−) el reloj del equipo "
                          "respecto al del PC cuando se listaron sus grabaciones.</small></p>\n");
     for (const Grupo& g : l.grupos) {
