@@ -126,7 +126,7 @@ std::optional<int64_t> entero(const QJsonValue& v)
     if (!v.isDouble())
         return std::nullopt;
     const double d = v.toDouble();
-    if (d != double(int64_t(d)) || d < -9007199254740992.0 || d > 9007199254740992.0)
+    if (!(d >= -9007199254740992.0 && d <= 9007199254740992.0) || d != double(int64_t(d)))
         return std::nullopt;
     return int64_t(d);
 }
