@@ -65,7 +65,9 @@ QList<FicheroPtr> leerPaginaHikvision(const QString& respuesta, const OrigenPtr&
 }
 
 Listado listarHikvision(const OrigenPtr& origen, const QString& periodo) {
-    const auto [inicio, fin] = fechasPeriodo(periodo);
+    // Named copies, not a structured binding: the page lambda below captures them.
+    const auto fechas = fechasPeriodo(periodo);
+    const QDateTime inicio = fechas.first, fin = fechas.second;
     const QString url = baseWeb(*origen) + QStringLiteral("/ISAPI/ContentMgmt/search");
     Listado l;
     // Its times carry their offset: the clock is read for the record alone.
