@@ -57,6 +57,7 @@ Camaras::Camaras(QString b, QString c, QString f, Operaciones o)
 Camaras::~Camaras()
 {
     ventana->alCerrar = nullptr;
+    ops.cierre.request_stop();
     esperarFondo();
 }
 
@@ -273,6 +274,7 @@ void Camaras::detenerDirecto()
 
 void Camaras::alCerrarVentana()
 {
+    ops.cierre.request_stop();
     detenerDirecto();
     {
         std::lock_guard<std::mutex> l(mTemporal);

@@ -1,11 +1,13 @@
 #include "camaras/evidencia.h"
 
 #include "camaras/nombres.h"
+#include "comun/nombres.h"
 #include "grabadores/ayudas.h"
 #include "grabadores/descargas.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTime>
 
@@ -46,13 +48,19 @@ int moverSinReemplazar(const QString& de, const QString& a)
 
 // A value a device or a drive chose, on the one line of its field: a line break in it would
 // add a line of its own to the record (a second "SHA-256", say). Control characters are
-// written as escapes.
+// written as escapes, a backslash as two (so "\n" written by the device reads back as
+// itself), and a byte of a name that was not UTF-8 as \xNN: the record names the very
+// bytes the source used.
 QString enUnaLinea(const QString& valor)
 {
     QString r;
     r.reserve(valor.size());
     for (const QChar c : valor) {
-        if (!esControl(c))
+        if (c == QLatin1Char('\\'))
+            r += QStringLiteral("\\\\");
+        else if (esByteSuelto(c))
+            r += QStringLiteral("\\x") + QString::number(c.unicode() - 0xDC00, 16).toUpper();
+        else if (!esControl(c))
             r += c;
         else if (c == QLatin1Char('\n'))
             r += QStringLiteral("\\n");
@@ -106,6 +114,7 @@ Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
     p.inicioGrabacion = f.fecha;
     p.canal = f.canal;
     p.nombreCanal = f.nombreCanal;
+    p.tamanoEsperado = f.tamano;
     return p;
 }
 
@@ -116,6 +125,14 @@ QString rutaTemporal(const QString& carpeta, const QString& nombre)
         ? QLatin1Char('.') + nombre.left(punto) + QStringLiteral(".parcial") + nombre.mid(punto)
         : QLatin1Char('.') + nombre + QStringLiteral(".parcial");
     return unirRuta(carpeta, oculto);
+}
+
+void limpiarParciales(const QString& carpeta)
+{
+    static const QRegularExpression nuestro(QStringLiteral("^\\..+\\.parcial(\\..*)?$"));
+    for (const QString& nombre : nombresEnCarpeta(carpeta))
+        if (nuestro.match(nombre).hasMatch())
+            quitarSiAbandonado(unirRuta(carpeta, nombre));
 }
 
 QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
@@ -142,9 +159,19 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
         linea(QStringLiteral("Duración pedida"), QString::number(p.segundosDirecto) + QStringLiteral(" s"));
     if (p.detenidoAlCerrar)
         linea(QStringLiteral("Nota"), QStringLiteral("grabación detenida al cerrar la ventana, antes de la duración pedida"));
+    for (const QString& nota : p.notas)
+        linea(QStringLiteral("Nota"), nota);
     linea(QStringLiteral("Inicio de la descarga (UTC)"), horaUTC(inicio));
     linea(QStringLiteral("Fin de la descarga (UTC)"), horaUTC(fin));
     linea(QStringLiteral("Tamaño"), QString::number(h.bytes) + QStringLiteral(" bytes"));
+    if (p.segundosDirecto > 0)
+        linea(QStringLiteral("Duración grabada"), p.segundosGrabados
+                                                      ? QString::number(qRound(*p.segundosGrabados)) + QStringLiteral(" s")
+                                                      : QStringLiteral("desconocida"));
+    else
+        linea(QStringLiteral("Tamaño esperado"), p.tamanoEsperado > 0
+                                                     ? QString::number(p.tamanoEsperado) + QStringLiteral(" bytes")
+                                                     : QStringLiteral("desconocido"));
     linea(QStringLiteral("SHA-256"), h.sha256);
     return t;
 }
