@@ -1,5 +1,6 @@
 #include "camaras/camaras.h"
 
+#include "camaras/custodia_camaras.h"
 #include "camaras/modelo_arbol.h"
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
@@ -281,6 +282,9 @@ void Camaras::alCerrarVentana()
         if (!temporal.isEmpty())
             QFile::remove(temporal);
     }
+    // A batch cut short by closing never reached its own rewrite of the case's report.
+    if (!descargados.isEmpty())
+        informeTrasLote(carpetaCasoDe(base, caso));
     if (descargados.isEmpty())
         terminar(1, QString());
     else

@@ -31,6 +31,7 @@ struct Procedencia {
     int64_t tamanoEsperado = 0;  // a download: the size the listing gave; 0 when it gave none
     std::optional<double> segundosGrabados;  // a live recording: what the file holds
     QStringList notas;  // what else the reader must know of this file
+    QString carpetaCaso;  // whose chain-of-custody register gets the file; empty: none
 };
 
 // What the record says of the source alone (a live recording), and of one of its files.
@@ -50,7 +51,8 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
 
 // Flushes the finished temporary file, moves it to `nombre` in `carpeta` (or, should that
 // name have been taken meanwhile, to the next free one after `original`) without ever
-// replacing a file, and writes "<final name>.txt". Returns the final path. Throws
+// replacing a file, writes "<final name>.txt" and appends the file to the case's
+// chain-of-custody register (p.carpetaCaso). Returns the final path. Throws
 // ErrorCamara; the temporary file is then back in place for the caller to remove.
 QString asentar(const QString& temporal, const QString& carpeta, const QString& nombre,
                 const QString& original, const Procedencia& p, const QDateTime& inicio,

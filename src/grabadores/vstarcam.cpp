@@ -163,8 +163,13 @@ void descargarVStarcam(const Fichero& fichero, const QString& destino, const QSt
     const QString ext = extensionDe(fichero.dato);
     const QString temporal = temporalDescarga(destino);
     const BloqueoParcial bloqueo(temporal);
-    pedir(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
-          std::nullopt, temporal, progreso, true);
+    try {
+        pedir(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
+              std::nullopt, temporal, progreso, true);
+    } catch (const ErrorCamara&) {
+        borrar(temporal);  // the lock made it, whether the request got that far or not
+        throw;
+    }
     rechazarAviso(temporal);
     exigirTamano(temporal, fichero.tamano);
     if (!fichero.crudo) {
