@@ -262,8 +262,7 @@ TEST(DescargaCamaras, DirectoDuracionesYFallos)
     }
     EXPECT_EQ(QSet<QString>(v.c->descargados.begin(), v.c->descargados.end()).size(), v.c->descargados.size());
 
-    // A stream that froze: 2 s of the 5 asked for, said in the count line and the record.
-    g.segundosGrabados = 2.4;
+    g.segundosGrabados = 2.4;  // a stream that froze: said in the count line and the record
     v.c->nSeg->setText(QStringLiteral("5"));
     v.c->bGrabar->click();
     v.asentar();
@@ -511,10 +510,9 @@ TEST(DescargaCamaras, FTPConProxyCortesNombresCrudosTopeYRestos)
     v.c->bListar->click();
     v.asentar();
     ASSERT_EQ(v.c->ficheros.size(), 20000);
-    // A killed run's partial file goes; one that a live process writes stays.
     const QString sub = v.c->destino + '/' + QString(s.direccion()).replace(':', '-');
-    escribirArchivo(sub + "/.muerto.parcial.mp4", "x");
-    const BloqueoParcial vivo(sub + "/.vivo.parcial.mp4");
+    escribirArchivo(sub + "/.muerto.parcial.mp4", "x");  // a killed run's partial file: it goes
+    const BloqueoParcial vivo(sub + "/.vivo.parcial.mp4");  // one a live process writes: it stays
     const QMap<QString, QString> e = bajarTodo(v, v.c->ficheros.mid(0, 5));
     qputenv("HOME", home);
     qunsetenv("ftp_proxy");
