@@ -22,9 +22,15 @@ Operaciones operacionesReales()
     o.familia = [](const QString& ip, const QList<int>& puertos) { return familia(ip, puertos); };
     o.detectarFamilia = [](const Origen& origen) { return detectarFamilia(origen); };
 
-    // FTP offers every file, whatever the period. Its walk ends when the window closes.
+    // FTP offers every file, whatever the period. Its walk ends when the window closes, and
+    // says why when it stopped before the end.
     o.listar[QStringLiteral("ftp")] = [parar = o.cierre.get_token()](const OrigenPtr& origen, const QString&) {
-        return listarFTP(origen, parar);
+        Listado l;
+        QString corte;
+        l.ficheros = listarFTP(origen, parar, &corte);
+        if (!corte.isEmpty())
+            l.cortes << corte;
+        return l;
     };
     o.descargar[QStringLiteral("ftp")] = [](const FicheroPtr& f, const QString& destino, const QString&,
                                             const Progreso& progreso) { descargarFTP(*f, destino, progreso); };

@@ -5,6 +5,7 @@
 #include "grabadores/descargas.h"
 #include "grabadores/extensiones.h"
 #include "grabadores/unidades.h"
+#include "grabadores/identificar.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -319,7 +320,9 @@ QString urlFTP(const Origen& origen, const QString& ruta)
     // The characters a URL path may hold as they are; everything else is escaped, bytes
     // that are not UTF-8 included, as the bytes they are.
     const QByteArray camino = bytesDeTexto(ruta).toPercentEncoding("!$&'()*+,;=:@/");
-    return QStringLiteral("ftp://") + origen.ip + QString::fromLatin1(camino);
+    const int puerto = puertoFTP(origen);
+    const QString anfitrion = puerto == 21 ? origen.ip : origen.ip + QLatin1Char(':') + QString::number(puerto);
+    return QStringLiteral("ftp://") + anfitrion + QString::fromLatin1(camino);
 }
 
 QList<FicheroPtr> listarFTP(const OrigenPtr& origen, std::stop_token parar, QString* corte, int limiteS)

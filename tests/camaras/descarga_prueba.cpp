@@ -510,6 +510,7 @@ TEST(DescargaCamaras, FTPConProxyCortesNombresCrudosTopeYRestos)
     v.c->bListar->click();
     v.asentar();
     ASSERT_EQ(v.c->ficheros.size(), 20000);
+    EXPECT_TRUE(v.c->lCuenta->text().contains("listado incompleto, listado parado en 20000 grabaciones")) << v.c->lCuenta->text().toStdString();
     const QString sub = v.c->destino + '/' + QString(s.direccion()).replace(':', '-');
     escribirArchivo(sub + "/.muerto.parcial.mp4", "x");  // a killed run's partial file: it goes
     const BloqueoParcial vivo(sub + "/.vivo.parcial.mp4");  // one a live process writes: it stays
