@@ -18,34 +18,26 @@
 
 namespace {
 
-// Resident memory now, in KiB, and the peak reset to it (Linux: clear_refs 5).
-long residenteKiB()
+// A memory figure of /proc/self/status in KiB ("VmRSS:" now, "VmHWM:" the peak); the peak
+// is reset to the present by reiniciarPico (Linux: clear_refs 5).
+long memoriaKiB(const char* campo)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& l : f.readAll().split('\n'))
-        if (l.startsWith("VmRSS:"))
-            return l.mid(6).trimmed().split(' ').value(0).toLong();
+        if (l.startsWith(campo))
+            return l.mid(int(qstrlen(campo))).trimmed().split(' ').value(0).toLong();
     return -1;
 }
+long residenteKiB() { return memoriaKiB("VmRSS:"); }
+long picoActualKiB() { return memoriaKiB("VmHWM:"); }
 
 void reiniciarPico()
 {
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     if (f.open(QIODevice::WriteOnly))
         f.write("5");
-}
-
-long picoActualKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& l : f.readAll().split('\n'))
-        if (l.startsWith("VmHWM:"))
-            return l.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 void informar(const char* que, double s, long antes, qsizetype halladas, const QString& corte = {})
