@@ -58,6 +58,7 @@ Camaras::Camaras(QString b, QString c, QString f, Operaciones o)
 Camaras::~Camaras()
 {
     ventana->alCerrar = nullptr;
+    ops.cierre.request_stop();
     esperarFondo();
 }
 
@@ -275,6 +276,7 @@ void Camaras::detenerDirecto()
 
 void Camaras::alCerrarVentana()
 {
+    ops.cierre.request_stop();
     detenerDirecto();
     {
         std::lock_guard<std::mutex> l(mTemporal);

@@ -1,5 +1,6 @@
 #include "grabadores/dahua.h"
 
+#include "comun/nombres.h"
 #include "grabadores/ayudas.h"
 #include "grabadores/descargas.h"
 #include "grabadores/identificar.h"
@@ -81,7 +82,8 @@ QString extensionDe(const QString& ruta) {
 }  // namespace
 
 ItemsDahua leerItemsDahua(const QByteArray& respuesta) {
-    const QString texto = QString::fromUtf8(respuesta);
+    // Bytes that are not UTF-8 stay as they came: a path holding them can still be asked for.
+    const QString texto = textoDeBytes(respuesta);
     ItemsDahua items;
     qint64 n = 0;
     QString clave, valor;
@@ -113,7 +115,7 @@ QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen
 QString rutaCargaDahua(const QString& ruta) {
     QStringList partes = ruta.split(QLatin1Char('/'));
     for (QString& p : partes)
-        p = QString::fromLatin1(p.toUtf8().toPercentEncoding("!$&'()*+,;=:@"));
+        p = QString::fromLatin1(bytesDeTexto(p).toPercentEncoding("!$&'()*+,;=:@"));
     return partes.join(QLatin1Char('/'));
 }
 
@@ -167,8 +169,11 @@ Listado listarDahua(const OrigenPtr& origen, const QString& periodo) {
 }
 
 void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
-    // Straight into `destino`: the client removes it again unless a whole 200 arrived.
+    // Straight into `destino`: the client removes it again unless a whole 200 arrived; an
+    // error page or a transfer without length cut short must not pass for the recording.
     pedir(*fichero.origen,
           baseWeb(*fichero.origen) + QStringLiteral("/cgi-bin/RPC_Loadfile") + rutaCargaDahua(fichero.dato),
           QStringLiteral("GET"), std::nullopt, destino, progreso, true);
+    rechazarAviso(destino);
+    exigirTamano(destino, fichero.tamano);
 }

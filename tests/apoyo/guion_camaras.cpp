@@ -139,5 +139,6 @@ Operaciones GuionCamaras::operaciones()
         }
         return QFileInfo::exists(salida);
     };
+    o.duracion = [this](const QString&, const QString&) { return segundosGrabados; };
     return o;
 }

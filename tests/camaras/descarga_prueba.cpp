@@ -1,17 +1,27 @@
 // Downloads and live recordings: where files land, their names on a clash, the record
 // beside each, failures per row, progress while it runs, and what the run reports.
+#include "apoyo/espacio_red.h"
+#include "apoyo/grabador_falso.h"
 #include "apoyo/impresion.h"
+#include "apoyo/nombres_crudos.h"
 #include "apoyo/programa.h"
+#include "apoyo/servidor_ftp.h"
+#include "apoyo/videos.h"
 #include "apoyo_camaras.h"
 #include "camaras/operaciones.h"
+#include "comun/nombres.h"
+#include "grabadores/descargas.h"
 #include "custodia/registro.h"
 #include "custodia/verificar.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +34,29 @@ void registroCuadra(const QString& ruta)
     EXPECT_TRUE(registro.contains(QStringLiteral("Tamaño: ") + QString::number(datos.size()) + QStringLiteral(" bytes")));
     EXPECT_TRUE(registro.contains(QStringLiteral("Fichero: ") + QFileInfo(ruta).fileName() + QLatin1Char('\n')));
 }
+
+// The program's own routines for the rest of the window's scripted table.
+void reales(Operaciones& o)
+{
+    Operaciones r = operacionesReales();
+    std::tie(r.buscarUnidades, r.buscarRed, r.familia, r.detectarFamilia) = std::tie(o.buscarUnidades, o.buscarRed, o.familia, o.detectarFamilia);
+    o = r;
+}
+
+// Shows `filas`, downloads them all and waits: each one's state by its locator.
+QMap<QString, QString> bajarTodo(VentanaGuion& v, const QList<FicheroPtr>& filas)
+{
+    v.c->pintarLista(filas);
+    v.c->marcarTodos();
+    v.c->descargar();
+    v.asentar();
+    QMap<QString, QString> r;
+    for (const FicheroPtr& f : filas)
+        r[f->dato] = f->estado.value_or(QString());
+    return r;
+}
+
+const QString CORTADA = QStringLiteral("ERROR: la cámara cortó la transferencia antes de terminar");
 
 } // namespace
 
@@ -186,7 +219,7 @@ TEST(DescargaCamaras, MientrasDescargaLaVentanaLoDice)
     r.soltar();
     ASSERT_TRUE(r.llegada());
     ASSERT_TRUE(QTest::qWaitFor([&] { return v.c->lProg->text().startsWith(QStringLiteral("(2 de 2) b.dav…")); }, 10000));
-    EXPECT_EQ(todo(sub), (QStringList{"a.dav", "a.dav.txt"}));
+    EXPECT_EQ(todo(sub), (QStringList{".b.parcial.dav", "a.dav", "a.dav.txt"}));
     r.soltar();
     v.asentar();
     EXPECT_FALSE(v.c->ocupado);
@@ -228,6 +261,14 @@ TEST(DescargaCamaras, DirectoDuracionesYFallos)
                         .contains(QStringLiteral("Ubicación en el origen: rtsp://10.77.0.5:554/live")));
     }
     EXPECT_EQ(QSet<QString>(v.c->descargados.begin(), v.c->descargados.end()).size(), v.c->descargados.size());
+
+    g.segundosGrabados = 2.4;  // a stream that froze: said in the count line and the record
+    v.c->nSeg->setText(QStringLiteral("5"));
+    v.c->bGrabar->click();
+    v.asentar();
+    EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("Grabado (2 s de 5): ") + v.c->descargados.last());
+    EXPECT_TRUE(QString::fromUtf8(leerArchivo(v.c->descargados.last() + ".txt"))
+                    .contains("Duración pedida: 5 s\nNota: solo se grabaron 2 s de los 5 s pedidos"));
 
     // No path answers: no file, the bottom bar back to the destination.
     g.rutaRTSP.reset();
@@ -358,6 +399,7 @@ TEST(DescargaCamaras, CarpetaRealConLasRutinasDelPrograma)
     // A name with a line break would split its path in two on the player's side.
     ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/cam2/salto\nde línea.mp4"), "s"));
     ASSERT_TRUE(escribirArchivo(raiz + QStringLiteral("/.oculta/c.mp4"), "c"));
+    ASSERT_TRUE(escribirCrudo(QFile::encodeName(raiz) + "/cam2/caf\xe9.mp4", "latin-1"));  // copied by its bytes
     v.barrer();
     v.carpeta = raiz;
     v.c->abrirCarpeta();
@@ -368,14 +410,127 @@ TEST(DescargaCamaras, CarpetaRealConLasRutinasDelPrograma)
     v.asentar();
     QStringList nombres = v.celdas(ModeloLista::nombre);
     nombres.sort();
-    EXPECT_EQ(nombres, (QStringList{"a.MP4", "b.mp4", "salto\nde línea.mp4"}));
+    EXPECT_EQ(nombres, (QStringList{"a.MP4", "b.mp4", QStringLiteral("caf") + QChar(0xDCE9) + ".mp4", "salto\nde línea.mp4"}));
     v.c->bTodos->click();
     v.c->bDesc->click();
     v.asentar();
-    ASSERT_EQ(v.c->descargados.size(), 3);
+    ASSERT_EQ(v.c->descargados.size(), 4);
+    EXPECT_EQ(leerArchivo(v.c->descargados.filter(QStringLiteral("/caf-.mp4")).value(0)), "latin-1");
     for (const QString& ruta : v.c->descargados) {
         EXPECT_TRUE(ruta.startsWith(v.c->destino + QStringLiteral("/EXPORT  (-"))) << ruta.toStdString();
         EXPECT_FALSE(ruta.contains(QLatin1Char('\n'))) << ruta.toStdString();
         registroCuadra(ruta);
     }
+    unlink((QFile::encodeName(raiz) + "/cam2/caf\xe9.mp4").constData());  // Qt cannot name it to clean up
+}
+
+// Recorders that cut a transfer with no length, answer with a status page, name a file in
+// Latin-1, or whose conversion ends well without an index.
+TEST(DescargaCamaras, GrabadoresQueCortanAvisanOConviertenMal)
+{
+    if (!puedeCrearEspacios() || !hayFfmpeg())
+        GTEST_SKIP() << "hace falta ser root y ffmpeg";
+    EspacioRed red(43, 29);
+    OpcionesGrabador og;
+    og.direccion = red.ipServidor;
+    og.espacio = red.servidor;
+    GrabadorFalso g(og);
+    ASSERT_TRUE(red.listo() && g.listo()) << g.error().toStdString();
+    const QByteArray bytes(4000, 'v'), crudo = envolverHXVT(fotogramasDe(videoCrudo(50)));
+    for (const char* fallo : {"", ".sinLargo", ".aviso", ".pagina"})
+        g.grabacion(QStringLiteral("v%1").arg(fallo), bytes);
+    const QString h = QDateTime::currentDateTimeUtc().addSecs(-3600).toString(Qt::ISODate), latin1 = textoDeBytes("/mnt/caf\xe9.dav");
+    const QString d = QDateTime::currentDateTime().addSecs(-3600).toString("yyyy-MM-dd HH:mm:ss");
+    g.hikvision({{h, h, "rtsp://x/a\\nb?size=4000", "v"}, {h, h, "rtsp://x/c?size=4000", "v.sinLargo"}, {h, h, "rtsp://x/d?size=4000", "v.aviso"}});
+    g.dahua({{d, d, latin1, std::nullopt, "v"}, {d, d, "/mnt/b.dav", std::nullopt, "v.sinLargo"}, {d, d, "/mnt/c.dav", std::nullopt, "v.pagina"}});
+    const QString tarjeta = QDate::currentDate().toString("yyyyMMdd/'r/P'yyMMdd_'000000_000100.264'");
+    g.tarjeta(tarjeta, crudo);
+    QTemporaryDir bin;  // an ffmpeg that ends well without writing its index, as on a full disk
+    escribirArchivo(bin.filePath("ffmpeg"), "#!/bin/sh\n/usr/bin/ffmpeg \"$@\" || exit\nfor f; do :; done\ntruncate -s 48 \"$f\"\n");
+    QFile::setPermissions(bin.filePath("ffmpeg"), QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    QFile::link("/usr/bin/ffprobe", bin.filePath("ffprobe"));
+    GuionCamaras guion;
+    guion.equipos = {equipoGuion(og.direccion, "hikvision")};
+    const DentroDe dentro(red.cliente);
+    VentanaGuion v(guion, reales, "Robo 12", bin.filePath("ffmpeg"));
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->tP->setText(og.clave);
+    QMap<QString, QString> e;
+    for (const char* familia : {"hikvision", "dahua", "vstarcam"}) {
+        guion.equipos[0]->familia = familia;
+        v.c->bListar->click();
+        v.asentar();
+        e.insert(bajarTodo(v, v.c->ficheros));
+    }
+    const QString aviso = QStringLiteral("ERROR: la cámara envió un aviso en lugar de la grabación: ");
+    EXPECT_EQ(e, (QMap<QString, QString>{{"rtsp://x/a\\nb?size=4000", "descargado"}, {"rtsp://x/c?size=4000", CORTADA},
+                                         {"rtsp://x/d?size=4000", aviso + "Invalid Content (badParameters)"}, {latin1, "descargado"},
+                                         {"/mnt/b.dav", CORTADA}, {"/mnt/c.dav", aviso + "Error 500: disco lleno"},
+                                         {"/sd/" + tarjeta, "descargado sin convertir: el MP4 convertido no tiene vídeo que se pueda leer"}}));
+    ASSERT_EQ(v.c->descargados.size(), 3);
+    const QString hik = v.c->descargados[0], dah = v.c->descargados[1], raw = v.c->descargados[2];
+    EXPECT_EQ(todo(v.c->destino).size(), 6) << "nothing else, no partial file";
+    EXPECT_EQ(leerArchivo(dah), bytes);
+    EXPECT_TRUE(raw.endsWith(".264") && leerArchivo(raw) == crudo) << "the camera's own recording, kept";
+    const auto registro = [](const QString& r) { return QString::fromUtf8(leerArchivo(r + ".txt")); };
+    EXPECT_TRUE(registro(hik).contains("Ubicación en el origen: rtsp://x/a\\\\nb?size=4000\nInicio")) << registro(hik).toStdString();
+    EXPECT_TRUE(registro(hik).contains("Tamaño esperado: 4000 bytes\n"));
+    EXPECT_TRUE(registro(dah).contains("Ubicación en el origen: /mnt/caf\\xE9.dav\n"));
+    EXPECT_TRUE(registro(raw).contains("Tamaño esperado: desconocido\n") && registro(raw).contains("Nota: no se pudo convertir a MP4"));
+}
+
+// FTP with proxies set, a file cut short, links, a Latin-1 name, 25000 recordings, a killed
+// run's partial files and a listing that hangs when the window closes.
+TEST(DescargaCamaras, FTPConProxyCortesNombresCrudosTopeYRestos)
+{
+    // Proxies set for curl, where nothing answers: a listing through them finds nothing.
+    const QByteArray proxy = "http://127.0.0.1:9", home = qgetenv("HOME");
+    QTemporaryDir casa;
+    escribirArchivo(casa.filePath(".curlrc"), "proxy = " + proxy + "\n");
+    qputenv("HOME", casa.path().toUtf8());
+    qputenv("ftp_proxy", proxy);
+    qputenv("all_proxy", proxy);
+    ServidorFTP s;
+    ASSERT_TRUE(s.listo()) << s.error().toStdString();
+    s.poner("CH01.MP4", QByteArray(3000, 'a'));
+    s.poner("corta.mp4", QByteArray(3000, 'b'));
+    s.poner("listado-25000-mp4/vacia", {});
+    s.poner("zz/x.mp4", "x");  // reached first through a link; loops and file links listed right
+    for (const auto& [destino, enlace] : {std::pair{"zz", "0sd"}, {".", "bucle"}, {"CH01.MP4", "clip.mp4"}})
+        QFile::link(destino, s.raiz() + '/' + enlace);
+    const QByteArray latin1 = bytesDeTexto(s.raiz()) + "/caf\xe9.mp4";
+    ASSERT_TRUE(escribirCrudo(latin1, "latin-1"));
+    GuionCamaras g;
+    g.equipos = {equipoGuion(s.direccion(), "ftp", {21})};
+    VentanaGuion v(g, reales);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->tP->setText("clave");
+    v.c->bListar->click();
+    v.asentar();
+    ASSERT_EQ(v.c->ficheros.size(), 20000);
+    EXPECT_TRUE(v.c->lCuenta->text().contains("listado incompleto, listado parado en 20000 grabaciones")) << v.c->lCuenta->text().toStdString();
+    const QString sub = v.c->destino + '/' + QString(s.direccion()).replace(':', '-');
+    escribirArchivo(sub + "/.muerto.parcial.mp4", "x");  // a killed run's partial file: it goes
+    const BloqueoParcial vivo(sub + "/.vivo.parcial.mp4");  // one a live process writes: it stays
+    const QMap<QString, QString> e = bajarTodo(v, v.c->ficheros.mid(0, 5));
+    qputenv("HOME", home);
+    qunsetenv("ftp_proxy");
+    qunsetenv("all_proxy");
+    EXPECT_EQ(e, (QMap<QString, QString>{{"/0sd/x.mp4", "descargado"}, {"/CH01.MP4", "descargado"}, {textoDeBytes("/caf\xe9.mp4"), "descargado"},
+                                         {"/clip.mp4", "descargado"}, {"/corta.mp4", CORTADA}}));
+    EXPECT_EQ(todo(sub), (QStringList{".vivo.parcial.mp4", "CH01.MP4", "CH01.MP4.txt", "caf_.mp4", "caf_.mp4.txt", "clip.mp4",
+                                      "clip.mp4.txt", "x.mp4", "x.mp4.txt"}));
+    EXPECT_EQ(leerArchivo(sub + "/caf_.mp4"), "latin-1");
+    EXPECT_TRUE(leerArchivo(sub + "/caf_.mp4.txt").contains("Ubicación en el origen: /caf\\xE9.mp4\n"));
+    unlink(latin1.constData());  // Qt cannot name it to clean up
+    s.poner("atasca/vacia", {});  // a listing that hangs: the window closes meanwhile
+    v.c->bListar->click();
+    QTest::qWait(500);
+    QElapsedTimer t;
+    t.start();
+    v.c->ventana->close();
+    v.asentar();
+    EXPECT_LT(t.elapsed(), 3000);
 }

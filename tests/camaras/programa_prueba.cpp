@@ -345,7 +345,10 @@ TEST_F(CamarasEnPantalla, BarrerListarDescargarGrabarYCerrar)
     escribirEn(SEGUNDOS, QStringLiteral("5"));
     pulsar(GRABAR);
     const auto directos = [&] { return QDir(destino).entryList({QStringLiteral("directo-*.mp4")}, QDir::Files); };
-    ASSERT_TRUE(esperar([&] { return directos().size() == 1; }, 120000));
+    QStringList vistos;  // what every user of the machine can read of the programs recording it
+    ASSERT_TRUE(esperar([&] { vistos << procesosCon(QStringLiteral("/usr/bin/ff")); return directos().size() == 1; }, 120000));
+    EXPECT_EQ(vistos.filter(CLAVE), QStringList());
+    EXPECT_FALSE(vistos.filter(QStringLiteral("/usr/bin/ffmpeg")).isEmpty());
     llegadas << destino + QLatin1Char('/') + directos()[0];
     ASSERT_TRUE(esperar([&] { return QFile::exists(llegadas.last() + QStringLiteral(".txt")); }, 20000));
 

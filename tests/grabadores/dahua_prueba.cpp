@@ -49,8 +49,8 @@ TEST(Dahua, LineasDeItems) {
         {"items[].A=1\nitems[x].A=1\nitems[1]A=1\nitems[1].=1\nitems[1].A-B=1\n items[1].A=1\n"
          "Items[1].A=1\nitems[99999999999999999999].A=1\nitems[1].A\n",
          {}},
-        // The value runs to the end of the line, "=" included; invalid UTF-8 is replaced.
-        {"items[007].Clave_1=a=b\nitems[5].C=\xff\n", {"5.C=\xef\xbf\xbd", "7.Clave_1=a=b"}},
+        // The value runs to the end of the line, "=" included; bytes that are not UTF-8 are kept.
+        {"items[007].Clave_1=a=b\nitems[5].C=\xff\n", {QStringLiteral("5.C=") + QChar(0xDCFF), "7.Clave_1=a=b"}},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.respuesta.toStdString());

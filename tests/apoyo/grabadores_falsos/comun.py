@@ -30,9 +30,18 @@ def guion(nombre, defecto):
 
 
 def responder(estado, texto, tipo="text/plain"):
-    datos = texto.encode("utf-8")
+    datos = texto.encode("utf-8", "surrogateescape")
     sys.stdout.buffer.write(
         b"Status: %d\r\nContent-Type: %s\r\nContent-Length: %d\r\n\r\n" % (estado, tipo.encode(), len(datos)) + datos)
+
+
+# Recordings named "*.aviso" and "*.pagina" come as a 200 with the device's status document
+# or an HTML page; "*.sinLargo" half sent, with no length and a clean end.
+AVISOS = {
+    "aviso": ("application/xml", '<?xml version="1.0"?>\n<ResponseStatus><requestURL>%s</requestURL><statusString>Invalid '
+              'Content</statusString><subStatusCode>badParameters</subStatusCode></ResponseStatus>' % URI),
+    "pagina": ("text/html", "<!DOCTYPE html>\n<html><head><title>Error 500: disco lleno</title></head></html>"),
+}
 
 
 def servir(nombre):
@@ -41,12 +50,15 @@ def servir(nombre):
     if not nombre or not os.path.isfile(ruta):
         responder(404, "no existe")
         return
+    fallo = os.path.splitext(ruta)[1][1:]
+    if fallo in AVISOS:
+        return responder(200, AVISOS[fallo][1], AVISOS[fallo][0])
     salida = sys.stdout.buffer
     largo = os.path.getsize(ruta)
-    salida.write(b"Status: 200\r\nContent-Type: application/octet-stream\r\nContent-Length: %d\r\n\r\n"
-                 % largo)
+    salida.write(b"Status: 200\r\nContent-Type: application/octet-stream\r\n" +
+                 (b"\r\n" if fallo == "sinLargo" else b"Content-Length: %d\r\n\r\n" % largo))
     # A recording marked to be cut goes out half sent, as when a device drops the link.
-    resto = largo // 2 if os.path.exists(ruta + ".cortar") else largo
+    resto = largo // 2 if os.path.exists(ruta + ".cortar") or fallo == "sinLargo" else largo
     with open(ruta, "rb") as f:
         while resto > 0:
             trozo = f.read(min(resto, 1 << 20))

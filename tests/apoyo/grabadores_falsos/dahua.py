@@ -99,7 +99,7 @@ def cargar():
     if re.search(r"%2[fF]|[ \[\]]", crudo):
         responder(400, "Error\r\nBad Request!\r\n")
         return
-    ruta = urllib.parse.unquote(crudo)
+    ruta = urllib.parse.unquote(crudo, errors="surrogateescape")
     for i in guion("dahua.json", {}).get("items", []):
         if i.get("ruta") == ruta:
             servir(i.get("fichero"))
