@@ -1,6 +1,7 @@
 #include "actualizador/actualizador.h"
 
 #include "actualizador/arbol.h"
+#include "actualizador/bloqueo.h"
 #include "actualizador/desempaquetar.h"
 #include "actualizador/sustituir.h"
 #include "comun/ejecutar.h"
@@ -12,7 +13,6 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,7 +37,7 @@ QString lanzarSeparado(const QString& programa)
     const QByteArray ruta = QFile::encodeName(programa);
     int tubo[2];
     if (::pipe2(tubo, O_CLOEXEC) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return descripcionError(errno);
     const pid_t hijo = fork();
     if (hijo == 0) {
         ::close(tubo[0]);
@@ -68,28 +68,24 @@ QString lanzarSeparado(const QString& programa)
             error = leido;
     }
     ::close(tubo[0]);
-    return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
+    return error == 0 ? QString() : descripcionError(error);
 }
 
-// What earlier runs may have left beside A once A is in place: the previous player
-// of an interrupted swap and copies that were being staged.
+// What runs that died left beside A once A is in place: the previous player of an
+// interrupted swap and copies that were being staged. The lock beside A is ours, so no
+// other run is using them.
 void limpiarRestos(const QString& a)
 {
     if (!existe(a))
         return;
     borrarArbol(a + QStringLiteral(".viejo"));
     const QFileInfo info(a);
-    const QString nuevo = info.fileName() + QStringLiteral(".nuevo");
-    const QStringList junto = QDir(info.path()).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& resto : junto)
-        if (resto == nuevo || resto.startsWith(nuevo + QLatin1Char('-')))
-            borrarArbol(info.path() + QLatin1Char('/') + resto);
+    quitarRestos(info.path(), info.fileName() + QStringLiteral(".nuevo"));
 }
 
 } // namespace
 
-int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
+int aplicarActualizacion(const OpcionesActualizador& o, const QString& u, const Bloqueo& deA,
                          const std::function<void(const QString&)>& log)
 {
     const QString pendiente = u + QStringLiteral("/pendiente.json");
@@ -100,6 +96,21 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
     const QString version = prep->value(QStringLiteral("version")).toString();
     const QString p = prep->value(QStringLiteral("dmg")).toString();
     const QString a = o.app;
+    // Whoever can write the data folder could name an older, genuinely signed version
+    // with known faults.
+    const QString instalada = o.argumentos.value(2, QStringLiteral("0.0.0"));
+    if (!masNueva(version, instalada)) {
+        log(QStringLiteral("la versión ") + version + QStringLiteral(" no es más nueva que la instalada (")
+            + instalada + QStringLiteral("), no se aplica"));
+        return 1;
+    }
+    // Another data folder means another lock of the update folder: runs for the same
+    // player meet at the lock beside it.
+    if (!deA.tomado()) {
+        log(deA.ocupado() ? QStringLiteral("otra actualización en curso, no se hace nada")
+                          : QStringLiteral("no se pudo bloquear el programa instalado: ") + deA.error());
+        return 1;
+    }
     if (jugadorAbierto(a)) {
         for (int i = 0; i < o.esperasJugador; ++i) {
             QThread::msleep(static_cast<unsigned long>(o.msEntreEsperas));
@@ -111,6 +122,8 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
         log(QStringLiteral("ZorvPlayer sigue abierto, no se aplica"));
         return 1;
     }
+    // Unpacked copies of killed runs would stay in the temporary folder for ever.
+    quitarRestos(QDir::tempPath(), QStringLiteral("zorvplayer"));
     // A private folder of our own: a fixed name in the shared temp folder could be
     // planted beforehand by someone else.
     const CarpetaNueva m(QDir::tempPath() + QStringLiteral("/zorvplayer-")
@@ -145,10 +158,20 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
         log(QStringLiteral("la copia del programa nuevo no coincide con la verificada, no se aplica"));
         return 1;
     }
+    // A power cut after the swap must not leave a player whose files never reached the
+    // disk, nor a swap that is undone while its update counts as applied.
+    if (const int error = volcar(nuevo, true)) {
+        log(QStringLiteral("no se pudo asegurar en disco el programa nuevo: ") + descripcionError(error));
+        return 1;
+    }
     const Sustitucion hecha = sustituir(nuevo, a, a + QStringLiteral(".viejo"),
                                         o.mover ? o.mover : moverSistema);
     if (!hecha.error.isEmpty()) {
         log(QStringLiteral("no se pudo sustituir el programa: ") + hecha.error);
+        return 1;
+    }
+    if (const int error = volcar(QFileInfo(a).path(), false)) {
+        log(QStringLiteral("no se pudo asegurar en disco la sustitución: ") + descripcionError(error));
         return 1;
     }
     borrarArbol(hecha.anterior);
