@@ -122,16 +122,18 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u, const 
         log(QStringLiteral("ZorvPlayer sigue abierto, no se aplica"));
         return 1;
     }
-    // Unpacked copies of killed runs would stay in the temporary folder for ever.
+    // Earlier versions unpacked into the temporary folder; what their killed runs left
+    // there would stay for ever.
     quitarRestos(QDir::tempPath(), QStringLiteral("zorvplayer"));
-    // A private folder of our own: a fixed name in the shared temp folder could be
-    // planted beforehand by someone else.
-    const CarpetaNueva m(QDir::tempPath() + QStringLiteral("/zorvplayer-")
-                         + QString(version).replace(QLatin1Char('/'), QLatin1Char('-'))
-                         + QStringLiteral("-XXXXXX"));
-    const Desempaquetado paquete = m.valida()
-        ? desempaquetar(p, m.ruta(), version, o.maximoExpandido)
-        : Desempaquetado();
+    limpiarRestos(a);
+    // Unpacked right beside A, in a fresh private folder on A's own file system: the swap
+    // is then one rename, and no second copy of every file has to be written and removed.
+    const CarpetaNueva s(a + QStringLiteral(".nuevo-XXXXXX"));
+    if (!s.valida()) {
+        log(QStringLiteral("no se pudo copiar (¿sin permiso en ") + a + QStringLiteral("?)"));
+        return 1;
+    }
+    const Desempaquetado paquete = desempaquetar(p, s.ruta(), version, o.maximoExpandido);
     if (paquete.estado == Desempaquetado::NoAbre) {
         log(QStringLiteral("no se pudo abrir el paquete"));
         return 1;
@@ -140,26 +142,9 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u, const 
         log(QStringLiteral("el programa nuevo no está firmado por ZORV, no se aplica"));
         return 1;
     }
-    limpiarRestos(a);
-    // A fresh folder every time: copying into one that already exists would nest the
-    // tree inside it.
-    const CarpetaNueva s(a + QStringLiteral(".nuevo-XXXXXX"));
-    const QString nuevo = s.ruta() + QStringLiteral("/ZorvPlayer");
-    if (!s.valida()
-        || ejecutar(QStringLiteral("/bin/cp"),
-                    {QStringLiteral("-a"), QStringLiteral("--"), m.ruta() + QStringLiteral("/ZorvPlayer"), nuevo},
-                    300.0)
-                .estado
-            != 0) {
-        log(QStringLiteral("no se pudo copiar (¿sin permiso en ") + a + QStringLiteral("?)"));
-        return 1;
-    }
-    if (!arbolCoincide(nuevo, paquete.manifiesto)) {
-        log(QStringLiteral("la copia del programa nuevo no coincide con la verificada, no se aplica"));
-        return 1;
-    }
     // A power cut after the swap must not leave a player whose files never reached the
     // disk, nor a swap that is undone while its update counts as applied.
+    const QString nuevo = s.ruta() + QStringLiteral("/ZorvPlayer");
     if (const int error = volcar(nuevo, true)) {
         log(QStringLiteral("no se pudo asegurar en disco el programa nuevo: ") + descripcionError(error));
         return 1;
@@ -174,19 +159,20 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u, const 
         log(QStringLiteral("no se pudo asegurar en disco la sustitución: ") + descripcionError(error));
         return 1;
     }
-    borrarArbol(hecha.anterior);
     QFile::remove(pendiente);
     QFile::remove(u + QStringLiteral("/disponible.json"));
     QFile::remove(p);
     log(QStringLiteral("aplicada ") + version);
-    if (!QFile::exists(u + QStringLiteral("/reiniciar")))
-        return 0;
-    QFile::remove(u + QStringLiteral("/reiniciar"));
-    const QString error = lanzarSeparado(a + QStringLiteral("/AppRun"));
-    if (!error.isEmpty()) {
-        log(QStringLiteral("no se pudo reabrir el programa: ") + error);
-        return 1;
+    int estado = 0;
+    if (QFile::exists(u + QStringLiteral("/reiniciar"))) {
+        QFile::remove(u + QStringLiteral("/reiniciar"));
+        const QString error = lanzarSeparado(a + QStringLiteral("/AppRun"));
+        log(error.isEmpty() ? QStringLiteral("reabierto tras actualizar")
+                            : QStringLiteral("no se pudo reabrir el programa: ") + error);
+        estado = error.isEmpty() ? 0 : 1;
     }
-    log(QStringLiteral("reabierto tras actualizar"));
-    return 0;
+    // Last, once the new player is in use: removing tens of thousands of files can take
+    // longer than everything else together, on a disk that discards freed blocks.
+    borrarArbol(hecha.anterior);
+    return estado;
 }

@@ -98,8 +98,9 @@ Desempaquetado desempaquetar(const QString& origen, const QString& m, const QStr
         return {Desempaquetado::NoAbre, {}};
     if (!conFirma(*listado))
         return {Desempaquetado::NoFirmado, {}};
-    if (!extraer(p, m, {QStringLiteral("--no-wildcards"), QStringLiteral("--no-recursion"), QStringLiteral("--"),
-                                kManifiesto, kFirma}))
+    // Exact names, and no further than the signature: a package puts it first.
+    if (!extraer(p, m, {QStringLiteral("--no-wildcards"), QStringLiteral("--no-recursion"),
+                        QStringLiteral("--occurrence"), QStringLiteral("--"), kManifiesto, kFirma}))
         return {Desempaquetado::NoAbre, {}};
     const std::optional<Manifiesto> manifiesto = manifiestoFirmado(
         leerPequeno(m + QLatin1Char('/') + kManifiesto),

@@ -103,17 +103,20 @@ QString recorrer(const QString& n, Manifiesto& m, QStringList& carpetas)
     return QString();
 }
 
-// The members of the package, parents before what they hold: the top folder, the
-// signature, the folders holding entries and the entries.
+// The members of the package, parents before what they hold: the top folder and the
+// signature first (the updater reads no further to check it), then the folders
+// holding entries and the entries.
 QByteArray listaMiembros(const Manifiesto& m)
 {
-    QStringList nombres = {kRaiz, kRaiz + QStringLiteral("/.firma"), kRaiz + QStringLiteral("/.firma/manifiesto"),
-                           kRaiz + QStringLiteral("/.firma/manifiesto.sig")};
+    QStringList nombres;
     for (const QString& c : m.carpetas)
         nombres << kRaiz + QLatin1Char('/') + c;
     for (auto it = m.entradas.keyBegin(); it != m.entradas.keyEnd(); ++it)
         nombres << kRaiz + QLatin1Char('/') + *it;
     nombres.sort();
+    nombres = QStringList{kRaiz, kRaiz + QStringLiteral("/.firma"), kRaiz + QStringLiteral("/.firma/manifiesto"),
+                          kRaiz + QStringLiteral("/.firma/manifiesto.sig")}
+        + nombres;
     QByteArray lista;
     for (const QString& nombre : nombres)
         lista += QFile::encodeName(nombre) + '\0';
