@@ -15,8 +15,6 @@ namespace {
 const QString kManifiesto = QStringLiteral("ZorvPlayer/.firma/manifiesto");
 const QString kFirma = QStringLiteral("ZorvPlayer/.firma/manifiesto.sig");
 
-constexpr qint64 kMaximoFirma = kMaximoManifiesto;
-
 // Only a regular file is copied: a fifo planted in its place would block the run.
 bool copiarPaquete(const QString& origen, const QString& destino)
 {
@@ -52,7 +50,7 @@ QByteArray leerPequeno(const QString& ruta)
 {
     const QFileInfo info(ruta);
     QFile f(ruta);
-    if (info.isSymLink() || !info.isFile() || info.size() > kMaximoFirma
+    if (info.isSymLink() || !info.isFile() || info.size() > kMaximoManifiesto
         || !f.open(QIODevice::ReadOnly))
         return QByteArray();
     return f.readAll();
@@ -63,7 +61,7 @@ bool conFirma(const QList<Miembro>& listado)
 {
     int firmas = 0;
     for (const Miembro& x : listado)
-        if ((x.nombre == kManifiesto || x.nombre == kFirma) && x.tipo == '-' && x.tamano <= kMaximoFirma)
+        if ((x.nombre == kManifiesto || x.nombre == kFirma) && x.tipo == '-' && x.tamano <= kMaximoManifiesto)
             ++firmas;
     return firmas == 2;
 }
@@ -109,8 +107,8 @@ Desempaquetado desempaquetar(const QString& origen, const QString& m, const QStr
         return {Desempaquetado::NoFirmado, {}};
     // Now every member is known to be a folder holding a signed entry, a signature file
     // or named by the signed manifest: only their size, and the room where they go, can
-    // stop them. Unpacking the whole archive rather than a list of names: tar holds
-    // every member against the whole list, which takes minutes with tens of thousands.
+    // stop them. The whole archive rather than a list of names: tar holds every member
+    // against the whole list, a cost that grows with the square of the members.
     const qint64 libre = QStorageInfo(m).bytesAvailable();
     if (!cabe(*listado, libre >= 0 ? qMin(maximo, libre) : maximo) || !extraer(p, m, {}))
         return {Desempaquetado::NoAbre, {}};
