@@ -134,8 +134,10 @@ int main(int argc, char** argv)
     gzip.setStandardOutputFile(p);
     gzip.start(QStringLiteral("/usr/bin/gzip"), {QStringLiteral("-dc"), salida + QStringLiteral("/ZorvPlayer-2.0.tar.gz")});
     QProcess listar;
+    if (!gzip.waitForFinished(-1))
+        return 1;
     listar.start(QStringLiteral("/usr/bin/tar"), {QStringLiteral("-tf"), p});
-    if (!gzip.waitForFinished(-1) || !listar.waitForStarted() || !listar.waitForFinished(-1))
+    if (!listar.waitForFinished(-1))
         return 1;
     QByteArray nombres = listar.readAllStandardOutput();
     nombres.replace("/\n", "\n").replace('\n', '\0');
