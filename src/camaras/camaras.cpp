@@ -380,7 +380,7 @@ void Camaras::pintarListaOrdenada(const QList<FicheroPtr>& lista_)
     // The keys go on where the work does: Space marks the first recording, Return
     // downloads what is marked.
     if (!ficheros.isEmpty()) {
-        lista->setCurrentIndex(listaModelo->index(0, ModeloLista::x));
+        lista->selectionModel()->setCurrentIndex(listaModelo->index(0, ModeloLista::x), QItemSelectionModel::NoUpdate);
         lista->setFocus(Qt::OtherFocusReason);
     }
 }

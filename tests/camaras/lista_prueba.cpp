@@ -216,7 +216,6 @@ TEST(ListaCamaras, FocoTrasListarYCasillasApagadas)
         const QRect r = v.c->lista->visualRect(v.c->modeloLista()->index(fila, ModeloLista::x));
         return v.c->lista->viewport()->grab(r).toImage();
     };
-    v.c->lista->clearSelection();
     const QImage libres[] = {casilla(0), casilla(1)};
     v.c->ficheros[1]->estado = QStringLiteral("ERROR: la cámara no respondió");
     v.c->recargarLista();
