@@ -1,15 +1,16 @@
 // The window's layout: frames in points from the top-left of each container, with the
-// rule each view follows when the window is resized.
+// rule each view follows when the window is resized. The right side is a column that
+// keeps those frames at the standard size and lets the credentials row take a second
+// line when the window is narrower.
 #include "camaras/camaras.h"
 #include "camaras/colocar.h"
+#include "camaras/fila_fluida.h"
 #include "camaras/modelo_arbol.h"
 #include "camaras/modelo_lista.h"
 #include "estilo/cabecera.h"
 #include "estilo/color.h"
 #include "estilo/etiqueta.h"
 #include "estilo/fondo.h"
-
-#include "camaras/fila_fluida.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -216,6 +217,8 @@ void Camaras::montarDerecha(QWidget* panel)
     columna->addSpacing(6);
     lDet = new EtiquetaCorta(QString(), 12, QFont::Normal, Color::gris);
     lDet->setFixedHeight(18);
+    // Long texts are cut to the width they get; they never widen the column.
+    lDet->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     columna->addWidget(lDet);
     columna->addSpacing(6);
 
@@ -243,6 +246,7 @@ void Camaras::montarDerecha(QWidget* panel)
     pie->setSpacing(18);
     lCuenta = new EtiquetaCorta(QString(), 12, QFont::Normal, Color::gris, Qt::ElideRight, 2);
     lCuenta->setFixedHeight(34);
+    lCuenta->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     pie->addWidget(lCuenta, 1);
     bTodos = new BotonZORV(QStringLiteral("Marcar todos"), false, [this] { marcarTodos(); });
     bTodos->setFixedSize(128, 32);
