@@ -329,8 +329,9 @@ void Camaras::montarCredenciales()
     bListar = new BotonZORV(QStringLiteral("Listar"), true, [this] { listarRed(); });
     colocar(bListar, listar, 0, 2, 108, 32, fijo);
     fila->anadir(listar, 10, true);
-    // Return lists only from this row: the list below has its own main button.
-    bListar->returnEn({pCred});
+    // Return lists from this row and from the tree where the device was chosen; the list
+    // below has its own main button.
+    bListar->returnEn({pCred, arbol});
 }
 
 void Camaras::montarDirecto()
