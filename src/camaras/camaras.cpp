@@ -304,10 +304,10 @@ void Camaras::bloquear(bool b)
     // A button that goes off with the focus would hand it to the next control in the
     // chain, the live-recording seconds after "Listar": keys meant for nothing would
     // change the duration. The list is a harmless place for it meanwhile.
-    const QWidget* foco = QApplication::focusWidget();
-    for (const QWidget* boton : {bBuscar, bCarpeta, bIP, bListar, bGrabar, bTodos, bDesc})
-        if (b && foco && foco == boton)
-            lista->setFocus(Qt::OtherFocusReason);
+    if (const QWidget* foco = QApplication::focusWidget(); b && foco)
+        for (const QWidget* boton : {bBuscar, bCarpeta, bIP, bListar, bGrabar, bTodos, bDesc})
+            if (foco == boton)
+                lista->setFocus(Qt::OtherFocusReason);
     for (BotonZORV* boton : {bCarpeta, bIP, bListar, bGrabar, bTodos})
         boton->setEnabled(!b);
     // The sweep keeps its own button off until it ends, whatever else finishes first.

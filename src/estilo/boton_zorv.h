@@ -5,10 +5,11 @@
 #include <QPushButton>
 #include <functional>
 
-// A push button that runs a closure. The main button of a window is tinted turquoise
-// and answers to Return wherever the focus is inside its window.
 class QShortcut;
 
+// A push button that runs a closure. The main button of a window is tinted turquoise
+// and answers to Return wherever the focus is inside its window (or inside the areas
+// given to `returnEn`).
 class BotonZORV : public QPushButton {
     Q_OBJECT
 public:

@@ -151,14 +151,15 @@ QWidget* ControladorRafaga::barraInferior()
     fila->addWidget(new BotonZORV(QStringLiteral("Marcar todas"), false, [this] { marcarTodas(true); }));
     fila->addSpacing(8);
     fila->addWidget(new BotonZORV(QStringLiteral("Ninguna"), false, [this] { marcarTodas(false); }));
-    fila->addStretch(1);
+    // Between the two groups of buttons, the room that is left: the grid's keys.
     lTeclas = etiqueta(QStringLiteral("Flechas mueven · Espacio marca · V la abre"), 11, QFont::Normal, Color::gris);
     lTeclas->setWordWrap(false);
-    lTeclas->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QSizePolicy libre(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    libre.setRetainSizeWhenHidden(true);
+    lTeclas->setSizePolicy(libre);
     lTeclas->setAlignment(Qt::AlignCenter);
     lTeclas->setVisible(false);
-    fila->addWidget(lTeclas, 1000);
-    fila->addStretch(1);
+    fila->addWidget(lTeclas, 1);
     bGuardar = new BotonZORV(QStringLiteral("Guardar elegidas (0)"), true, [this] {
         resultado = 0;
         ventana->close();
