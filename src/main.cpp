@@ -6,6 +6,7 @@
 #include "camaras/ventana_camaras.h"
 #include "comun/nombres.h"
 #include "comun/salida.h"
+#include "custodia/verificar.h"
 #include "dialogos/fondo_imagen.h"
 #include "dialogos/ventana_abrir.h"
 #include "dialogos/ventana_ajustes.h"
@@ -28,6 +29,7 @@ constexpr Modo kModos[] = {
     {"fondo", pintarFondo},
     {"seguir", seguirZona},
     {"camaras", ventanaCamaras},
+    {"verificar", verificarCaso},
 };
 
 } // namespace

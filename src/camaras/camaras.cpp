@@ -1,5 +1,6 @@
 #include "camaras/camaras.h"
 
+#include "camaras/custodia_camaras.h"
 #include "camaras/modelo_arbol.h"
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
@@ -274,16 +275,21 @@ void Camaras::detenerDirecto(bool avisar)
 void Camaras::recogerAntesDeSalir(bool avisar)
 {
     detenerDirecto(avisar);
-    std::lock_guard<std::mutex> l(mTemporal);
-    if (!temporal.isEmpty())
-        QFile::remove(temporal);
+    {
+        std::lock_guard<std::mutex> l(mTemporal);
+        if (!temporal.isEmpty())
+            QFile::remove(temporal);
+    }
+    // What the jobs posted on their way out, the new paths among them.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    // A batch cut short never reached its own rewrite of the case's report.
+    if (!descargados.isEmpty())
+        informeTrasLote(carpetaCasoDe(base, caso));
 }
 
 void Camaras::alCerrarVentana()
 {
     recogerAntesDeSalir(true);
-    // What the recording posted on its way out, the new path among it.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     if (descargados.isEmpty())
         terminar(1, QString());
     else

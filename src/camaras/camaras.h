@@ -92,8 +92,9 @@ public:
     void seleccionCambiada();
     void marcarTodos();
     void alCerrarVentana();
-    // The window cannot be shown any more: the live recording is stopped and kept, the
-    // file being downloaded removed; nothing is reported.
+    // The window's files put in order before the run ends (closed, or its display gone):
+    // the live recording stopped and kept, the file being downloaded removed, the case's
+    // report rewritten when files arrived.
     void recogerAntesDeSalir(bool avisar = false);
 
     // Status operations every flow uses.

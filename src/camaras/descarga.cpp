@@ -2,6 +2,7 @@
 // stream of a device. Every file is written under a temporary name, hashed as it
 // arrives, and given its final name and its record only when complete.
 #include "camaras/camaras.h"
+#include "camaras/custodia_camaras.h"
 #include "camaras/evidencia.h"
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
@@ -30,11 +31,14 @@ void Camaras::descargar()
                                 procedenciaDe(*f, modeloDe(f->origen))};
     if (encargos.isEmpty() || ocupado)
         return;
+    const QString custodia = carpetaCasoDe(base, caso);
+    for (Encargo& e : encargos)
+        e.procedencia.carpetaCaso = custodia;
     bloquear(true);
     const Operaciones o = ops;
     const QString carpeta = destino;
     const QString conversor = ffmpeg;
-    fondo([this, o, encargos, carpeta, conversor] {
+    fondo([this, o, encargos, carpeta, conversor, custodia] {
         const int n = int(encargos.size());
         for (int i = 0; i < n; ++i) {
             const Encargo& e = encargos[i];
@@ -93,12 +97,13 @@ void Camaras::descargar()
                 });
             }
         }
-        enVentana([this, carpeta] {
+        const QString nota = informeTrasLote(custodia);
+        enVentana([this, carpeta, nota] {
             bloquear(false);
             progresoFin();
             cuenta();
             lCuenta->setText(QString::number(descargados.size()) + QStringLiteral(" ficheros descargados en ")
-                             + carpeta);
+                             + carpeta + nota);
         });
     });
 }
@@ -121,6 +126,7 @@ void Camaras::grabarDirecto()
     const QString conversor = ffmpeg;
     Procedencia procedencia = procedenciaDe(*origen, modeloDe(origen));
     procedencia.segundosDirecto = segundos;
+    procedencia.carpetaCaso = carpetaCasoDe(base, caso);
     {
         std::lock_guard<std::mutex> l(mDirecto);
         paradaDirecto = std::stop_source();
@@ -179,12 +185,13 @@ void Camaras::grabarDirecto()
                                          : QStringLiteral("La grabación falló: ") + motivo;
             }
         }
-        enVentana([this, final, fallo] {
+        const QString nota = fallo.isEmpty() ? informeTrasLote(procedencia.carpetaCaso) : QString();
+        enVentana([this, final, fallo, nota] {
             bloquear(false);
             progresoFin();
             if (fallo.isEmpty()) {
                 descargados << final;
-                lCuenta->setText(QStringLiteral("Grabado: ") + final);
+                lCuenta->setText(QStringLiteral("Grabado: ") + final + nota);
             } else {
                 lCuenta->setText(fallo);
             }

@@ -1,8 +1,9 @@
 #include "camaras/evidencia.h"
 
+#include "camaras/custodia_camaras.h"
 #include "camaras/nombres.h"
+#include "comun/texto.h"
 #include "grabadores/ayudas.h"
-#include "grabadores/descargas.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,28 +43,6 @@ int moverSinReemplazar(const QString& de, const QString& a)
     if (QFileInfo::exists(a))
         return EEXIST;
     return ::rename(d.constData(), h.constData()) == 0 ? 0 : errno;
-}
-
-// A value a device or a drive chose, on the one line of its field: a line break in it would
-// add a line of its own to the record (a second "SHA-256", say). Control characters are
-// written as escapes.
-QString enUnaLinea(const QString& valor)
-{
-    QString r;
-    r.reserve(valor.size());
-    for (const QChar c : valor) {
-        if (!esControl(c))
-            r += c;
-        else if (c == QLatin1Char('\n'))
-            r += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\r'))
-            r += QStringLiteral("\\r");
-        else if (c == QLatin1Char('\t'))
-            r += QStringLiteral("\\t");
-        else
-            r += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-    }
-    return r;
 }
 
 QString tipoTexto(const QString& tipo)
@@ -174,5 +153,13 @@ QString asentar(const QString& temporal, const QString& carpeta, const QString& 
         throw ErrorCamara(QStringLiteral("no se pudo escribir el registro de la descarga: ") + motivo);
     }
     aDisco(carpeta, O_RDONLY | O_DIRECTORY);
+    // After the names are on disk: the register never names a file a crash could take back.
+    // A file in the case that the register does not name is one the check cannot vouch for.
+    if (!p.carpetaCaso.isEmpty())
+        if (const QString fallo = anotarEnCustodia(final, p, inicio, fin, h); !fallo.isEmpty()) {
+            QFile::remove(final + QStringLiteral(".txt"));
+            ::rename(QFile::encodeName(final).constData(), QFile::encodeName(temporal).constData());
+            throw ErrorCamara(QStringLiteral("no se pudo anotar en el registro de custodia: ") + fallo);
+        }
     return final;
 }

@@ -26,6 +26,7 @@ struct Procedencia {
     std::optional<qint64> desfaseReloj;  // device clock minus PC clock, ms, at listing time
     int segundosDirecto = 0;  // a live recording of this many seconds; 0 for a download
     bool detenidoAlCerrar = false;  // the window closed before the live recording's end
+    QString carpetaCaso;  // whose chain-of-custody register gets the file; empty: none
 };
 
 // What the record says of the source alone (a live recording), and of one of its files.
@@ -41,7 +42,8 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
 
 // Flushes the finished temporary file, moves it to `nombre` in `carpeta` (or, should that
 // name have been taken meanwhile, to the next free one after `original`) without ever
-// replacing a file, and writes "<final name>.txt". Returns the final path. Throws
+// replacing a file, writes "<final name>.txt" and appends the file to the case's
+// chain-of-custody register (p.carpetaCaso). Returns the final path. Throws
 // ErrorCamara; the temporary file is then back in place for the caller to remove.
 QString asentar(const QString& temporal, const QString& carpeta, const QString& nombre,
                 const QString& original, const Procedencia& p, const QDateTime& inicio,

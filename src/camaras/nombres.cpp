@@ -31,11 +31,15 @@ QString componenteSeguro(const QString& nombre, const QString& siVacio)
     return componenteSeguro(n, QLatin1Char('-'));
 }
 
-QString destinoDe(const QString& base, const QString& caso)
+QString carpetaCasoDe(const QString& base, const QString& caso)
 {
     const QString c = limpio(caso);
-    const QString carpetaCaso = c.isEmpty() ? base : unirRuta(base, componenteSeguro(c, QStringLiteral("-")));
-    return unirRuta(carpetaCaso, QStringLiteral("camaras"));
+    return c.isEmpty() ? base : unirRuta(base, componenteSeguro(c, QStringLiteral("-")));
+}
+
+QString destinoDe(const QString& base, const QString& caso)
+{
+    return unirRuta(carpetaCasoDe(base, caso), QStringLiteral("camaras"));
 }
 
 namespace {

@@ -19,7 +19,10 @@ QString unirRuta(const QString& carpeta, const QString& nombre);
 // `siVacio`.
 QString componenteSeguro(const QString& nombre, const QString& siVacio = QStringLiteral("-"));
 
-// The case's camera folder: base, the case folder when there is a case, then "camaras".
+// The case folder: base, then the case's own folder when there is a case.
+QString carpetaCasoDe(const QString& base, const QString& caso);
+
+// The case's camera folder: the case folder, then "camaras".
 QString destinoDe(const QString& base, const QString& caso);
 
 // The name a download gets in `carpeta`: `nombre` when free; else the stem + "-" + the time

@@ -65,3 +65,23 @@ std::optional<int> enteroDecimal(const QString& texto)
         return std::nullopt;
     return valor;
 }
+
+QString enUnaLinea(const QString& valor)
+{
+    QString r;
+    r.reserve(valor.size());
+    for (const QChar c : valor) {
+        const char16_t u = c.unicode();
+        if (u >= 0x20 && (u < 0x7f || u > 0x9f) && u != 0x2028 && u != 0x2029)
+            r += c;
+        else if (c == QLatin1Char('\n'))
+            r += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            r += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            r += QStringLiteral("\\t");
+        else
+            r += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+    }
+    return r;
+}

@@ -18,3 +18,8 @@ std::optional<double> numeroDecimal(const QString& texto);
 // The whole text as a decimal integer with an optional sign, no spaces, no fraction;
 // nothing when it does not fit in 32 bits.
 std::optional<int> enteroDecimal(const QString& texto);
+
+// A value from outside (a device, a drive, a file) on the one line it is written on: a
+// line break in it would add a line of its own to a record or to a report. Control
+// characters (C0, C1, the Unicode line and paragraph separators) become escapes.
+QString enUnaLinea(const QString& valor);

@@ -4,6 +4,8 @@
 #include "apoyo/programa.h"
 #include "apoyo_camaras.h"
 #include "camaras/operaciones.h"
+#include "custodia/registro.h"
+#include "custodia/verificar.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -89,6 +91,11 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
         EXPECT_EQ(f->marcado, f->estado != QStringLiteral("descargado"));
     EXPECT_EQ(v.c->descargados.size(), 5);
     EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("5 ficheros descargados en ") + v.c->destino);
+    // Every file of the run, the live one first, in the case's register; the check agrees.
+    QStringList dichas;
+    EXPECT_EQ(verificarCarpeta(v.base + QStringLiteral("/Robo 12"), [&](const QString& t) { dichas << t; }), 0);
+    EXPECT_TRUE(dichas.last().startsWith(QStringLiteral("todo coincide: 5 entradas, 5 ficheros"))) << dichas.join('\n').toStdString();
+    EXPECT_TRUE(QFile::exists(v.base + QStringLiteral("/Robo 12/registro-de-custodia.html")));
     EXPECT_FALSE(v.c->ocupado);
     EXPECT_FALSE(v.c->barra->isVisible());
     EXPECT_FALSE(v.c->lProg->isVisible());
@@ -234,6 +241,16 @@ TEST(DescargaCamaras, DirectoDuracionesYFallos)
     EXPECT_TRUE(v.c->lDest->isVisible());
     EXPECT_FALSE(v.c->barra->isVisible());
     EXPECT_FALSE(v.c->ocupado);
+
+    // A register that cannot take the entry: no file the register does not name stays.
+    const QString registro = v.base + QStringLiteral("/Robo 12/") + kNombreRegistro;
+    ASSERT_TRUE(QFile::remove(registro) && QDir().mkpath(registro));
+    g.rutaRTSP = QStringLiteral("/live");
+    v.c->bGrabar->click();
+    v.asentar();
+    EXPECT_TRUE(v.c->lCuenta->text().startsWith(QStringLiteral("La grabación falló: no se pudo anotar en el registro de custodia: ")))
+        << v.c->lCuenta->text().toStdString();
+    EXPECT_EQ(todo(v.c->destino).size(), antes);
 }
 
 TEST(DescargaCamaras, SinRutinasYSinNada)

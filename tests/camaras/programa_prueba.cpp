@@ -8,6 +8,7 @@
 #include "apoyo/espacio_red.h"
 #include "apoyo/grabador_falso.h"
 #include "apoyo/pantalla.h"
+#include "apoyo/programa.h"
 #include "apoyo/servidor_ftp.h"
 #include "apoyo/servidor_rtsp.h"
 #include "apoyo/videos.h"
@@ -384,7 +385,7 @@ TEST_F(CamarasEnPantalla, BarrerListarDescargarGrabarYCerrar)
     const QStringList dichas = QString::fromUtf8(c.salida).split(QLatin1Char('\n'));
     ASSERT_EQ(dichas.size(), 7) << c.salida.toStdString();
     EXPECT_EQ(dichas.mid(0, 6), llegadas);
-    QStringList conRegistros;
+    QStringList conRegistros{QStringLiteral("Robo 12/registro-de-custodia.html"), QStringLiteral("Robo 12/registro-de-custodia.jsonl")};
     for (const QString& d : dichas)
         conRegistros << QDir(base).relativeFilePath(d) << QDir(base).relativeFilePath(d) + QStringLiteral(".txt");
     conRegistros.sort();
@@ -415,6 +416,30 @@ TEST_F(CamarasEnPantalla, BarrerListarDescargarGrabarYCerrar)
     EXPECT_TRUE(QString::fromUtf8(leerArchivo(dichas[6] + QStringLiteral(".txt")))
                     .contains(QStringLiteral("Nota: grabación detenida al cerrar la ventana")));
     EXPECT_EQ(procesosCon(destino), QStringList()) << "ffmpeg left running";
+
+    // The case's register vouches for all seven, until something is touched.
+    const QString caso = base + QStringLiteral("/Robo 12");
+    const auto verificar = [&] { return correr({QStringLiteral("verificar"), caso}); };
+    Corrida v = verificar();
+    EXPECT_EQ(v.estado, 0) << v.salida.toStdString();
+    EXPECT_TRUE(v.salida.startsWith("todo coincide: 7 entradas, 7 ficheros comprobados")) << v.salida.toStdString();
+    const auto relativa = [&](int i) { return QDir(caso).relativeFilePath(dichas[i]).toUtf8(); };
+    QByteArray uno = leerArchivo(dichas[0]);
+    uno[1000] = 'Z';
+    ASSERT_TRUE(escribirArchivo(dichas[0], uno));
+    ASSERT_TRUE(QFile::resize(dichas[1], 1000));
+    ASSERT_TRUE(QFile::remove(dichas[4]));
+    QList<QByteArray> lineas = leerArchivo(caso + QStringLiteral("/registro-de-custodia.jsonl")).split('\n');
+    lineas[2].replace("\"tamano\":", "\"tamano\":1");
+    lineas.last() = "{\"formato\":1,\"fiche";
+    ASSERT_TRUE(escribirArchivo(caso + QStringLiteral("/registro-de-custodia.jsonl"), lineas.join('\n')));
+    v = verificar();
+    EXPECT_EQ(v.estado, 1);
+    for (const QByteArray& linea : QList<QByteArray>{"entrada 8 incompleta", "registro alterado en la entrada 3:", "modificado: " + relativa(0) + "\n",
+                                    "modificado: " + relativa(1) + " (1000 bytes; el registro dice 614400)", "falta: " + relativa(4) + "\n",
+                                    "modificado: " + relativa(2) + " ("})
+        EXPECT_TRUE(v.salida.contains(linea)) << linea.toStdString() << "\n" << v.salida.toStdString();
+    EXPECT_EQ(v.salida.count('\n'), 7) << "six problems and the summary: " << v.salida.toStdString();
 }
 
 TEST_F(CamarasEnPantalla, MatarloAMitadDeUnaDescargaNoDejaNadaConNombreFinal)
