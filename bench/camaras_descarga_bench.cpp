@@ -45,7 +45,7 @@ FicheroPtr grabacionDe(const QString& ip)
     o->familia = QStringLiteral("hikvision");
     o->usuario = USUARIO;
     o->clave = CLAVE;
-    const QList<FicheroPtr> l = listarHikvision(o, QStringLiteral("7 días"));
+    const QList<FicheroPtr> l = listarHikvision(o, QStringLiteral("7 días")).ficheros;
     return l.size() == 1 ? l.first() : nullptr;
 }
 

@@ -127,14 +127,14 @@ int main() {
             }, leidos);
             QElapsedTimer t;
             t.start();
-            const auto lh = listarHikvision(origen, QStringLiteral("Todo"));
+            const auto lh = listarHikvision(origen, QStringLiteral("Todo")).ficheros;
             informar("Hikvision", hPagina, leidos, paginasHik.size(), t.elapsed() / 1000.0, lh.size());
 
             const PorPagina dPagina = msPorPagina(paginasDah, [&](const QByteArray& b) {
                 return ficherosDahua(leerItemsDahua(b), origen).size();
             }, leidos);
             t.restart();
-            const auto ld = listarDahua(origen, QStringLiteral("Todo"));
+            const auto ld = listarDahua(origen, QStringLiteral("Todo")).ficheros;
             informar("Dahua", dPagina, leidos, paginasDah.size(), t.elapsed() / 1000.0, ld.size());
             bien = lh.size() == ITEMS && ld.size() == ITEMS;
         } catch (const ErrorCamara& e) {

@@ -1,6 +1,7 @@
 // Finding sources and listing what they hold: the sweep, a folder chosen by hand, a
 // device typed by address, and the listing of a network device for a period.
 #include "camaras/camaras.h"
+#include "camaras/listado_equipo.h"
 #include "camaras/modelo_arbol.h"
 #include "camaras/nombres.h"
 
@@ -16,11 +17,6 @@ QList<NodoPtr> sinMarcadores(const QList<NodoPtr>& filas)
         if (n->origen)
             quedan << n;
     return quedan;
-}
-
-QString faltaRutina(const QString& familia)
-{
-    return QStringLiteral("esta versión aún no sabe listar grabaciones de ") + familia;
 }
 
 } // namespace
@@ -136,63 +132,46 @@ void Camaras::listarRed()
     const QString guardada = origen->familia;
     const Operaciones o = ops;
     fondo([this, o, origen, periodo, guardada] {
-        const auto [identificada, modelo] = o.detectarFamilia ? o.detectarFamilia(*origen)
-                                                              : std::pair<QString, QString>{QStringLiteral("desconocida"), QString()};
-        enVentana([this, origen, identificada, modelo] {
-            if (identificada != QLatin1String("desconocida")) {
-                origen->familia = identificada;
-                modelos[origen] = modelo;
-                QString det = origen->ip + QStringLiteral(" · ") + identificada;
-                if (!modelo.isEmpty())
-                    det += QStringLiteral(" · ") + modelo;
-                if (actual == origen)
-                    lDet->setText(det);
-                for (const NodoPtr& n : nRED->hijos)
-                    if (n->origen == origen) {
-                        arbolModelo->cambiarTexto(n.get(), textoFilaRed(*origen));
-                        break;
-                    }
-                if (actual == origen)
-                    pRtsp->show();
-            }
-            estado(QStringLiteral("Consultando ") + origen->ip + QStringLiteral("…"));
-        });
-
-        const QString familia = identificada != QLatin1String("desconocida") ? identificada : guardada;
-        QList<FicheroPtr> hallados;
-        QString acertada;
-        QStringList fallos;
-        for (const QString& f : familiasAProbar(familia)) {
-            try {
-                const Operaciones::Listar listar = o.listar.value(f);
-                if (!listar)
-                    throw ErrorCamara(faltaRutina(f));
-                hallados = listar(origen, periodo);
-            } catch (const std::exception& e) {
-                fallos << f + QStringLiteral(": ") + motivoDe(e);
-                continue;
-            }
-            if (!hallados.isEmpty()) {
-                acertada = f;
-                break;
-            }
-        }
-        hallados = ordenarRecientes(hallados);
-        enVentana([this, origen, hallados, acertada, fallos] {
-            if (!acertada.isEmpty())
-                origen->familia = acertada;
+        const auto alIdentificar = [this, origen](const QString& identificada, const QString& modelo) {
+            enVentana([this, origen, identificada, modelo] { mostrarIdentificacion(origen, identificada, modelo); });
+        };
+        ListadoEquipo r = listarEquipo(o, origen, periodo, guardada, alIdentificar);
+        r.listado.ficheros = ordenarRecientes(r.listado.ficheros);
+        enVentana([this, origen, r] {
+            if (!r.familia.isEmpty())
+                origen->familia = r.familia;
+            if (!r.yaRechazadas)
+                origen->desfaseReloj = r.listado.desfaseReloj;
             bloquear(false);
             // Shown only if the user is still looking at this device.
             if (actual == origen) {
-                pintarListaOrdenada(hallados);
-                if (hallados.isEmpty()) {
-                    QString linea = QStringLiteral("Sin grabaciones en ese periodo");
-                    if (!fallos.isEmpty())
-                        linea += QStringLiteral(" · ") + fallos.join(QStringLiteral(" · "));
-                    lCuenta->setText(linea + QStringLiteral(". Si tiene tarjeta SD, prueba otro periodo o graba el directo."));
-                }
+                notaListado = notaIncompleto(r.listado);
+                pintarListaOrdenada(r.listado.ficheros);
+                if (r.listado.ficheros.isEmpty())
+                    lCuenta->setText(lineaSinGrabaciones(r));
             }
             estado(QString());
         });
     });
+}
+
+void Camaras::mostrarIdentificacion(const OrigenPtr& origen, const QString& identificada, const QString& modelo)
+{
+    if (identificada != QLatin1String("desconocida")) {
+        origen->familia = identificada;
+        modelos[origen] = modelo;
+        QString det = origen->ip + QStringLiteral(" · ") + identificada;
+        if (!modelo.isEmpty())
+            det += QStringLiteral(" · ") + modelo;
+        if (actual == origen)
+            lDet->setText(det);
+        for (const NodoPtr& n : nRED->hijos)
+            if (n->origen == origen) {
+                arbolModelo->cambiarTexto(n.get(), textoFilaRed(*origen));
+                break;
+            }
+        if (actual == origen)
+            pRtsp->show();
+    }
+    estado(QStringLiteral("Consultando ") + origen->ip + QStringLiteral("…"));
 }

@@ -175,6 +175,7 @@ void Camaras::dobleArbol(const QModelIndex& indice)
 void Camaras::mostrarOrigen(const OrigenPtr& origen)
 {
     actual = origen;
+    notaListado.clear();
     ficheros.clear();
     recargarLista(true);
     cuenta();
@@ -330,7 +331,7 @@ void Camaras::cuenta()
     bDesc->setText(QStringLiteral("Descargar marcados (") + QString::number(marcados) + QLatin1Char(')'));
     bDesc->setEnabled(marcados >= 1 && !ocupado);
     lCuenta->setText(QString::number(ficheros.size()) + QStringLiteral(" ficheros · ")
-                     + QString::number(marcados) + QStringLiteral(" marcados"));
+                     + QString::number(marcados) + QStringLiteral(" marcados") + notaListado);
 }
 
 void Camaras::estado(const QString& texto) { lEstado->setText(texto); }

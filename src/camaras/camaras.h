@@ -140,6 +140,8 @@ private:
     void montarDirecto();
     void verClave(bool ver);
     QString modeloDe(const OrigenPtr& origen) const;
+    // A listing's identification, shown while its families are tried.
+    void mostrarIdentificacion(const OrigenPtr& origen, const QString& identificada, const QString& modelo);
     // Sends a percentage to the main thread only when it changed, so a routine that
     // reports thousands of times a second does not flood the event loop.
     Progreso avisoProgreso(std::function<void(int)> enPrincipal);
@@ -166,4 +168,6 @@ private:
     bool barrido = false;
     bool restaurando = false;
     std::map<OrigenPtr, QString> modelos;  // model text from the identifications
+    // What the count line adds while a listing that stopped early is shown.
+    QString notaListado;
 };

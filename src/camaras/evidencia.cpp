@@ -88,6 +88,17 @@ Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
     return p;
 }
 
+QString textoReloj(const std::optional<qint64>& desfase)
+{
+    if (!desfase)
+        return QStringLiteral("desconocido");
+    // Whole seconds: the reading itself is only as good as one request's round trip.
+    const qint64 segundos = (*desfase + (*desfase < 0 ? -500 : 500)) / 1000;
+    if (segundos == 0)
+        return QStringLiteral("en hora (menos de 1 s de diferencia con el PC)");
+    return textoDuracion(segundos) + (segundos > 0 ? QStringLiteral(" adelantado") : QStringLiteral(" atrasado"));
+}
+
 QString rutaTemporal(const QString& carpeta, const QString& nombre)
 {
     const int punto = int(nombre.lastIndexOf(QLatin1Char('.')));
@@ -114,6 +125,8 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
         linea(QStringLiteral("Familia"), p.familia.isEmpty() ? QStringLiteral("sin identificar") : p.familia);
     if (!p.modelo.isEmpty())
         linea(QStringLiteral("Modelo"), p.modelo);
+    if (p.tipo == QLatin1String("red"))
+        linea(QStringLiteral("Reloj del equipo"), textoReloj(p.desfaseReloj));
     linea(QStringLiteral("Ubicación en el origen"), p.ubicacion);
     linea(QStringLiteral("Inicio de la grabación"),
           p.inicioGrabacion ? horaLocal(*p.inicioGrabacion) : QStringLiteral("desconocido"));

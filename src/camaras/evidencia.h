@@ -33,6 +33,10 @@ struct Procedencia {
 Procedencia procedenciaDe(const Origen& origen, const QString& modelo);
 Procedencia procedenciaDe(const Fichero& fichero, const QString& modelo);
 
+// The device's clock against the PC's as the record says it: "3 min 12 s adelantado",
+// "… atrasado", "desconocido" when the device did not say.
+QString textoReloj(const std::optional<qint64>& desfase);
+
 // "." + the name's stem + ".parcial" + its extension: hidden, and still ending in the
 // extension that ffmpeg reads the output format from.
 QString rutaTemporal(const QString& carpeta, const QString& nombre);

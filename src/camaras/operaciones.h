@@ -35,8 +35,9 @@ struct Operaciones {
 
     // Per family ("hikvision", "dahua", "vstarcam", "ftp"): the listing for a period key
     // (FTP ignores it) and the download of one recording into a file path. Both throw
-    // ErrorCamara. `ffmpeg` is only used by families that convert what they fetch.
-    using Listar = std::function<QList<FicheroPtr>(const OrigenPtr& origen, const QString& periodo)>;
+    // ErrorCamara; a listing that read something before it failed returns that and why it
+    // stopped. `ffmpeg` is only used by families that convert what they fetch.
+    using Listar = std::function<Listado(const OrigenPtr& origen, const QString& periodo)>;
     using Descargar = std::function<void(const FicheroPtr& fichero, const QString& destino,
                                          const QString& ffmpeg, const Progreso& progreso)>;
     QMap<QString, Listar> listar;

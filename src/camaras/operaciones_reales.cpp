@@ -23,7 +23,7 @@ Operaciones operacionesReales()
     o.detectarFamilia = [](const Origen& origen) { return detectarFamilia(origen); };
 
     // FTP offers every file, whatever the period.
-    o.listar[QStringLiteral("ftp")] = [](const OrigenPtr& origen, const QString&) { return listarFTP(origen); };
+    o.listar[QStringLiteral("ftp")] = [](const OrigenPtr& origen, const QString&) { return Listado{listarFTP(origen), {}, {}}; };
     o.descargar[QStringLiteral("ftp")] = [](const FicheroPtr& f, const QString& destino, const QString&,
                                             const Progreso& progreso) { descargarFTP(*f, destino, progreso); };
 

@@ -74,3 +74,15 @@ QString nombreFecha(const std::optional<QDateTime>& fecha, const QString& extens
                                : prefijo;
     return raiz + extension;
 }
+
+QString textoDuracion(qint64 segundos) {
+    quint64 resto = segundos < 0 ? 0 - quint64(segundos) : quint64(segundos);
+    QStringList partes;
+    const std::pair<quint64, const char*> unidades[] = {{86400, "d"}, {3600, "h"}, {60, "min"}, {1, "s"}};
+    for (const auto& [tamano, nombre] : unidades) {
+        if (resto / tamano == 0) continue;
+        partes << QString::number(resto / tamano) + QLatin1Char(' ') + QLatin1String(nombre);
+        resto %= tamano;
+    }
+    return partes.isEmpty() ? QStringLiteral("0 s") : partes.join(QLatin1Char(' '));
+}

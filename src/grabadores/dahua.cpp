@@ -3,6 +3,8 @@
 #include "grabadores/ayudas.h"
 #include "grabadores/descargas.h"
 #include "grabadores/identificar.h"
+#include "grabadores/listado.h"
+#include "grabadores/reloj.h"
 
 #include <QStringList>
 
@@ -11,14 +13,17 @@ namespace {
 constexpr int POR_PAGINA = 100;
 constexpr int MAXIMO = 5000;
 
-// Dates travel in the device's local time.
-FormatoFecha formatoDahua() { return fmt(QStringLiteral("yyyy-MM-dd HH:mm:ss"), false); }
+// Dates travel in the device's local time: the PC's zone unless the device said another.
+FormatoFecha formatoDahua(std::optional<int> zona) {
+    const QString patron = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    return zona ? FormatoFecha::conDesfase(patron, *zona) : fmt(patron, false);
+}
 
 // Only ASCII letters and digits stay as they are: the space, colon and hyphen of a date
 // become %20, %3A and %2D.
-QString codificarFecha(const QDateTime& f) {
+QString codificarFecha(const QDateTime& f, std::optional<int> zona) {
     QString res;
-    for (const char c : formatoDahua().texto(f).toUtf8()) {
+    for (const char c : formatoDahua(zona).texto(f).toUtf8()) {
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
             res += QLatin1Char(c);
         else
@@ -90,9 +95,9 @@ ItemsDahua leerItemsDahua(const QByteArray& respuesta) {
     return items;
 }
 
-QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen) {
+QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen, std::optional<int> zona) {
     QList<FicheroPtr> res;
-    const FormatoFecha formato = formatoDahua();
+    const FormatoFecha formato = formatoDahua(zona);
     for (const auto& r : items) {
         const auto fecha = formato.fecha(r.value(QStringLiteral("StartTime")));
         const QString ruta = r.value(QStringLiteral("FilePath"));
@@ -112,7 +117,7 @@ QString rutaCargaDahua(const QString& ruta) {
     return partes.join(QLatin1Char('/'));
 }
 
-QList<FicheroPtr> listarDahua(const OrigenPtr& origen, const QString& periodo) {
+Listado listarDahua(const OrigenPtr& origen, const QString& periodo) {
     const auto [inicio, fin] = fechasPeriodo(periodo);
     const QString buscador = baseWeb(*origen) + QStringLiteral("/cgi-bin/mediaFileFind.cgi");
     auto pide = [&](const QString& consulta) {
@@ -127,31 +132,38 @@ QList<FicheroPtr> listarDahua(const OrigenPtr& origen, const QString& periodo) {
         }
     };
 
+    Listado l;
+    const auto reloj = relojDahua(*origen);
+    const std::optional<int> zona = reloj ? reloj->zona : std::nullopt;
+    if (reloj) l.desfaseReloj = reloj->desfase;
     const QString creado = pide(QStringLiteral("factory.create")).texto();
     const auto objeto = uno(creado, QStringLiteral("result=(\\d+)"));
     if (!objeto)
         throw ErrorCamara(QStringLiteral("la cámara no devolvió un buscador de ficheros: ") + creado);
     const QString buscar =
         QStringLiteral("findFile&object=") + *objeto +
-        QStringLiteral("&condition.Channel=1&condition.StartTime=") + codificarFecha(inicio) +
-        QStringLiteral("&condition.EndTime=") + codificarFecha(fin) +
+        QStringLiteral("&condition.Channel=1&condition.StartTime=") + codificarFecha(inicio, zona) +
+        QStringLiteral("&condition.EndTime=") + codificarFecha(fin, zona) +
         QStringLiteral("&condition.Types[0]=dav&condition.Types[1]=mp4");
     if (!pide(buscar).texto().contains(QLatin1String("OK"))) {
         // Nothing recorded in the period: the search never opened, so only destroy.
         soltar(QStringLiteral("destroy"), *objeto);
-        return {};
+        return l;
     }
-    QList<FicheroPtr> res;
-    for (;;) {
-        const Http h = pide(QStringLiteral("findNextFile&object=") + *objeto +
-                            QStringLiteral("&count=100"));
-        const ItemsDahua items = leerItemsDahua(h.datos);
-        res << ficherosDahua(items, origen);
-        if (items.size() < POR_PAGINA || res.size() >= MAXIMO) break;
+    for (int numero = 1;; ++numero) {
+        ItemsDahua items;
+        if (!pasoListado(l, QStringLiteral("la página %1").arg(numero), [&] {
+                items = leerItemsDahua(pide(QStringLiteral("findNextFile&object=") + *objeto +
+                                            QStringLiteral("&count=100"))
+                                           .datos);
+            }))
+            break;
+        l.ficheros << ficherosDahua(items, origen, zona);
+        if (items.size() < POR_PAGINA || l.ficheros.size() >= MAXIMO) break;
     }
     soltar(QStringLiteral("close"), *objeto);
     soltar(QStringLiteral("destroy"), *objeto);
-    return res;
+    return l;
 }
 
 void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso) {

@@ -8,9 +8,12 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <optional>
 
-// Throws ErrorCamara. At most about 5000 recordings, in the device's order.
-QList<FicheroPtr> listarDahua(const OrigenPtr& origen, const QString& periodo);
+// At most about 5000 recordings, in the device's order, their local times read in the
+// device's own zone when it says it, and its clock. Throws ErrorCamara when nothing could
+// be read; a later page's failure ends the listing with what was read.
+Listado listarDahua(const OrigenPtr& origen, const QString& periodo);
 // Writes the file as the device sends it (a ".dav" stays in the device's own container).
 // Throws ErrorCamara.
 void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso);
@@ -19,8 +22,10 @@ void descargarDahua(const Fichero& fichero, const QString& destino, const Progre
 // values, by item number.
 using ItemsDahua = QMap<qint64, QMap<QString, QString>>;
 ItemsDahua leerItemsDahua(const QByteArray& respuesta);
-// One recording per item, in ascending item number.
-QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen);
+// One recording per item, in ascending item number; `zona` (seconds east of UTC) is the
+// device's when it is not the PC's.
+QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen,
+                                std::optional<int> zona = std::nullopt);
 // The download address's path for a file path on the device: every part percent-encoded,
 // its "/" kept.
 QString rutaCargaDahua(const QString& ruta);

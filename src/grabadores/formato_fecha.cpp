@@ -261,11 +261,17 @@ FormatoFecha::FormatoFecha(QString patron, bool utc) : utc(utc) {
     }
 }
 
+FormatoFecha FormatoFecha::conDesfase(const QString& patron, int segundos) {
+    FormatoFecha f(patron, false);
+    f.fijo = segundos;
+    return f;
+}
+
 QString FormatoFecha::texto(const QDateTime& fecha) const {
     if (!bien || !fecha.isValid()) return {};
     // The fields are those of the wall clock: the instant moved by the offset, read as UTC.
     const qint64 ms = fecha.toMSecsSinceEpoch();
-    const int desfase = utc ? 0 : int(desfaseLocalEn(ms) / 1000);
+    const int desfase = fijo ? *fijo : utc ? 0 : int(desfaseLocalEn(ms) / 1000);
     const QDateTime f = QDateTime::fromMSecsSinceEpoch(ms + qint64(desfase) * 1000, Qt::UTC);
     QString s;
     for (const Pieza& p : piezas) s += p.letra ? campoTexto(p, f, desfase) : p.literal;
@@ -294,6 +300,7 @@ std::optional<QDateTime> FormatoFecha::fecha(const QString& texto) const {
     const qint64 pared = QDateTime(d, t, QTimeZone::utc()).toMSecsSinceEpoch();
     qint64 instante = pared;
     if (r.desfase) instante = pared - qint64(*r.desfase) * 1000;
+    else if (fijo) instante = pared - qint64(*fijo) * 1000;
     else if (!utc) instante = instanteLocal(pared);
     return utc ? QDateTime::fromMSecsSinceEpoch(instante, QTimeZone::utc())
                : QDateTime::fromMSecsSinceEpoch(instante, Qt::LocalTime);

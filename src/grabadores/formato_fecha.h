@@ -15,6 +15,9 @@ public:
     // A pattern with an unknown field letter or an unclosed quote makes a formatter that
     // writes nothing and reads nothing.
     FormatoFecha(QString patron, bool utc);
+    // Wall-clock times of a device whose zone is not the machine's: written and read at a
+    // fixed offset east of UTC; what it reads comes back in local time.
+    static FormatoFecha conDesfase(const QString& patron, int segundos);
 
     // Empty for an invalid date or pattern.
     QString texto(const QDateTime& fecha) const;
@@ -34,5 +37,6 @@ public:
 private:
     QList<Pieza> piezas;
     bool utc;
+    std::optional<int> fijo;
     bool bien = true;
 };

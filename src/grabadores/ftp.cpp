@@ -3,6 +3,7 @@
 #include "comun/ejecutar.h"
 #include "grabadores/descargas.h"
 #include "grabadores/extensiones.h"
+#include "grabadores/identificar.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -169,7 +170,9 @@ QString urlFTP(const Origen& origen, const QString& ruta)
 {
     // The characters a URL path may hold as they are; everything else is escaped.
     const QByteArray camino = QUrl::toPercentEncoding(ruta, "!$&'()*+,;=:@/");
-    return QStringLiteral("ftp://") + origen.ip + QString::fromLatin1(camino);
+    const int puerto = puertoFTP(origen);
+    const QString anfitrion = puerto == 21 ? origen.ip : origen.ip + QLatin1Char(':') + QString::number(puerto);
+    return QStringLiteral("ftp://") + anfitrion + QString::fromLatin1(camino);
 }
 
 QList<FicheroPtr> listarFTP(const OrigenPtr& origen)

@@ -2,6 +2,8 @@
 
 #include "grabadores/ayudas.h"
 #include "grabadores/identificar.h"
+#include "grabadores/listado.h"
+#include "grabadores/reloj.h"
 
 #include <QUuid>
 
@@ -62,24 +64,30 @@ QList<FicheroPtr> leerPaginaHikvision(const QString& respuesta, const OrigenPtr&
     return res;
 }
 
-QList<FicheroPtr> listarHikvision(const OrigenPtr& origen, const QString& periodo) {
+Listado listarHikvision(const OrigenPtr& origen, const QString& periodo) {
     const auto [inicio, fin] = fechasPeriodo(periodo);
     const QString url = baseWeb(*origen) + QStringLiteral("/ISAPI/ContentMgmt/search");
-    QList<FicheroPtr> res;
+    Listado l;
+    // Its times carry their offset: the clock is read for the record alone.
+    if (const auto reloj = relojHikvision(*origen)) l.desfaseReloj = reloj->desfase;
     int posicion = 0;
-    for (;;) {
+    for (int numero = 1;; ++numero) {
         // Devices keep a search by its ID: each page is a new search from `posicion`. Only
         // the device asked lists its recordings: a redirection elsewhere is an answer.
         const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        const Http h = pedir(*origen, url, QStringLiteral("POST"),
-                             cuerpoBusquedaHikvision(id, inicio, fin, posicion), std::nullopt, {}, true);
-        const QList<FicheroPtr> pagina = leerPaginaHikvision(h.texto(), origen);
+        QList<FicheroPtr> pagina;
+        if (!pasoListado(l, QStringLiteral("la página %1").arg(numero), [&] {
+                const Http h = pedir(*origen, url, QStringLiteral("POST"),
+                                     cuerpoBusquedaHikvision(id, inicio, fin, posicion), std::nullopt, {}, true);
+                pagina = leerPaginaHikvision(h.texto(), origen);
+            }))
+            break;
         if (pagina.isEmpty()) break;
-        res << pagina;
+        l.ficheros << pagina;
         posicion += int(pagina.size());
         if (pagina.size() < POR_PAGINA || posicion >= MAXIMO) break;
     }
-    return res;
+    return l;
 }
 
 QString cuerpoDescargaHikvision(const QString& uri) {

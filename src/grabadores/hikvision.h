@@ -9,8 +9,10 @@
 #include <QList>
 #include <QString>
 
-// Throws ErrorCamara. At most 5000 recordings, in the device's order.
-QList<FicheroPtr> listarHikvision(const OrigenPtr& origen, const QString& periodo);
+// At most 5000 recordings, in the device's order, and the device's clock. Throws
+// ErrorCamara when the first page fails; a later page's failure ends the listing with what
+// was read.
+Listado listarHikvision(const OrigenPtr& origen, const QString& periodo);
 // Writes the recording as the device sends it into `destino`. Throws ErrorCamara.
 void descargarHikvision(const Fichero& fichero, const QString& destino, const Progreso& progreso);
 

@@ -1,6 +1,7 @@
 #include "grabadores/http.h"
 
 #include "grabadores/autenticacion.h"
+#include "grabadores/ayudas.h"
 
 #include <QRegularExpression>
 
@@ -280,6 +281,15 @@ void redirigir(Pedido& p, int estado) {
     p.autorizacion.clear();
 }
 
+// A digest challenge that only says our nonce expired: the password was not refused.
+bool caducado(const QList<Reto>& retos) {
+    for (const Reto& r : retos)
+        if (r.esquema == QLatin1String("digest") &&
+            r.valores.value(QStringLiteral("stale")).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 // One request and its response, into `r` and the Http it belongs to.
 CURLcode hacerRonda(Ronda& r, const Direccion& d, const Pedido& p, double timeout,
                     Reloj::time_point limite) {
@@ -384,16 +394,20 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
             throw ErrorCamara(mensajeDe(resultado, r, direccion->web()));
         }
 
-        // The password goes only to the address the caller named, and twice at most.
+        // The password goes only to the address the caller named, twice at most. Once
+        // offered, it goes again only when the device says its nonce went stale: any other
+        // refusal is a wrong password, and recorders lock an account after a few of those.
+        const QList<Reto> retos = leerRetos(r.lectura.retos);
         if (h.estado == 401 && !usuario.isEmpty() && h.intentosAuth <= 1 &&
-            direccion->anfitrion() == anfitrion) {
-            if (auto a = autenticador.responder(leerRetos(r.lectura.retos), pedido.metodo, direccion->destino(),
+            direccion->anfitrion() == anfitrion && (pedido.autorizacion.isEmpty() || caducado(retos))) {
+            if (auto a = autenticador.responder(retos, pedido.metodo, direccion->destino(),
                                                 pedido.cuerpo.value_or(QByteArray()))) {
                 ++h.intentosAuth;
                 pedido.autorizacion = *a;
                 continue;
             }
         }
+        h.rechazadas = h.estado == 401 && !pedido.autorizacion.isEmpty();
         auto siguiente = destinoDe(h.estado, r.redireccion);
         if (!siguiente || (soloMismaDireccion && siguiente->anfitrion() != anfitrion)) break;
         if (++redirecciones > MAXIMO_REDIRECCIONES) {
@@ -417,15 +431,42 @@ std::optional<QString> Http::cabecera(const QString& nombre) const {
     return std::nullopt;
 }
 
+std::optional<QString> mensajeBloqueo(const QString& cuerpo) {
+    static const QRegularExpression hikvision(QStringLiteral("<lockStatus>\\s*lock\\s*</lockStatus>"));
+    static const QRegularExpression dahua(QStringLiteral("\\blocked\\b|268632081"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression espera(
+        QStringLiteral("<unlockTime>\\s*(\\d{1,9})\\s*</unlockTime>|remainLockSeconds?\\W{0,4}(\\d{1,9})"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!hikvision.match(cuerpo).hasMatch() && !dahua.match(cuerpo).hasMatch()) return std::nullopt;
+    QString m = QStringLiteral("cuenta bloqueada por el equipo tras varios intentos fallidos");
+    const auto e = espera.match(cuerpo);
+    const qint64 segundos = e.hasMatch() ? (e.captured(1) + e.captured(2)).toLongLong() : 0;
+    if (segundos > 0) return m + QStringLiteral("; se desbloquea dentro de ") + textoDuracion(segundos);
+    return m + QStringLiteral("; espera a que se desbloquee");
+}
+
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
            Progreso progreso, bool soloMismaDireccion) {
+    if (const auto motivo = origen.rechazo->motivo(origen.usuario, origen.clave))
+        throw ErrorCredenciales(*motivo);
     Http h = Http::peticion(url, origen.usuario, origen.clave, metodo, cuerpo, 20, aFichero,
                             std::move(progreso), soloMismaDireccion);
     if (h.estado == 404)
         throw ErrorCamara(
             QStringLiteral("la cámara no tiene esta ruta (quizá no es de esta familia)"));
-    if (h.estado == 401) throw ErrorCamara(QStringLiteral("usuario o contraseña incorrectos"));
+    if (h.estado == 401) {
+        // A lock holds for the right password too: nothing more until the user acts.
+        if (const auto bloqueo = mensajeBloqueo(h.texto())) {
+            origen.rechazo->anotar(origen.usuario, origen.clave, *bloqueo);
+            throw ErrorCredenciales(*bloqueo);
+        }
+        const QString mensaje = QStringLiteral("usuario o contraseña incorrectos");
+        if (!h.rechazadas) throw ErrorCamara(mensaje);
+        origen.rechazo->anotar(origen.usuario, origen.clave, mensaje);
+        throw ErrorCredenciales(mensaje);
+    }
     // A recording is only what a 200 carries; anything else would be kept as an empty one.
     if (h.estado >= 400 || (aFichero && h.estado != 200))
         throw ErrorCamara(QStringLiteral("la cámara respondió ") + QString::number(h.estado));

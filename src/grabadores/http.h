@@ -42,6 +42,7 @@ public:
     int64_t esperado = -1;
     Progreso progreso;
     int intentosAuth = 0;  // credentials offered so far, across redirections
+    bool rechazadas = false;  // the final 401 answered credentials we offered
 };
 
 // What the header lines of one transfer said beyond what they leave in its Http.
@@ -56,9 +57,16 @@ struct LecturaCabeceras {
 // the transfer read from it when it is a status line; a new response starts afresh.
 void leerCabecera(Http& h, LecturaCabeceras& l, QByteArrayView linea, int estado);
 
+// What a 401 reply's body says of a locked account (Hikvision's lockStatus and unlockTime,
+// Dahua's "locked" texts and remainLockSecond): the message for the user, naming the wait
+// when the device named it; absent when it says nothing of a lock.
+std::optional<QString> mensajeBloqueo(const QString& cuerpo);
+
 // The request every recorder protocol makes: the source's credentials, a 20-second idle
 // timeout, and error statuses turned into messages for the user. A download (aFichero)
-// that does not end in a 200 is an error too, and leaves no file.
+// that does not end in a 200 is an error too, and leaves no file. Credentials the device
+// refused (or an account it locked) are noted in the source and throw ErrorCredenciales;
+// with the same credentials nothing is sent again.
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
            Progreso progreso, bool soloMismaDireccion = false);

@@ -8,14 +8,31 @@
 #include <QSet>
 #include <algorithm>
 
-int puertoWeb(const Origen& origen) {
-    if (origen.puertos.isEmpty() || origen.puertos.contains(80)) return 80;
-    return origen.puertos.contains(8080) ? 8080 : 80;
+std::optional<int> puertoWebDe(const QList<int>& puertos) {
+    if (puertos.contains(80)) return 80;
+    if (puertos.contains(8080)) return 8080;
+    // Ports of the live stream, FTP and the Xiongmai protocol carry no web pages.
+    static const QList<int> otros = {554, 21, 34567, 37777, 443};
+    if (!puertos.isEmpty() && !otros.contains(puertos.first())) return puertos.first();
+    if (puertos.contains(443)) return 443;
+    return std::nullopt;
 }
 
-QString baseWeb(const Origen& origen) {
-    return QStringLiteral("http://%1:%2").arg(origen.ip).arg(puertoWeb(origen));
+int puertoFTP(const Origen& origen) {
+    static const QList<int> web = {80, 8080, 443, 554};
+    const QList<int>& p = origen.puertos;
+    return p.isEmpty() || web.contains(p.first()) ? 21 : p.first();
 }
+
+int puertoWeb(const Origen& origen) { return puertoWebDe(origen.puertos).value_or(80); }
+
+QString urlWeb(const QString& ip, int puerto) {
+    return QStringLiteral("%1://%2:%3")
+        .arg(puerto == 443 ? QStringLiteral("https") : QStringLiteral("http"), ip)
+        .arg(puerto);
+}
+
+QString baseWeb(const Origen& origen) { return urlWeb(origen.ip, puertoWeb(origen)); }
 
 namespace {
 
@@ -59,9 +76,8 @@ QString familiaPorRespuesta(const QString& candidato, int estado, const QString&
 std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos) {
     QString resultado = QStringLiteral("desconocida");
     QString servidor;
-    if (puertos.contains(80) || puertos.contains(8080)) {
-        const int p = puertos.contains(80) ? 80 : 8080;
-        const QString base = QStringLiteral("http://%1:%2").arg(ip).arg(p);
+    if (const auto p = puertoWebDe(puertos)) {
+        const QString base = urlWeb(ip, *p);
         const std::pair<QString, QString> candidatos[] = {
             {QStringLiteral("hikvision"), QStringLiteral("/ISAPI/System/deviceInfo")},
             {QStringLiteral("dahua"), QStringLiteral("/cgi-bin/magicBox.cgi?action=getDeviceType")}};
@@ -176,6 +192,8 @@ std::optional<std::pair<QString, QString>> leerIdentificacion(const QString& pag
 std::pair<QString, QString> detectarFamilia(const Origen& origen) {
     const QString base = baseWeb(origen);
     for (const QString& pagina : PAGINAS_IDENTIFICACION) {
+        // Credentials refused on one page are refused on all: not one more try.
+        if (origen.rechazo->motivo(origen.usuario, origen.clave)) break;
         if (const auto h = conCredenciales(origen, base + pagina))
             if (auto leido = leerIdentificacion(pagina, h->texto())) return *leido;
     }

@@ -10,8 +10,18 @@
 #include <optional>
 #include <utility>
 
+// The port a device's web pages are on, from its open ports: 80, else 8080, else the port
+// typed by hand for it (which leads its list) unless that is the live stream's, FTP's or
+// the Xiongmai protocol's, else 443; absent when none of them is.
+std::optional<int> puertoWebDe(const QList<int>& puertos);
+// puertoWebDe, or 80 when the ports name none.
 int puertoWeb(const Origen& origen);
-// "http://" + ip + ":" + puertoWeb: where every family's web requests go.
+// The FTP port: the one typed by hand for the device (leading its list) unless it is a
+// web or live-stream port, else 21.
+int puertoFTP(const Origen& origen);
+// "http://ip:port", or "https://ip:443": a device on 443 alone only speaks TLS.
+QString urlWeb(const QString& ip, int puerto);
+// urlWeb of the source's address and puertoWeb: where every family's web requests go.
 QString baseWeb(const Origen& origen);
 std::pair<QString, QString> familia(const QString& ip, const QList<int>& puertos);
 QList<OrigenPtr> buscarRed(const std::function<void(int)>& progreso);

@@ -6,12 +6,40 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class Origen;
+
+// Credentials a device refused, or an account it said it locked, with what the user is
+// told. Recorders lock an account after a few wrong tries: requests with exactly these
+// credentials are not sent again until the user types others. Read and written from any
+// thread; every copy of a source shares it.
+class Rechazo {
+public:
+    // The message when `usuario`/`clave` are the refused ones; absent otherwise.
+    std::optional<QString> motivo(const QString& usuario, const QString& clave) const {
+        std::lock_guard<std::mutex> l(m);
+        if (!hay || usuario != u || clave != c) return std::nullopt;
+        return texto;
+    }
+    void anotar(const QString& usuario, const QString& clave, const QString& mensaje) {
+        std::lock_guard<std::mutex> l(m);
+        hay = true;
+        u = usuario;
+        c = clave;
+        texto = mensaje;
+    }
+
+private:
+    mutable std::mutex m;
+    bool hay = false;
+    QString u, c, texto;
+};
 using OrigenPtr = std::shared_ptr<Origen>;
 
 class Origen {
@@ -34,6 +62,7 @@ public:
     // absent when the device does not say its time.
     std::optional<qint64> desfaseReloj;
     std::optional<QList<OrigenPtr>> hijos;
+    std::shared_ptr<Rechazo> rechazo = std::make_shared<Rechazo>();
 };
 
 class Fichero {
@@ -58,6 +87,21 @@ public:
 };
 using FicheroPtr = std::shared_ptr<Fichero>;
 
+// What a listing read and, when it stopped before reading everything, why: one line per
+// stop ("página 3: la cámara respondió 500"). Several searches of one device join theirs,
+// so one search that failed does not hide what the others found.
+struct Listado {
+    QList<FicheroPtr> ficheros;
+    QStringList cortes;
+    std::optional<qint64> desfaseReloj;  // device clock minus PC clock, ms, when it said
+
+    void juntar(const Listado& otro) {
+        ficheros << otro.ficheros;
+        cortes << otro.cortes;
+        if (!desfaseReloj) desfaseReloj = otro.desfaseReloj;
+    }
+};
+
 // The one error every recorder routine throws; its message is shown to the user as is.
 class ErrorCamara : public std::exception {
 public:
@@ -69,6 +113,13 @@ public:
 
 private:
     QByteArray utf8;
+};
+
+// The device refused the credentials offered, or said the account is locked: nothing more
+// may be sent with them.
+class ErrorCredenciales : public ErrorCamara {
+public:
+    using ErrorCamara::ErrorCamara;
 };
 
 struct RedLocal {

@@ -63,6 +63,10 @@ QString urlRTSP(const Origen& origen, const QString& ruta)
 
 std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe)
 {
+    // Credentials the device refused are not sent again: each path tried with them would
+    // count one more failure against the account.
+    if (origen.rechazo->motivo(origen.usuario, origen.clave))
+        return std::nullopt;
     for (const QString& ruta : RUTAS_RTSP) {
         const ResultadoProceso r = ejecutar(
             ffprobe,

@@ -6,6 +6,7 @@
 #include "grabadores/extensiones.h"
 #include "grabadores/hxvt.h"
 #include "grabadores/identificar.h"
+#include "grabadores/listado.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -91,24 +92,32 @@ FicheroPtr ficheroVStarcam(const QString& ruta, const OrigenPtr& origen, const Q
     return f;
 }
 
-QList<FicheroPtr> listarVStarcam(const OrigenPtr& origen, const QString& periodo) {
+Listado listarVStarcam(const OrigenPtr& origen, const QString& periodo) {
     const auto [inicio, fin] = fechasPeriodo(periodo);
     QStringList dias = indiceLinks(*origen, QStringLiteral("/sd/"));
     std::sort(dias.begin(), dias.end(), std::greater<QString>());
-    QList<FicheroPtr> res;
+    Listado l;
+    // A folder that cannot be read ends the walk; what the folders before it held stays.
+    auto carpeta = [&](const QString& ruta, QStringList& links) {
+        return pasoListado(l, QStringLiteral("la carpeta ") + ruta, [&] { links = indiceLinks(*origen, ruta); });
+    };
     for (QString dia : dias) {
         if (!diaEnPeriodo(dia, inicio, fin)) continue;
         if (!dia.endsWith(QLatin1Char('/'))) dia += QLatin1Char('/');
-        for (const QString& carpeta : indiceLinks(*origen, dia)) {
-            if (!carpeta.endsWith(QLatin1Char('/'))) continue;
-            for (const QString& link : indiceLinks(*origen, carpeta)) {
+        QStringList subcarpetas;
+        if (!carpeta(dia, subcarpetas)) return l;
+        for (const QString& sub : subcarpetas) {
+            if (!sub.endsWith(QLatin1Char('/'))) continue;
+            QStringList links;
+            if (!carpeta(sub, links)) return l;
+            for (const QString& link : links) {
                 if (link.endsWith(QLatin1Char('/'))) continue;
-                if (auto f = ficheroVStarcam(link, origen, inicio, fin)) res << f;
-                if (res.size() >= MAXIMO) return res;
+                if (auto f = ficheroVStarcam(link, origen, inicio, fin)) l.ficheros << f;
+                if (l.ficheros.size() >= MAXIMO) return l;
             }
         }
     }
-    return res;
+    return l;
 }
 
 void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,

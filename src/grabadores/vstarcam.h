@@ -14,8 +14,9 @@
 
 // The device paths the index page at `ruta` links to, in page order. Throws ErrorCamara.
 QStringList indiceLinks(const Origen& origen, const QString& ruta);
-// Newest day first, at most 3000. Throws ErrorCamara.
-QList<FicheroPtr> listarVStarcam(const OrigenPtr& origen, const QString& periodo);
+// Newest day first, at most 3000. Throws ErrorCamara when nothing could be read; a folder
+// that fails later ends the listing with what was read.
+Listado listarVStarcam(const OrigenPtr& origen, const QString& periodo);
 // Downloads the file; a raw one is converted by the ffmpeg at `ffmpeg` into an MP4 at
 // `destino`. Throws ErrorCamara.
 void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,

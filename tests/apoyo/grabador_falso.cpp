@@ -23,10 +23,11 @@ QString configuracion(const OpcionesGrabador& o) {
         "\"require\" => \"valid-user\"))\n");
     QStringList reglas;
     if (o.familias.contains(QStringLiteral("hikvision")))
-        reglas << QStringLiteral("\"^/ISAPI/ContentMgmt/(search|download)$\" => \"/hikvision.py\"");
+        reglas << QStringLiteral("\"^/ISAPI/(ContentMgmt/(search|download)|System/time)$\" => \"/hikvision.py\"");
     if (o.familias.contains(QStringLiteral("dahua")))
         reglas << QStringLiteral("\"^/cgi-bin/mediaFileFind\\.cgi(\\?.*)?$\" => \"/dahua.py$1\"")
-               << QStringLiteral("\"^/cgi-bin/RPC_Loadfile/\" => \"/dahua.py\"");
+               << QStringLiteral("\"^/cgi-bin/RPC_Loadfile/\" => \"/dahua.py\"")
+               << QStringLiteral("\"^/cgi-bin/(global|configManager)\\.cgi(\\?.*)?$\" => \"/dahua.py$2\"");
     if (!reglas.isEmpty())
         c += QStringLiteral("url.rewrite-once = (") + reglas.join(QStringLiteral(", ")) +
              QStringLiteral(")\n");
@@ -97,6 +98,13 @@ void GrabadorFalso::dahua(const QList<ItemDahua>& items, const GuionDahua& guion
 
 void GrabadorFalso::tarjeta(const QString& ruta, const QByteArray& bytes) const {
     web->poner(QStringLiteral("sd/") + ruta, bytes);
+}
+
+void GrabadorFalso::reloj(qint64 adelanto, int zona) const {
+    escribirArchivo(datos() + "/reloj.json", QStringLiteral("{\"adelanto\": %1, \"zona\": %2}").arg(adelanto).arg(zona).toUtf8());
+}
+int GrabadorFalso::fallos() const {
+    return int(leerArchivo(web->carpeta() + QStringLiteral("/error.log")).count("wrong password"));
 }
 
 QList<PeticionVista> GrabadorFalso::peticiones() const {

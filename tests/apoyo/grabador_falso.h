@@ -67,6 +67,10 @@ public:
     // an "index.html" replaces the listing of its folder.
     void tarjeta(const QString& ruta, const QByteArray& datos) const;
 
+    // Its clock `adelanto` s ahead of the PC's, `zona` min east of UTC (else it won't say).
+    void reloj(qint64 adelanto, int zona) const;
+    int fallos() const;  // wrong passwords seen; from the third on it answers as locked
+
     // Every request the fakes answered, in order (not the memory card's pages).
     QList<PeticionVista> peticiones() const;
     // The action of every finder request, in order ("factory.create", "findFile", ...).

@@ -96,7 +96,7 @@ Operaciones GuionCamaras::operaciones()
             if (erroresListado.contains(familia))
                 throw ErrorCamara(erroresListado.value(familia));
             const auto listado = listados.value(familia);
-            return listado ? listado(origen) : QList<FicheroPtr>();
+            return Listado{listado ? listado(origen) : QList<FicheroPtr>(), cortesListado.value(familia), {}};
         };
         o.descargar[familia] = [this, familia](const FicheroPtr& f, const QString& destino, const QString&,
                                                const Progreso& progreso) {

@@ -217,3 +217,17 @@ TEST(Evidencia, InicioEnHoraLocalConSuDesfase)
             << zona << "\n" << registro.toStdString();
     }
 }
+
+// A network device's record says how far its clock ran from the PC's when it was listed.
+TEST(Evidencia, RelojDelEquipo)
+{
+    const std::pair<std::optional<qint64>, const char*> casos[] = {
+        {192000, "3 min 12 s adelantado"}, {-3725400, "1 h 2 min 5 s atrasado"},
+        {400, "en hora (menos de 1 s de diferencia con el PC)"}, {std::nullopt, "desconocido"}};
+    Procedencia p;
+    p.tipo = QStringLiteral("red");
+    for (const auto& [desfase, texto] : casos) {
+        p.desfaseReloj = desfase;
+        EXPECT_TRUE(textoRegistro("a", p, {}, {}, {}).contains(QStringLiteral("\nReloj del equipo: ") + texto + '\n'));
+    }
+}

@@ -226,3 +226,19 @@ TEST(ListaCamaras, FocoTrasListarYCasillasApagadas)
     v.c->bloquear(false);
     EXPECT_EQ(casilla(0), libres[0]);
 }
+
+// A listing that stopped early shows what it read, and the count line says so.
+TEST(ListaCamaras, ListadoIncompleto)
+{
+    GuionCamaras g;
+    g.equipos = {equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("dahua"))};
+    g.listados["dahua"] = [](const OrigenPtr& o) { return QList<FicheroPtr>{grabacionGuion(o, "a.mp4", hora(1))}; };
+    g.cortesListado["dahua"] = QStringList{"se detuvo en la página 3: la cámara respondió 500"};
+    VentanaGuion v(g);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bListar->click();
+    v.asentar();
+    EXPECT_EQ(v.c->lCuenta->text(), "1 ficheros · 0 marcados · listado incompleto, se detuvo en la página 3: "
+                                    "la cámara respondió 500 (se muestra lo leído hasta ahí)");
+}

@@ -128,8 +128,9 @@ TEST_F(DahuaEnRed, PaginasYCicloDelBuscador) {
         {"100", 100, {}, 100, abrir + QStringList{n, n} + cerrar, SIN_ERROR},
         {"desordenados", 3, {false, 0, true}, 3, abrir + QStringList{n} + cerrar, SIN_ERROR},
         {"5100", 5100, {}, 5000, abrir + QStringList(50, n) + cerrar, SIN_ERROR},
-        {"falla a medias", 250, {false, 2, false}, 0, abrir + QStringList{n, n},
-         QStringLiteral("la cámara respondió 500")},
+        // What the pages before the failing one held is kept, and the finder released.
+        {"falla en la página 3", 250, {false, 3, false}, 200, abrir + QStringList{n, n, n} + cerrar, SIN_ERROR},
+        {"falla en la primera", 250, {false, 1, false}, 0, abrir + QStringList{n}, QStringLiteral("la cámara respondió 500")},
         {"sin buscador", 5, {true, 0, false}, 0, {"factory.create"},
          QStringLiteral("la cámara no devolvió un buscador de ficheros: Error\r\nNo such object\r\n")},
     };
@@ -139,9 +140,11 @@ TEST_F(DahuaEnRed, PaginasYCicloDelBuscador) {
         for (int i = 0; i < c.items; ++i) items << itemNumero(i);
         grabador->dahua(items, c.guion);
         const qsizetype antes = grabador->accionesDahua().size();
-        QList<FicheroPtr> l;
-        EXPECT_EQ(enRed([&] { l = listarDahua(origen(), QStringLiteral("7 días")); }), c.mensaje);
+        Listado r;
+        EXPECT_EQ(enRed([&] { r = listarDahua(origen(), QStringLiteral("7 días")); }), c.mensaje);
+        const QList<FicheroPtr>& l = r.ficheros;
         EXPECT_EQ(grabador->accionesDahua().mid(antes), c.acciones);
+        EXPECT_EQ(r.cortes.join(""), c.listados == 200 ? "se detuvo en la página 3: la cámara respondió 500" : "");
         ASSERT_EQ(l.size(), c.listados);
         for (int i = 0; i < c.listados; i += 89) {
             EXPECT_EQ(l[i]->ruta, items[i].ruta);
@@ -154,7 +157,7 @@ TEST_F(DahuaEnRed, FechasLocalesEnLaBusqueda) {
     ZonaHoraria tokio("Asia/Tokyo");
     grabador->dahua({itemNumero(0)});
     QList<FicheroPtr> l;
-    ASSERT_EQ(enRed([&] { l = listarDahua(origen(), QStringLiteral("30 días")); }), SIN_ERROR);
+    ASSERT_EQ(enRed([&] { l = listarDahua(origen(), QStringLiteral("30 días")).ficheros; }), SIN_ERROR);
     ASSERT_EQ(l.size(), 1);
     EXPECT_EQ(l[0]->fecha, QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
     EXPECT_EQ(l[0]->nombre, QStringLiteral("2024-03-05-00-00-00.dav"));
@@ -180,7 +183,7 @@ TEST_F(DahuaEnRed, DescargaConEspaciosYCorchetes) {
     i.largo.reset();
     grabador->dahua({i});
     QList<FicheroPtr> l;
-    ASSERT_EQ(enRed([&] { l = listarDahua(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+    ASSERT_EQ(enRed([&] { l = listarDahua(origen(), QStringLiteral("Todo")).ficheros; }), SIN_ERROR);
     ASSERT_EQ(l.size(), 1);
     EXPECT_EQ(l[0]->tamano, clip.size());
     const QString destino = tmp.filePath(l[0]->nombre);
@@ -196,4 +199,16 @@ TEST_F(DahuaEnRed, DescargaConEspaciosYCorchetes) {
     EXPECT_EQ(enRed([&] { descargarDahua(ido, tmp.filePath("x.dav"), {}); }),
               QStringLiteral("la cámara no tiene esta ruta (quizá no es de esta familia)"));
     EXPECT_EQ(ficherosEn(tmp.path()), QStringList{l[0]->nombre});
+}
+
+// Seen from Madrid, a device eight hours east: its local times are read in its zone.
+TEST_F(DahuaEnRed, ZonaDelEquipo) {
+    ZonaHoraria madrid("Europe/Madrid");
+    grabador->reloj(192, 480);
+    grabador->dahua({{"2024-03-05 14:07:09", "2024-03-05 14:08:00", "/mnt/a.dav", 1, "clip.dav"}});
+    Listado r;
+    ASSERT_EQ(enRed([&] { r = listarDahua(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+    ASSERT_EQ(r.ficheros.size(), 1);
+    EXPECT_EQ(r.ficheros[0]->nombre, QStringLiteral("2024-03-05-07-07-09.dav"));
+    EXPECT_NEAR(double(r.desfaseReloj.value_or(0)), 192000, 1500);
 }

@@ -115,7 +115,7 @@ TEST_F(HikvisionEnRed, PaginasDeCienHastaCincuenta) {
         grabador->hikvision(items);
         const qsizetype antes = grabador->peticiones().size();
         QList<FicheroPtr> l;
-        ASSERT_EQ(enRed([&] { l = listarHikvision(origen(), QStringLiteral("24 horas")); }), SIN_ERROR);
+        ASSERT_EQ(enRed([&] { l = listarHikvision(origen(), QStringLiteral("24 horas")).ficheros; }), SIN_ERROR);
         ASSERT_EQ(l.size(), c.listados);
         for (int i = 0; i < c.listados; i += 97)
             EXPECT_EQ(l[i]->fecha, utc(0, 0, 0).addSecs(60 * i)) << "en el orden del grabador";
@@ -143,7 +143,7 @@ TEST_F(HikvisionEnRed, DescargaConElLocalizadorDeVuelta) {
     grabador->grabacion(QStringLiteral("clip.mp4"), clip);
     grabador->hikvision({itemNumero(7)});
     QList<FicheroPtr> l;
-    ASSERT_EQ(enRed([&] { l = listarHikvision(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+    ASSERT_EQ(enRed([&] { l = listarHikvision(origen(), QStringLiteral("Todo")).ficheros; }), SIN_ERROR);
     ASSERT_EQ(l.size(), 1);
     EXPECT_TRUE(l[0]->dato.contains("&name=00000007&size=1007"));
     EXPECT_EQ(l[0]->tamano, 1007);

@@ -1,9 +1,13 @@
 // What a device's replies say, read without the network: the challenge of an
 // unauthenticated request, the identification pages, ONVIF replies.
 #include "grabadores/descubrir.h"
+#include "grabadores/ftp.h"
+#include "grabadores/http.h"
 #include "grabadores/identificar.h"
+#include "grabadores/reloj.h"
 
 #include "apoyo/impresion.h"
+#include "apoyo/zona_horaria.h"
 
 #include <gtest/gtest.h>
 
@@ -116,3 +120,37 @@ TEST(Lecturas, RespuestaONVIF)
 }
 
 } // namespace
+
+// Where a device's web pages and FTP are, from its ports (a typed one leads its list);
+// what a 401 says of a locked account; what a device says of its clock (PC in Madrid).
+TEST(Lecturas, PuertosBloqueosYRelojes)
+{
+    const std::tuple<QList<int>, const char*> puertos[] = {
+        {{2121, 554, 21}, "http://10.0.0.5:2121 ftp://10.0.0.5:2121/"},
+        {{21, 443, 554}, "https://10.0.0.5:443 ftp://10.0.0.5/"},
+        {{21, 554}, "http://10.0.0.5:80 ftp://10.0.0.5/"}};
+    for (const auto& [lista, urls] : puertos) {
+        Origen o(QStringLiteral("red"), {}, {}, {});
+        o.ip = QStringLiteral("10.0.0.5");
+        o.puertos = lista;
+        EXPECT_EQ(baseWeb(o) + " " + urlFTP(o, QStringLiteral("/")), QString::fromUtf8(urls));
+    }
+    const QString b = QStringLiteral("cuenta bloqueada por el equipo tras varios intentos fallidos; ");
+    EXPECT_EQ(mensajeBloqueo("<lockStatus>lock</lockStatus><unlockTime>1793</unlockTime>"), b + "se desbloquea dentro de 29 min 53 s");
+    EXPECT_EQ(mensajeBloqueo("{\"code\":268632081,\"params\":{\"remainLockSecond\":65}}"), b + "se desbloquea dentro de 1 min 5 s");
+    EXPECT_EQ(mensajeBloqueo("Account Locked"), b + "espera a que se desbloquee");
+    EXPECT_FALSE(mensajeBloqueo("<lockStatus>unlock</lockStatus>Unauthorized"));
+    ZonaHoraria madrid("Europe/Madrid");
+    const QDateTime pc(QDate(2024, 3, 5), QTime(13, 0, 0), Qt::UTC);
+    const std::tuple<std::optional<RelojEquipo>, qint64, std::optional<int>> relojes[] = {
+        {leerRelojHikvision("<localTime>2024-03-05T13:58:50</localTime><timeZone>CET-1:00:00</timeZone>", pc),
+         -70000, std::nullopt},
+        {leerRelojDahua("result=2024-3-5 21:03:12", "table.NTP.TimeZone=13\r\n", pc), 192000, 28800},
+        // An hour ahead of its standard offset is summer time, not a clock an hour fast.
+        {leerRelojDahua("result=2024-03-05 09:01:00", "table.NTP.TimeZone=25", pc), 60000, -14400}};
+    for (const auto& [leido, desfase, zona] : relojes) {
+        ASSERT_TRUE(leido);
+        EXPECT_EQ(std::pair(leido->desfase, leido->zona), std::pair(desfase, zona));
+    }
+    EXPECT_FALSE(leerRelojDahua("result=2024-03-05 14:00:00", "table.NTP.TimeZone=40", pc));
+}

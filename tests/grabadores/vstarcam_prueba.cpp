@@ -136,7 +136,7 @@ TEST_F(VStarcamEnRed, TarjetaPorDiasConTope) {
     for (const auto& c : casos) {
         SCOPED_TRACE(c.periodo);
         QList<FicheroPtr> l;
-        ASSERT_EQ(enRed([&] { l = listarVStarcam(origen(), c.periodo); }), SIN_ERROR);
+        ASSERT_EQ(enRed([&] { l = listarVStarcam(origen(), c.periodo).ficheros; }), SIN_ERROR);
         QStringList nombres;
         for (const auto& f : l) nombres << f->nombre;
         EXPECT_EQ(nombres, c.nombres) << "el día más nuevo primero";
@@ -146,7 +146,7 @@ TEST_F(VStarcamEnRed, TarjetaPorDiasConTope) {
     for (int i = 0; i < 3100; ++i)
         grabador->tarjeta(carpetaDia(semana.date()) + QStringLiteral("/record002/s%1.jpg").arg(i, 4, 10, QLatin1Char('0')), "");
     QList<FicheroPtr> l;
-    ASSERT_EQ(enRed([&] { l = listarVStarcam(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+    ASSERT_EQ(enRed([&] { l = listarVStarcam(origen(), QStringLiteral("Todo")).ficheros; }), SIN_ERROR);
     ASSERT_EQ(l.size(), 3000);
     EXPECT_EQ(l[0]->nombre, nombreFecha(hace1h, ".mp4"));
     EXPECT_EQ(l.last()->nombre, QStringLiteral("s2995.jpg"));
@@ -221,7 +221,7 @@ TEST_F(VStarcamEnRed, NombresDeLaTarjetaNoSalenDeLaCarpeta) {
                       "<a href=\"linea\nnueva.jpg\">d</a><a href=\"./.jpg\">e</a>"
                       "<a href=\"..jpg\">f</a>");
     QList<FicheroPtr> l;
-    ASSERT_EQ(enRed([&] { l = listarVStarcam(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+    ASSERT_EQ(enRed([&] { l = listarVStarcam(origen(), QStringLiteral("Todo")).ficheros; }), SIN_ERROR);
     ASSERT_EQ(l.size(), 6);
     const QString caso = tmp.filePath("caso");
     QDir().mkpath(caso);

@@ -1,5 +1,6 @@
 # What the recorder fakes share: the request as it arrived, the script the test wrote into
 # the data folder (GRABADOR_DATOS), a log of every request for the test to read, answers.
+import datetime
 import json
 import os
 import sys
@@ -53,3 +54,15 @@ def servir(nombre):
                 break
             salida.write(trozo)
             resto -= len(trozo)
+
+
+def bloqueado():
+    """Locked from the third wrong password on (lighttpd checks the digest, logs each)."""
+    with open(os.path.join(os.path.dirname(DATOS), "error.log"), errors="replace") as f:
+        return sum("wrong password" in l for l in f) >= 3
+
+
+def hora_equipo():
+    """The wall clock and zone reloj.json gives ({"adelanto": s, "zona": min east}), or None."""
+    r = guion("reloj.json", None)
+    return r and (datetime.datetime.utcnow() + datetime.timedelta(seconds=r["adelanto"] + 60 * r["zona"]), r["zona"])

@@ -9,7 +9,7 @@ import random
 import re
 import urllib.parse
 
-from comun import DATOS, URI, anotar, guion, responder, servir
+from comun import DATOS, URI, anotar, bloqueado, guion, hora_equipo, responder, servir
 
 # The query as it came: lighttpd hands scripts a normalised QUERY_STRING ("%2D" already "-").
 CONSULTA = URI.partition("?")[2]
@@ -107,8 +107,20 @@ def cargar():
     responder(404, "Error\r\nFile Not Found\r\n")
 
 
-anotar()
-if URI.startswith("/cgi-bin/RPC_Loadfile/"):
+# The device's zone table, by the index its NTP configuration gives: minutes east of UTC.
+ZONAS = [0, 60, 120, 180, 210, 240, 270, 300, 330, 345, 360, 390, 420, 480, 540, 570, 600, 660, 720, 780,
+         -60, -120, -180, -210, -240, -300, -360, -420, -480, -540, -600, -660, -720]
+RELOJ = {"/cgi-bin/global.cgi?action=getCurrentTime": lambda h: "result=%s\r\n" % h[0].strftime("%Y-%m-%d %H:%M:%S"),
+         "/cgi-bin/configManager.cgi?action=getConfig&name=NTP":
+         lambda h: "table.NTP.Enable=false\r\ntable.NTP.TimeZone=%d\r\n" % ZONAS.index(h[1])}
+
+if bloqueado():
+    responder(401, "Error\r\nUser is locked, remainLockSecond=1800\r\n")
+elif URI in RELOJ:
+    responder(200, RELOJ[URI](hora_equipo())) if hora_equipo() else responder(400, "Error\r\nBad Request!\r\n")
+elif URI.startswith("/cgi-bin/RPC_Loadfile/"):
+    anotar()
     cargar()
 else:
+    anotar()
     buscador()

@@ -4,7 +4,7 @@
 import os
 import re
 
-from comun import METODO, URI, anotar, cuerpo, guion, responder, servir
+from comun import METODO, URI, anotar, bloqueado, cuerpo, guion, hora_equipo, responder, servir
 
 BUSQUEDA = re.compile(
     r"<\?xml version='1\.0' encoding='utf-8'\?><CMSearchDescription><searchID>([0-9A-F]{8}-[0-9A-F]{4}-"
@@ -77,11 +77,24 @@ def descargar(texto):
     responder(400, estado_xml(4, "Invalid Content"), XML)
 
 
+def hora(local, zona):
+    desfase = "%s%02d:%02d" % ("+-"[zona < 0], abs(zona) // 60, abs(zona) % 60)
+    # The POSIX-style zone counts west of UTC.
+    responder(200, '<Time version="2.0"><timeMode>manual</timeMode><localTime>%s%s</localTime><timeZone>CST%s'
+              '</timeZone></Time>' % (local.strftime("%Y-%m-%dT%H:%M:%S"), desfase, desfase.translate({43: 45, 45: 43})), XML)
+
+
 datos = cuerpo()
-anotar(datos)
-if METODO == "POST" and URI == "/ISAPI/ContentMgmt/search":
+if bloqueado():
+    responder(401, "<userCheck><statusValue>401</statusValue><lockStatus>lock</lockStatus><unlockTime>1800"
+              "</unlockTime><retryLoginTime>0</retryLoginTime></userCheck>", XML)
+elif URI == "/ISAPI/System/time" and hora_equipo():
+    hora(*hora_equipo())
+elif METODO == "POST" and URI == "/ISAPI/ContentMgmt/search":
+    anotar(datos)
     buscar(datos.decode("utf-8", "replace"))
 elif METODO == "POST" and URI == "/ISAPI/ContentMgmt/download":
+    anotar(datos)
     descargar(datos.decode("utf-8", "replace"))
 else:
     responder(405, estado_xml(4, "Invalid Operation"), XML)
