@@ -29,6 +29,7 @@
 #include <optional>
 #include <stop_token>
 
+class FilaFluida;
 class ModeloArbol;
 class ModeloLista;
 
@@ -59,6 +60,7 @@ public:
     EtiquetaCorta* lProg = nullptr;
     QProgressBar* barra = nullptr;
     Volteada* pCred = nullptr;
+    FilaFluida* credenciales = nullptr;  // pCred's groups; one more fits without rework
     Volteada* pRtsp = nullptr;
     QLineEdit* tU = nullptr;
     QLineEdit* tP = nullptr;
@@ -90,6 +92,10 @@ public:
     void seleccionCambiada();
     void marcarTodos();
     void alCerrarVentana();
+    // The window's files put in order before the run ends (closed, or its display gone):
+    // the live recording stopped and kept, the file being downloaded removed, the case's
+    // report rewritten when files arrived.
+    void recogerAntesDeSalir(bool avisar = false);
 
     // Status operations every flow uses.
     void bloquear(bool b);
@@ -130,6 +136,7 @@ private:
     void montarDerecha(QWidget* panel);
     void montarBarra(QWidget* barra);
     void montarCredenciales();
+    void montarLista();
     void montarDirecto();
     void verClave(bool ver);
     QString modeloDe(const OrigenPtr& origen) const;
@@ -145,7 +152,8 @@ private:
 
     // Closing the window mid-recording stops the live recording and waits until its file
     // is finished and in place: footage of a live stream cannot be fetched again.
-    void detenerDirecto();
+    // `avisar`: say so in the window while waiting.
+    void detenerDirecto(bool avisar);
 
     Operaciones ops;
     std::mutex mTemporal;

@@ -467,3 +467,28 @@ TEST_F(CamarasEnPantalla, MatarloAMitadDeUnaDescargaNoDejaNadaConNombreFinal)
 }
 
 } // namespace
+
+// At the window's smallest size, with the keyboard: the password typed where it shows,
+// Return lists, Space marks the first recording, Return downloads it. Then the display
+// goes away in the middle of the download.
+TEST_F(CamarasEnPantalla, EstrechaConTecladoHastaPerderLaPantalla)
+{
+    ASSERT_NO_FATAL_FAILURE(abrir());
+    ASSERT_NO_FATAL_FAILURE(elegirCamara());
+    pantalla->xdotool({QStringLiteral("windowsize"), ventana, QStringLiteral("900"), QStringLiteral("560")});
+    escribirEn(USUARIO_CAMPO, USUARIO);
+    escribirEn(CLAVE_CAMPO, CLAVE);
+    pantalla->teclas({QStringLiteral("Return")});
+    // The credentials row took a second line: the list starts lower.
+    const QRect nombres(NOMBRES.x(), 252, NOMBRES.width(), 200);
+    ASSERT_TRUE(verHasta([&](const QImage& img) { return lineas(img, nombres).size() == 3; }, 60000))
+        << "Return did not list with the typed password";
+    pantalla->teclas({QStringLiteral("space"), QStringLiteral("Return")});
+    const QString temporal = destino + QLatin1Char('/') + CAMARA + QStringLiteral("/.CH01-0800.parcial.mp4");
+    ASSERT_TRUE(esperar([&] { return QFileInfo(temporal).size() > 0; }, 30000)) << todo(base).join(' ').toStdString();
+    ASSERT_TRUE(pantalla->cortarConexion(ventana));
+    const Corrida c = ejecucion->terminar(30000);
+    EXPECT_EQ(c.estado, 1) << c.errores.toStdString();
+    EXPECT_TRUE(c.salida.isEmpty());
+    EXPECT_EQ(todo(base), QStringList()) << "the file being downloaded is removed";
+}
