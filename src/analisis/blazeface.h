@@ -145,6 +145,14 @@ struct VistasDeCara {
 // Where the model is looked for: beside the executable, then the installed data folder.
 QStringList rutasModeloCaras();
 
+// How many frames the mode looks at side by side: two while there are two cores, for each
+// detector holds its networks (about 200 MB for 1080p frames).
+int hilosParaCaras();
+
+// Shares the cores (at most four, the player is decoding video beside us) out among
+// `detectores` detectors working side by side: OpenCV's threads for each.
+void repartirNucleos(int detectores);
+
 // Block starts along one side of `largo` pixels: evenly spread, neighbours overlapping by
 // at least `solape` of `lado`; empty when the side is shorter than a block.
 std::vector<int> posicionesTeselas(int largo, int lado, double solape);

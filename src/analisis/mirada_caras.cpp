@@ -25,7 +25,7 @@ MiradaCaras::Encuadre MiradaCaras::encuadre(const QRectF& caja) const
     return e;
 }
 
-bool MiradaCaras::recortar(const cv::Mat& pixeles, const Encuadre& e, bool espejo, cv::Mat& lienzo)
+bool MiradaCaras::recortar(const cv::Mat& pixeles, const Encuadre& e, cv::Mat& lienzo)
 {
     const double ancho = e.ancho;
     const double escala = e.escala;
@@ -51,8 +51,6 @@ bool MiradaCaras::recortar(const cv::Mat& pixeles, const Encuadre& e, bool espej
     // The same smoothing as the pyramid, in frame pixels, so night grain stays grain.
     if (a_.suavizado > 0.0 && a_.suavizado * escala >= 0.3)
         cv::GaussianBlur(lienzo, lienzo, cv::Size(0, 0), a_.suavizado * escala);
-    if (espejo)
-        cv::flip(lienzo, lienzo, 1);
     return true;
 }
 
@@ -82,14 +80,17 @@ bool MiradaCaras::mirar(const cv::Mat& pixeles, const std::vector<QRectF>& cajas
     Salidas s;
     for (size_t i = 0; i < cajas.size(); ++i) {
         const Encuadre e = encuadre(cajas[i]);
-        for (const bool espejo : {false, true}) {
-            // A crop wholly outside the frame shows nothing: no face, no network run.
-            if (!recortar(pixeles, e, espejo, lienzo_))
-                continue;
-            if (!red_.inferir(lienzo_, s, error))
-                return false;
-            (espejo ? vistas[i].espejo : vistas[i].directa) = elegir(s, e, espejo);
-        }
+        // A crop wholly outside the frame shows nothing: no face, no network run.
+        if (!recortar(pixeles, e, lienzo_))
+            continue;
+        if (!red_.inferir(lienzo_, s, error))
+            return false;
+        vistas[i].directa = elegir(s, e, false);
+        // The mirrored look is the same crop flipped: made once, it costs nothing more.
+        cv::flip(lienzo_, lienzo_, 1);
+        if (!red_.inferir(lienzo_, s, error))
+            return false;
+        vistas[i].espejo = elegir(s, e, true);
     }
     return true;
 }

@@ -29,7 +29,7 @@ private:
     bool esPequena(const QRectF& caja) const;
     Encuadre encuadre(const QRectF& caja) const;
     // The crop as a network input; false when it lies wholly outside the frame.
-    bool recortar(const cv::Mat& pixeles, const Encuadre& e, bool espejo, cv::Mat& lienzo);
+    bool recortar(const cv::Mat& pixeles, const Encuadre& e, cv::Mat& lienzo);
     // The proposal's face among the crop's boxes: near the centre, of about the expected size.
     Candidata elegir(const Salidas& s, const Encuadre& e, bool espejo) const;
 
