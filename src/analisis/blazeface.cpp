@@ -38,6 +38,7 @@ struct DetectorBlazeFace::Impl {
     bool fotogramaOk = false;
     QString errorFotograma;
     std::vector<Candidata> delFotograma;
+    Tiempos tiempos;
 
     Impl(AjustesBlazeFace ajustes, QStringList rutas)
         : a(ajustes)
@@ -71,16 +72,30 @@ void DetectorBlazeFace::Impl::prepararImagen(const QImage& imagen)
 {
     if (imagen.cacheKey() == claveAnalizada && !rgb.isNull())
         return;
+    double t = cpuDelHilo();
+    double red0 = red.segundos();
+    // CPU time since the last call, and the network's share of it.
+    const auto contar = [&](double& paso, double& deRed) {
+        const double ahora = cpuDelHilo(), redAhora = red.segundos();
+        deRed += redAhora - red0;
+        paso += (ahora - t) - (redAhora - red0);
+        t = ahora;
+        red0 = redAhora;
+    };
+    double nada = 0;
     tomarImagen(imagen);
     claveAnalizada = claveImagen;
+    contar(tiempos.color, nada);
     // The pyramid levels cover the whole frame once; a corner crop takes what they found
     // inside it, since the same pixels at the same scale give the same answer.
     delFotograma.clear();
     errorFotograma.clear();
     fotogramaOk = piramide.proponer(pixeles, delFotograma, errorFotograma);
+    contar(tiempos.piramide, tiempos.redPiramide);
     if (fotogramaOk) {
         delFotograma = suprimirPonderado(std::move(delFotograma), a.solapeSupresion);
         fotogramaOk = mirada.confirmar(pixeles, delFotograma, errorFotograma);
+        contar(tiempos.mirada, tiempos.redMirada);
     }
     if (!fotogramaOk)
         delFotograma.clear();
@@ -115,6 +130,11 @@ QString DetectorBlazeFace::preparar()
 long DetectorBlazeFace::inferencias() const
 {
     return d->red.inferencias();
+}
+
+DetectorBlazeFace::Tiempos DetectorBlazeFace::tiempos() const
+{
+    return d->tiempos;
 }
 
 bool DetectorBlazeFace::candidatas(const QImage& imagen, const QRect& region, std::vector<Candidata>& cajas,

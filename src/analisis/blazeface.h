@@ -175,6 +175,16 @@ public:
                       QString& error);
     // Pictures the network has looked at so far; the benchmark reports it.
     long inferencias() const;
+    // CPU time of the calling thread so far, by step, in seconds: the whole cost of each
+    // step when OpenCV works on that thread alone (see repartirNucleos). For the benchmark.
+    struct Tiempos {
+        double color = 0;          // the frame as RGB
+        double piramide = 0;       // scaling and smoothing the pyramid levels, reading boxes
+        double redPiramide = 0;    // the network's runs over the levels
+        double mirada = 0;         // cropping the second looks, choosing their faces
+        double redMirada = 0;      // the network's runs over the crops
+    };
+    Tiempos tiempos() const;
 
 private:
     struct Impl;

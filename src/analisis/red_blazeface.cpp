@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -59,6 +60,13 @@ bool liberarForma(std::vector<char>& modelo)
 }
 
 } // namespace
+
+double cpuDelHilo()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 int multiploDePaso(int v)
 {
@@ -191,6 +199,7 @@ bool RedBlazeFace::inferir(const cv::Mat& lienzo, Salidas& s, QString& error)
     cv::Mat vista(h, w, CV_32FC3, entrada.ptr<float>());
     lienzo.convertTo(vista, CV_32FC3, 1.0 / 127.5, -1.0);
     std::vector<cv::Mat> outs;
+    const double antes = cpuDelHilo();
     try {
         n->setInput(entrada);
         n->forward(outs, n->getUnconnectedOutLayersNames());
@@ -198,6 +207,7 @@ bool RedBlazeFace::inferir(const cv::Mat& lienzo, Salidas& s, QString& error)
         error = QStringLiteral("el detector de caras falló: %1").arg(QString::fromStdString(e.msg));
         return false;
     }
+    segundos_ += cpuDelHilo() - antes;
     ++inferencias_;
     // Told apart by shape rather than by name, which the conversion tools tend to change.
     const int anclas[2] = {(w / 16) * (h / 16) * 2, (w / 32) * (h / 32) * 6};

@@ -45,8 +45,9 @@ public:
     // ms a picture in batches of 2 to 16; 256×256, 13.5-14.1 against 14.3-15.2. In the mode
     // a batch of every second look of a frame took more CPU time, and 350 MB more memory.
     bool inferir(const cv::Mat& lienzo, Salidas& s, QString& error);
-    // Pictures the network has looked at so far.
+    // Pictures the network has looked at so far, and the CPU time of its runs (seconds).
     long inferencias() const { return inferencias_; }
+    double segundos() const { return segundos_; }
 
 private:
     cv::dnn::Net* red(int ancho, int alto, QString& error);
@@ -60,4 +61,8 @@ private:
     // The network's float input, one per size, so no frame allocates it again.
     std::map<std::pair<int, int>, cv::Mat> entradas_;
     long inferencias_ = 0;
+    double segundos_ = 0;
 };
+
+// CPU seconds the calling thread has used.
+double cpuDelHilo();

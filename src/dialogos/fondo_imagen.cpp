@@ -44,23 +44,6 @@ void textoConSombra(QPainter& p, const QFont& fuente, const QColor& color, int x
     p.drawText(x, base, texto);
 }
 
-// One axis of the cover fit: the source span [desde, hasta) that reaches the canvas and
-// where its scaled copy goes (integer start and length, reaching past both edges).
-struct Tramo {
-    int desde, hasta, destino, largo;
-};
-
-Tramo tramoVisible(int lienzo, int fuente, double s)
-{
-    const double origen = (lienzo - s * fuente) / 2.0; // where source pixel 0 lands (≤ 0)
-    Tramo t;
-    t.desde = std::clamp(suelo(-origen / s), 0, fuente - 1);
-    t.hasta = std::clamp(static_cast<int>(std::ceil((lienzo - origen) / s)), t.desde + 1, fuente);
-    t.destino = suelo(origen + t.desde * s);
-    t.largo = static_cast<int>(std::ceil(origen + t.hasta * s)) - t.destino;
-    return t;
-}
-
 // The scale that makes the photo cover the canvas, and the part of it that shows.
 struct Cobertura {
     double s = 1.0;
@@ -172,28 +155,6 @@ QImage cubrir(const QImage& foto, const Cobertura& c, int w, int h)
                   [](void* d) { delete static_cast<QImage*>(d); }, new QImage(escalada));
 }
 
-void dibujarTextos(QPainter& p, int w, int h, const QString& version, int f)
-{
-    const TamanosTexto t = tamanosTexto(f);
-    const int x = suelo(w * 0.06);
-    const int y = suelo(h * 0.74);
-    if (t.titulo > 0)
-        textoConSombra(p, fuenteSistema(t.titulo, QFont::Bold), Qt::white, x, y,
-                       QStringLiteral("Arrastra aquí tus vídeos"));
-    if (t.subtitulo > 0)
-        textoConSombra(p, fuenteSistema(t.subtitulo), QColor(255, 255, 255, qRound(0.9 * 255)),
-                       x, y + t.titulo + 10,
-                       QStringLiteral("o una carpeta entera · también valen varios a la vez"));
-    if (t.producto > 0) {
-        const QString linea = QStringLiteral("ZorvPlayer ") + version + QStringLiteral(" · ZORV");
-        const QFont fuente = fuenteSistema(t.producto);
-        const QFontMetrics m(fuente);
-        const int ancho = m.horizontalAdvance(linea);
-        textoConSombra(p, fuente, QColor(127, 214, 232), w - ancho - suelo(w * 0.03),
-                       h - m.height() - suelo(h * 0.04), linea);
-    }
-}
-
 bool escribirCrudo(const QImage& img, const QString& ruta)
 {
     QSaveFile f(ruta);
@@ -236,6 +197,39 @@ QImage dibujarFondo(const QImage& foto, const Cobertura& c, int w, int h, const 
 }
 
 } // namespace
+
+Tramo tramoVisible(int lienzo, int fuente, double s)
+{
+    const double origen = (lienzo - s * fuente) / 2.0; // where source pixel 0 lands (≤ 0)
+    Tramo t;
+    t.desde = std::clamp(suelo(-origen / s), 0, fuente - 1);
+    t.hasta = std::clamp(static_cast<int>(std::ceil((lienzo - origen) / s)), t.desde + 1, fuente);
+    t.destino = suelo(origen + t.desde * s);
+    t.largo = static_cast<int>(std::ceil(origen + t.hasta * s)) - t.destino;
+    return t;
+}
+
+void dibujarTextos(QPainter& p, int w, int h, const QString& version, int f)
+{
+    const TamanosTexto t = tamanosTexto(f);
+    const int x = suelo(w * 0.06);
+    const int y = suelo(h * 0.74);
+    if (t.titulo > 0)
+        textoConSombra(p, fuenteSistema(t.titulo, QFont::Bold), Qt::white, x, y,
+                       QStringLiteral("Arrastra aquí tus vídeos"));
+    if (t.subtitulo > 0)
+        textoConSombra(p, fuenteSistema(t.subtitulo), QColor(255, 255, 255, qRound(0.9 * 255)),
+                       x, y + t.titulo + 10,
+                       QStringLiteral("o una carpeta entera · también valen varios a la vez"));
+    if (t.producto > 0) {
+        const QString linea = QStringLiteral("ZorvPlayer ") + version + QStringLiteral(" · ZORV");
+        const QFont fuente = fuenteSistema(t.producto);
+        const QFontMetrics m(fuente);
+        const int ancho = m.horizontalAdvance(linea);
+        textoConSombra(p, fuente, QColor(127, 214, 232), w - ancho - suelo(w * 0.03),
+                       h - m.height() - suelo(h * 0.04), linea);
+    }
+}
 
 TamanosTexto tamanosTexto(int f)
 {
