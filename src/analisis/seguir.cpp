@@ -3,12 +3,14 @@
 #include "analisis/en_orden.h"
 #include "analisis/gris.h"
 #include "comun/fotogramas.h"
+#include "comun/nombres.h"
 #include "comun/salida.h"
 #include "comun/texto.h"
 
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -112,12 +114,21 @@ std::optional<Zona> leerZona(const QStringList& args)
     return Zona{v[0], v[1], v[2], v[3]};
 }
 
-// Decoding threads: every core (at most four, the player is decoding video beside us), but
-// one for frames over 10 megapixels, whose decoded copies would otherwise add up to
-// gigabytes ahead of the tracker (an 8K frame is 141 MB before it is reduced).
-int hilosParaDecodificar(int ancho, int alto)
+bool archivoNormal(const QString& ruta)
 {
-    if (qint64(ancho) * alto > 10'000'000)
+    struct stat s {};
+    return ::stat(bytesDeTexto(ruta).constData(), &s) == 0 && S_ISREG(s.st_mode);
+}
+
+// Decoding threads: every core (at most four, the player is decoding video beside us), but
+// one, reading frame after frame as before, for frames over 10 megapixels, whose decoded
+// copies would otherwise add up to gigabytes ahead of the tracker (an 8K frame is 141 MB
+// before it is reduced), and when a frame is not a plain file: a pipe the player writes
+// into may never be written once the zone is lost, and a thread waiting on it ahead would
+// keep the run from ending.
+int hilosParaDecodificar(int ancho, int alto, const QStringList& rutas)
+{
+    if (qint64(ancho) * alto > 10'000'000 || !std::all_of(rutas.begin(), rutas.end(), archivoNormal))
         return 1;
     return std::clamp(QThread::idealThreadCount(), 1, 4);
 }
@@ -171,7 +182,10 @@ void seguirZona(const QStringList& args)
     // follows the zone through them in order; codecs' own complaints are set aside once for
     // all the decoding threads (frame by frame from several threads would race).
     ErrorEstandarApartado callar;
-    const int hilos = hilosParaDecodificar(primero->w * f, primero->h * f);
+    QStringList rutas;
+    for (const QString& nombre : nombres)
+        rutas << ruta(nombre);
+    const int hilos = hilosParaDecodificar(primero->w * f, primero->h * f, rutas);
     enOrden<std::optional<ImagenGris>>(
         n, hilos, 2 * hilos, [&](int k, int) { return leerGris(ruta(nombres[k + 1]), f); },
         [&](int k, std::optional<ImagenGris>&& img) {
