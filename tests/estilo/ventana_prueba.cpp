@@ -130,12 +130,19 @@ TEST(Alerta, ElAccesorioSobreviveYRecibeLasTeclas)
 {
     auto* campo = new QLineEdit;
     campo->resize(380, 24);
-    QTimer::singleShot(150, [] {
-        QWidget* activa = QApplication::activeModalWidget();
-        ASSERT_NE(activa, nullptr);
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("coche"));
+    // Types once the alert holds the focus: on a loaded machine that can take longer
+    // than any fixed delay.
+    auto* espera = new QTimer;
+    QObject::connect(espera, &QTimer::timeout, [espera] {
+        QWidget* foco = QApplication::focusWidget();
+        if (!QApplication::activeModalWidget() || !foco)
+            return;
+        espera->stop();
+        espera->deleteLater();
+        QTest::keyClicks(foco, QStringLiteral("coche"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     });
+    espera->start(20);
     const int b = alerta(QStringLiteral("Marcar"), QStringLiteral("Mensaje"),
                          {QStringLiteral("Guardar marca"), QStringLiteral("Cancelar")},
                          EstiloAlerta::aviso, campo, campo);
