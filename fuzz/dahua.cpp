@@ -1,6 +1,7 @@
 // One findNextFile reply of a Dahua recorder's media file finder: its "items[n].Clave=valor"
 // lines, the recordings made from them, and the download path of each.
 #include "apoyo.h"
+#include "comun/nombres.h"
 #include "grabadores/dahua.h"
 
 #include <algorithm>
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
         EXIGIR(carga.count(QLatin1Char('/')) == f.dato.count(QLatin1Char('/')));
         const QByteArray latin = carga.toLatin1();
         EXIGIR(std::all_of(latin.begin(), latin.end(), deRuta));
-        EXIGIR(QByteArray::fromPercentEncoding(latin) == f.dato.toUtf8());
+        EXIGIR(QByteArray::fromPercentEncoding(latin) == bytesDeTexto(f.dato));
     }
     return 0;
 }

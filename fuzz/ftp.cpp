@@ -15,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
     for (const EntradaFTP& e : entradas) {
         EXIGIR(!e.nombre.isEmpty());
         EXIGIR(!e.nombre.contains(QLatin1Char('\n')) && !e.nombre.contains(QLatin1Char('\r')));
-        EXIGIR(e.carpeta == e.tamano.isEmpty());
+        // Folders and links carry no size; every other entry its digits.
+        EXIGIR(!(e.carpeta && !e.enlace.isEmpty()));
+        EXIGIR(e.tamano.isEmpty() == (e.carpeta || !e.enlace.isEmpty()));
         for (const QChar c : e.tamano)
             EXIGIR(c.isDigit());
         const FicheroPtr f = ficheroFTP(e, carpeta, origen);

@@ -262,6 +262,9 @@ std::optional<EntradaFTP> leerLineaFTP(const QByteArray& bytes)
     QByteArray b = bytes;
     while (b.endsWith('\r'))
         b.chop(1);
+    // No name a server can be asked for over FTP holds a line end.
+    if (b.contains('\r'))
+        return std::nullopt;
     // Bytes that are not UTF-8 stay as they are: the file can still be asked for by them.
     // The patterns cannot read such a byte's stand-in, so they read a copy where each is one
     // U+FFFD, at the same place, and what they find is taken from the line itself.
@@ -280,7 +283,8 @@ std::optional<EntradaFTP> leerLineaFTP(const QByteArray& bytes)
         if (tipo == QLatin1String("l")) {
             const QString texto = trozo(m, 4);
             const qsizetype flecha = texto.indexOf(QLatin1String(" -> "));
-            if (flecha > 0)
+            // A link with nothing after its arrow points nowhere to walk: listed as a file.
+            if (flecha > 0 && flecha + 4 < texto.size())
                 return EntradaFTP{false, texto.left(flecha), QString(), texto.mid(flecha + 4)};
         }
         const bool carpeta = tipo == QLatin1String("d");

@@ -238,6 +238,7 @@ TEST(FTP, LineasDelListado) {
         {"-rw-r--r-- 1 o g 5 Mar 05 14:07 a\x1b[31mb\xc2\x85.dav", 'f', "a\x1b[31mb\xc2\x85.dav", "a_[31mb_.dav", 5},
         {"total 12", 0, nullptr, nullptr, 0},
         {" \t ", 0, nullptr, nullptr, 0},
+        {"-rw-r--r-- 1 o g 5 Mar 05 14:07 a\rb.mp4", 0, nullptr, nullptr, 0},  // no such FTP name
         {"-rw-r--r-- 1 o g 5 Mar 05 14:07 caf\xe9.mp4", 'f', "caf\xe9.mp4", "caf_.mp4", 5},  // Latin-1
     };
     QByteArray listado;
