@@ -13,6 +13,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 struct Encargo {
@@ -22,7 +25,34 @@ struct Encargo {
     Procedencia procedencia;
 };
 
+// Waits `ms` before a try again, in short steps: a window that closes is not held.
+bool esperarReintento(int ms, const std::stop_token& cierre)
+{
+    const auto hasta = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < hasta) {
+        if (cierre.stop_requested())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 50)));
+    }
+    return !cierre.stop_requested();
+}
+
 } // namespace
+
+QString Camaras::textoReintento(int n, int de)
+{
+    return QStringLiteral("reintento ") + QString::number(n) + QStringLiteral(" de ") + QString::number(de)
+        + QStringLiteral("…");
+}
+
+void Camaras::reintentarFallidos()
+{
+    if (ocupado)
+        return;
+    for (const FicheroPtr& f : ficheros)
+        f->marcado = f->estado && f->estado->startsWith(QLatin1String("ERROR"));
+    descargar();
+}
 
 void Camaras::descargar()
 {
@@ -79,9 +109,35 @@ void Camaras::descargar()
                     const Operaciones::Descargar bajar = o.descargar.value(e.familia);
                     if (!bajar)
                         throw ErrorCamara(QStringLiteral("esta versión aún no sabe descargar de ") + e.familia);
-                    SeguidorHash seguidor(temporal);
+                    // One reader per try: a resumed file is hashed again from its first byte.
+                    std::optional<SeguidorHash> seguidor;
+                    Reanudacion r;
                     try {
-                        bajar(f, temporal, conversor, alMainHilo);
+                        for (;; ++r.intento) {
+                            seguidor.emplace(temporal);
+                            try {
+                                bajar(f, temporal, conversor, alMainHilo, r);
+                                break;
+                            } catch (const ErrorTransitorio& t) {
+                                if (r.reanudadaEn >= 0)
+                                    procedencia.reanudadaEn << r.reanudadaEn;
+                                const int de = int(o.pausasReintento.size());
+                                if (r.intento > de)
+                                    throw;
+                                const QString texto = textoReintento(r.intento, de);
+                                enVentana([this, f, texto, paso, t] {
+                                    f->estado = texto;
+                                    recargarLista();
+                                    progreso(0, paso + QLatin1Char(' ') + texto + QStringLiteral(" (") + t.description
+                                                    + QLatin1Char(')'));
+                                });
+                                if (!esperarReintento(o.pausasReintento[r.intento - 1], o.cierre.get_token()))
+                                    throw;
+                            }
+                        }
+                        if (r.reanudadaEn >= 0)
+                            procedencia.reanudadaEn << r.reanudadaEn;
+                        procedencia.intentos = r.intento;
                         bloqueo.renovar();
                     } catch (const ConversionFallida& c) {
                         // The camera's own bytes are what it recorded: they are the evidence
@@ -97,7 +153,10 @@ void Camaras::descargar()
                     // The lock made the file: a routine that wrote nothing leaves it empty.
                     if (QFileInfo(guardado).size() == 0)
                         throw ErrorCamara(QStringLiteral("la cámara no envió ningún dato"));
-                    huella = guardado == temporal ? seguidor.terminar() : SeguidorHash(guardado).terminar();
+                    // A try that started over on a file it had found partly written wrote
+                    // under the reader's feet: the whole file is read once more.
+                    const bool deNuevo = guardado != temporal || (r.desde > 0 && r.reanudadaEn < 0);
+                    huella = deNuevo ? SeguidorHash(guardado).terminar() : seguidor->terminar();
                     if (!huella)
                         throw ErrorCamara(QStringLiteral("no se pudo leer lo descargado"));
                 } else {
@@ -115,9 +174,10 @@ void Camaras::descargar()
                     recargarLista();
                 });
             } catch (const std::exception& error) {
-                // No partial file stays behind, under any name.
+                // No partial file stays behind, under any name, a kept raw download included.
                 QFile::remove(temporal);
                 QFile::remove(guardado);
+                QFile::remove(temporalDescarga(temporal));
                 const QString motivo = motivoDe(error);
                 temporalEnCurso(QString());
                 enVentana([this, f, motivo] {

@@ -62,6 +62,17 @@ void GrabadorFalso::grabacion(const QString& nombre, const QByteArray& bytes, bo
     else QFile::remove(ruta + QStringLiteral(".cortar"));
 }
 
+void GrabadorFalso::fallos(const QString& nombre, const QList<qint64>& cortes, bool rangos, const QString& otro) const {
+    QJsonArray c;
+    for (qint64 n : cortes) c << n;
+    const QJsonObject o{{"cortes", c}, {"rangos", rangos}, {"otro", otro}};
+    const QString ruta = datos() + QStringLiteral("/grabaciones/") + nombre;
+    escribirArchivo(ruta + QStringLiteral(".fallos"), QJsonDocument(o).toJson());
+    // The requests are counted afresh.
+    for (const QString& vez : QDir(datos() + QStringLiteral("/grabaciones")).entryList({nombre + QStringLiteral(".vez*")}))
+        QFile::remove(datos() + QStringLiteral("/grabaciones/") + vez);
+}
+
 bool GrabadorFalso::grabacionHueca(const QString& nombre, qint64 tamano) const {
     QFile f(datos() + QStringLiteral("/grabaciones/") + nombre);
     return f.open(QIODevice::WriteOnly) && f.resize(tamano);

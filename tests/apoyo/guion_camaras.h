@@ -34,6 +34,11 @@ struct GuionCamaras {
     QMap<QString, QStringList> cortesListado;  // why a family's listing stopped early
     QMap<QString, QByteArray> contenidos;       // download bytes by `dato`
     QMap<QString, QString> erroresDescarga;     // by `dato`
+    // By `dato`, what each try says as it fails, a piece further on: ErrorTransitorio, or
+    // ErrorCamara for a text starting with "!". A try the list does not reach completes;
+    // each try after the first resumes what the file holds.
+    QMap<QString, QStringList> fallosPorIntento;
+    QList<int> pausasReintento = {0, 0, 0};
     int pasosDescarga = 4;                      // writes (and progress calls) per file
     bool reescribeCabeza = false;               // ends by rewriting its first bytes, as ffmpeg does
     std::optional<QString> rutaRTSP;            // what probarRTSP finds
@@ -53,6 +58,7 @@ struct GuionCamaras {
     Operaciones operaciones();
 
 private:
+    bool fallarIntento(const QString& dato, const QString& destino, Reanudacion& r);
     mutable QMutex m;
     QStringList registro;
 };

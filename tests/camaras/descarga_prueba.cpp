@@ -534,3 +534,60 @@ TEST(DescargaCamaras, FTPConProxyCortesNombresCrudosTopeYRestos)
     v.asentar();
     EXPECT_LT(t.elapsed(), 3000);
 }
+
+// Failures that may pass are tried again, the row saying so, and resumed; refusals are not;
+// the record tells the tries, and one click tries again only the rows that failed.
+TEST(DescargaCamaras, ReintentosReanudacionYReintentarFallidos)
+{
+    GuionCamaras g;
+    const OrigenPtr nvr = equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("dahua"));
+    g.equipos = {nvr};
+    g.listados[QStringLiteral("dahua")] = [](const OrigenPtr& o) {
+        QList<FicheroPtr> l;
+        for (const char* n : {"a", "b", "c", "d"})
+            l << grabacionGuion(o, QString::fromUtf8(n) + ".dav", QDateTime::currentDateTime(), 0, QString::fromUtf8(n));
+        return l;
+    };
+    for (const char* n : {"a", "b", "c", "d"})
+        g.contenidos[QString::fromUtf8(n)] = QByteArray(3 << 20, *n);
+    g.fallosPorIntento = {{"a", {"la cámara no respondió", "se perdió la conexión con la cámara"}},
+                          {"b", {"uno", "dos", "tres", "cuatro"}},
+                          {"c", {"!usuario o contraseña incorrectos"}}};
+    Retencion r;
+    g.alEmpezar = r.punto();
+    VentanaGuion v(g);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bListar->click();
+    v.asentar();
+    v.c->bTodos->click();
+    v.c->bDesc->click();
+    ASSERT_TRUE(r.llegada());
+    r.soltar();
+    ASSERT_TRUE(r.llegada());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(v.c->ficheros[0]->estado, QStringLiteral("reintento 1 de 3…"));
+    EXPECT_TRUE(v.c->lProg->text().endsWith(QStringLiteral("reintento 1 de 3… (la cámara no respondió)")));
+    r.soltar(100);
+    v.asentar();
+    QStringList estados;
+    for (const FicheroPtr& f : v.c->ficheros)
+        estados << f->estado.value_or(QString());
+    EXPECT_EQ(estados, (QStringList{"descargado", "ERROR: cuatro", "ERROR: usuario o contraseña incorrectos", "descargado"}));
+    EXPECT_EQ(g.llamadas().filter(QStringLiteral("descargar dahua")).join(','),
+              "descargar dahua a,descargar dahua a,descargar dahua a,descargar dahua b,descargar dahua b,"
+              "descargar dahua b,descargar dahua b,descargar dahua c,descargar dahua d");
+    const QString a = v.base + QStringLiteral("/Robo 12/camaras/10.77.0.5/a.dav");
+    registroCuadra(a);
+    EXPECT_TRUE(leerArchivo(a + ".txt").contains("\nIntentos: 3 (reanudada en 1 MiB, 2 MiB)\n"));
+    EXPECT_FALSE(leerArchivo(QString(a).replace("a.dav", "d.dav.txt")).contains("Intentos"));
+
+    ASSERT_TRUE(v.c->bReintentar->isVisible());
+    g.fallosPorIntento.clear();
+    v.c->bReintentar->click();
+    v.asentar();
+    EXPECT_EQ(v.c->ficheros[1]->estado, QStringLiteral("descargado"));
+    EXPECT_EQ(v.c->ficheros[2]->estado, QStringLiteral("descargado"));
+    EXPECT_EQ(g.llamadas().filter(QStringLiteral("descargar dahua")).size(), 11);
+    EXPECT_FALSE(v.c->bReintentar->isVisible());
+}

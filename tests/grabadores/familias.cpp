@@ -1,5 +1,7 @@
 #include "familias.h"
 
+#include <random>
+
 #include <QDir>
 
 void ConGrabador::SetUp() {
@@ -39,4 +41,34 @@ QList<PeticionVista> ConGrabador::peticionesDesde(qsizetype n) const {
 
 QStringList ConGrabador::ficherosEn(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QByteArray bytesAleatorios(qsizetype n, unsigned semilla) {
+    std::mt19937 g(semilla);
+    QByteArray b(n, Qt::Uninitialized);
+    for (char& c : b) c = char(g());
+    return b;
+}
+
+QList<qint64> cortesAleatorios(qint64 largo, int cortes, unsigned semilla) {
+    std::mt19937_64 g(semilla);
+    QList<qint64> l;
+    for (int i = 0; i < cortes; ++i) l << qint64(g() % uint64_t(largo));
+    std::sort(l.begin(), l.end());
+    return l;
+}
+
+QList<int64_t> conReintentos(Reanudacion& r, const std::function<void()>& bajar) {
+    QList<int64_t> reanudadas;
+    for (r.intento = 1;; ++r.intento) {
+        try {
+            bajar();
+        } catch (const ErrorTransitorio&) {
+            if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
+            if (r.intento > 3) throw;
+            continue;
+        }
+        if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
+        return reanudadas;
+    }
 }

@@ -175,3 +175,32 @@ TEST_F(HikvisionEnRed, DescargaConElLocalizadorDeVuelta) {
               QStringLiteral("la cámara cortó la transferencia antes de terminar"));
     EXPECT_EQ(ficherosEn(tmp.path()), QStringList{});
 }
+
+// A link that drops three times at random points: the rest is asked for where the device
+// honours ranges, the whole again where it does not, and a device whose bytes at the place
+// of the resume changed is read again from zero, never joined to what was held.
+TEST_F(HikvisionEnRed, RedQueCortaReanudaSinEmpalmarOtrosBytes) {
+    const QByteArray datos = bytesAleatorios(64 << 20, 1), otro = bytesAleatorios(64 << 20, 2);
+    grabador->grabacion(QStringLiteral("a.mp4"), datos);
+    grabador->grabacion(QStringLiteral("b.mp4"), otro);
+    grabador->hikvision({{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("rtsp://a"), QStringLiteral("a.mp4")}});
+    const QList<qint64> c = cortesAleatorios(datos.size(), 3, 7);
+    const struct {
+        bool rangos;
+        const char* otro;
+        QList<qint64> cortes, reanudadas;
+    } casos[] = {{true, "", c, c}, {false, "", c, {}}, {true, "b.mp4", {c[1]}, {}}};
+    const Fichero f(QStringLiteral("a.mp4"), std::nullopt, datos.size(), {}, origen(), QStringLiteral("rtsp://a"));
+    const QString destino = tmp.filePath(QStringLiteral("a.mp4"));
+    for (const auto& k : casos) {
+        SCOPED_TRACE(k.otro);
+        grabador->fallos(QStringLiteral("a.mp4"), k.cortes, k.rangos, QString::fromUtf8(k.otro));
+        Reanudacion r;
+        QList<int64_t> reanudadas;
+        EXPECT_EQ(enRed([&] { reanudadas = conReintentos(r, [&] { descargarHikvision(f, destino, {}, &r); }); }),
+                  SIN_ERROR);
+        EXPECT_EQ(r.intento, k.cortes.size() + 1);
+        EXPECT_EQ(reanudadas, QList<int64_t>(k.reanudadas.begin(), k.reanudadas.end()));
+        EXPECT_TRUE(leerArchivo(destino) == (*k.otro ? otro : datos));
+    }
+}

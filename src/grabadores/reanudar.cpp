@@ -1,0 +1,61 @@
+#include "grabadores/reanudar.h"
+
+#include "grabadores/http.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cstring>
+
+Empalme::Empalme(QFile& fichero, int64_t d) : f(fichero), desde(std::min<int64_t>(d, fichero.size())) {
+    const int64_t n = std::min(desde, COLA_REANUDAR);
+    if (f.seek(desde - n)) cola = f.read(n);
+    f.seek(desde);
+}
+
+Empalme::Paso Empalme::anadir(const char* datos, int64_t n) {
+    const int64_t comparar = std::min<int64_t>(n, cola.size() - std::min<int64_t>(visto, cola.size()));
+    if (comparar > 0 && std::memcmp(cola.constData() + visto, datos, size_t(comparar)) != 0)
+        return Paso::distinto;
+    visto += n;
+    const int64_t resto = n - comparar;
+    if (resto > 0 && f.write(datos + comparar, resto) != resto) return Paso::falloEscritura;
+    return Paso::sigue;
+}
+
+std::optional<std::pair<int64_t, int64_t>> leerRango(const QString& valor) {
+    static const QRegularExpression e(QStringLiteral("^\\s*bytes\\s+(\\d{1,18})-(\\d{1,18})/(\\d{1,18}|\\*)\\s*$"),
+                                      QRegularExpression::CaseInsensitiveOption);
+    const auto m = e.match(valor);
+    if (!m.hasMatch()) return std::nullopt;
+    const int64_t inicio = m.captured(1).toLongLong(), fin = m.captured(2).toLongLong();
+    const int64_t total = m.captured(3) == QLatin1String("*") ? -1 : m.captured(3).toLongLong();
+    if (fin < inicio || (total >= 0 && fin >= total)) return std::nullopt;
+    return std::pair{inicio, total};
+}
+
+void vaciarFichero(const QString& ruta) {
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadWrite) || !f.resize(0))
+        throw ErrorCamara(QStringLiteral("no se pudo vaciar el fichero ") + ruta);
+}
+
+void pedirFichero(const Origen& origen, const QString& url, const QString& metodo,
+                  const std::optional<QString>& cuerpo, const QString& destino,
+                  const std::function<void(int)>& progreso, Reanudacion* r) {
+    if (!r) {
+        pedir(origen, url, metodo, cuerpo, destino, progreso, true);
+        return;
+    }
+    r->reanudadaEn = -1;
+    if (r->intento <= 1) vaciarFichero(destino);
+    r->desde = QFileInfo(destino).size();
+    try {
+        const Http h = pedir(origen, url, metodo, cuerpo, destino, progreso, true, r);
+        if (h.empalmado) r->reanudadaEn = r->desde;
+        return;
+    } catch (const ErrorEmpalme&) {
+    }
+    vaciarFichero(destino);
+    Reanudacion deCero;
+    pedir(origen, url, metodo, cuerpo, destino, progreso, true, &deCero);
+}
