@@ -411,12 +411,15 @@ bool colaIgualFTP(const Fichero& fichero, const QString& salida, int64_t desde, 
         llegado += curl.readAllStandardOutput();
     curl.waitForFinished(-1);
     llegado += curl.readAllStandardOutput();
-    const int estado = estadoFinal(curl);
-    if (transitorioFTP(estado))
-        fallarFTP(estado, inactividadS);
-    // Only the tail is compared: a server that sent more must not have it appended.
+    // Only the tail is compared: a server that sent more must not have it appended. Once it
+    // is all here, how curl ended the rest of that transfer does not matter.
     const QByteArray tramo = llegado.left(qsizetype(desde - empalme.inicio()));
-    return estado == 0 && empalme.anadir(tramo.constData(), tramo.size()) == Empalme::Paso::sigue && empalme.comprobado();
+    if (tramo.size() < desde - empalme.inicio()) {
+        if (transitorioFTP(estadoFinal(curl)))
+            fallarFTP(estadoFinal(curl), inactividadS);
+        return false;
+    }
+    return empalme.anadir(tramo.constData(), tramo.size()) == Empalme::Paso::sigue && empalme.comprobado();
 }
 
 } // namespace

@@ -414,7 +414,7 @@ void leerCabecera(Http& h, LecturaCabeceras& l, QByteArrayView linea, int estado
 Http Http::peticion(const QString& url, const QString& usuario, const QString& clave,
                     const QString& metodo, const std::optional<QString>& cuerpo,
                     double timeout, const std::optional<QString>& aFichero,
-                    Progreso progreso, bool soloMismaDireccion, const Reanudacion* reanudar) {
+                    Progreso progreso, bool soloMismaDireccion, Reanudacion* reanudar) {
     auto direccion = std::make_unique<Direccion>(url);
     if (!direccion->valida()) throw ErrorCamara(QStringLiteral("dirección no válida"));
     iniciarCurl();
@@ -445,6 +445,8 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
     for (;;) {
         Ronda r(h, milliseconds(qint64(timeout * 1000)));
         const CURLcode resultado = hacerRonda(r, *direccion, pedido, timeout, limite);
+        // Appending began once the bytes held compared equal, however the transfer ends.
+        if (h.empalme && h.empalme->comprobado() && h.estado == 206) reanudar->reanudadaEn = reanudar->desde;
         if (resultado != CURLE_OK) {
             descartarFichero();
             if (r.demasiado)
@@ -514,7 +516,7 @@ std::optional<QString> mensajeBloqueo(const QString& cuerpo) {
 
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
-           Progreso progreso, bool soloMismaDireccion, const Reanudacion* reanudar) {
+           Progreso progreso, bool soloMismaDireccion, Reanudacion* reanudar) {
     if (const auto motivo = origen.rechazo->motivo(origen.usuario, origen.clave))
         throw ErrorCredenciales(*motivo);
     Http h = Http::peticion(url, origen.usuario, origen.clave, metodo, cuerpo, 20, aFichero,

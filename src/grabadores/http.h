@@ -25,14 +25,14 @@ public:
     // response is the result. With `aFichero`, only a 200 leaves the file behind. With
     // `reanudar` too, the file is the caller's and stays whatever happens: its last bytes
     // below `reanudar->desde` are asked for again with a range and compared, and a 206
-    // that matches them is appended (`empalmado`); a 200 replaces what it held; a
-    // difference throws ErrorEmpalme. Failures that may pass throw ErrorTransitorio.
+    // that matches them is appended (`empalmado`, and `reanudar->reanudadaEn` set even if
+    // the transfer then fails); a 200 replaces what it held; a difference throws ErrorEmpalme. Failures that may pass throw ErrorTransitorio.
     static Http peticion(const QString& url, const QString& usuario, const QString& clave,
                          const QString& metodo = QStringLiteral("GET"),
                          const std::optional<QString>& cuerpo = std::nullopt, double timeout = 20,
                          const std::optional<QString>& aFichero = std::nullopt,
                          Progreso progreso = {}, bool soloMismaDireccion = false,
-                         const Reanudacion* reanudar = nullptr);
+                         Reanudacion* reanudar = nullptr);
 
     QString texto() const { return QString::fromUtf8(datos); }
     std::optional<QString> cabecera(const QString& nombre) const;
@@ -79,4 +79,4 @@ std::optional<QString> mensajeBloqueo(const QString& cuerpo);
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
            Progreso progreso, bool soloMismaDireccion = false,
-           const Reanudacion* reanudar = nullptr);
+           Reanudacion* reanudar = nullptr);

@@ -50,12 +50,12 @@ void pedirFichero(const Origen& origen, const QString& url, const QString& metod
     if (r->intento <= 1) vaciarFichero(destino);
     r->desde = QFileInfo(destino).size();
     try {
-        const Http h = pedir(origen, url, metodo, cuerpo, destino, progreso, true, r);
-        if (h.empalmado) r->reanudadaEn = r->desde;
+        pedir(origen, url, metodo, cuerpo, destino, progreso, true, r);
         return;
     } catch (const ErrorEmpalme&) {
     }
     vaciarFichero(destino);
+    r->reanudadaEn = -1;
     Reanudacion deCero;
     pedir(origen, url, metodo, cuerpo, destino, progreso, true, &deCero);
 }

@@ -29,9 +29,9 @@ def fallo(ruta):
 
 
 class Cortado(io.BytesIO):
-    def __init__(self, datos, cortes, usados):
+    def __init__(self, nombre, datos, cortes, usados):
         super().__init__(datos)
-        self.cortes, self.usados, self.largo, self.cortado = cortes, usados, len(datos), False
+        self.name, self.cortes, self.usados, self.largo, self.cortado = nombre, cortes, usados, len(datos), False
 
     def read(self, n=-1):
         fin = min([c for c in self.cortes if c > self.tell() and c not in self.usados] + [self.largo])
@@ -56,7 +56,7 @@ class Carpetas(AbstractedFS):
         if como[0] == "cortes":
             vez = Carpetas.veces[filename] = Carpetas.veces.get(filename, 0) + 1
             datos = f.read() if vez == 1 or "otro" not in como else f.read()[::-1]
-            return Cortado(datos, [int(c) for c in como[1].split("_")], Carpetas.usados.setdefault(filename, set()))
+            return Cortado(filename, datos, [int(c) for c in como[1].split("_")], Carpetas.usados.setdefault(filename, set()))
         return io.BytesIO(f.read()[:os.path.getsize(filename) // 2]) if fallo(filename)[0] == "corta" else f
 
     def format_list(self, basedir, listing, ignore_err=True):

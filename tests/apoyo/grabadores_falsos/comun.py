@@ -66,12 +66,12 @@ def servir(nombre):
     salida = sys.stdout.buffer
     largo = os.path.getsize(ruta)
     rango = re.fullmatch(r"bytes=(\d+)-", os.environ.get("HTTP_RANGE", ""))
+    cortes = fallos.get("cortes", [])
     desde = int(rango.group(1)) if rango and fallos.get("rangos") and int(rango.group(1)) < largo else 0
     salida.write((b"Status: 206\r\nContent-Range: bytes %d-%d/%d\r\n" % (desde, largo - 1, largo) if desde else
                   b"Status: 200\r\n") + b"Content-Type: application/octet-stream\r\n" +
-                 (b"\r\n" if fallo == "sinLargo" else b"Content-Length: %d\r\n\r\n" % (largo - desde)))
+                 (b"\r\n" if fallo == "sinLargo" or vez < len(cortes) else b"Content-Length: %d\r\n\r\n" % (largo - desde)))
     # A recording marked to be cut goes out half sent, as when a device drops the link.
-    cortes = fallos.get("cortes", [])
     resto = largo // 2 if os.path.exists(ruta + ".cortar") or fallo == "sinLargo" else largo
     resto = max(0, (cortes[vez] if vez < len(cortes) else resto) - desde)
     with open(ruta, "rb") as f:
