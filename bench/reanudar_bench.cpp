@@ -74,9 +74,9 @@ int main(int argc, char** argv)
     double entera = 1e9, cortada = 1e9, cpuEntera = 1e9, cpuCortada = 1e9;
     // In turns, twice each, each one's best run: the machine is shared.
     for (int vuelta = 0; vuelta < 4; ++vuelta) {
-        QList<qint64> cortes;
+        QList<int64_t> cortes;
         for (int i = 0; vuelta % 2 && i < 5; ++i)
-            cortes << qint64(azar() % uint64_t(tam));
+            cortes << int64_t(azar() % uint64_t(tam));
         std::sort(cortes.begin(), cortes.end());
         g->fallos(QStringLiteral("grande.mp4"), cortes, true);
         f->estado.reset();

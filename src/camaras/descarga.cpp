@@ -7,14 +7,12 @@
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
 #include "grabadores/descargas.h"
+#include "grabadores/reanudar.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -24,18 +22,6 @@ struct Encargo {
     QString carpetaOrigen;  // sub-folder of the destination, named after the source
     Procedencia procedencia;
 };
-
-// Waits `ms` before a try again, in short steps: a window that closes is not held.
-bool esperarReintento(int ms, const std::stop_token& cierre)
-{
-    const auto hasta = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < hasta) {
-        if (cierre.stop_requested())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 50)));
-    }
-    return !cierre.stop_requested();
-}
 
 } // namespace
 
@@ -113,30 +99,23 @@ void Camaras::descargar()
                     std::optional<SeguidorHash> seguidor;
                     Reanudacion r;
                     try {
-                        for (;; ++r.intento) {
-                            seguidor.emplace(temporal);
-                            try {
+                        const int de = int(o.pausasReintento.size());
+                        const auto reintento = [this, f, paso, de, &r](const ErrorTransitorio& t) {
+                            const QString texto = textoReintento(r.intento, de);
+                            enVentana([this, f, texto, paso, t] {
+                                f->estado = texto;
+                                recargarLista();
+                                progreso(0, paso + QLatin1Char(' ') + texto + QStringLiteral(" (") + t.description
+                                                + QLatin1Char(')'));
+                            });
+                        };
+                        procedencia.reanudadaEn = intentarConPausas(
+                            r, o.pausasReintento,
+                            [&] {
+                                seguidor.emplace(temporal);
                                 bajar(f, temporal, conversor, alMainHilo, r);
-                                break;
-                            } catch (const ErrorTransitorio& t) {
-                                if (r.reanudadaEn >= 0)
-                                    procedencia.reanudadaEn << r.reanudadaEn;
-                                const int de = int(o.pausasReintento.size());
-                                if (r.intento > de)
-                                    throw;
-                                const QString texto = textoReintento(r.intento, de);
-                                enVentana([this, f, texto, paso, t] {
-                                    f->estado = texto;
-                                    recargarLista();
-                                    progreso(0, paso + QLatin1Char(' ') + texto + QStringLiteral(" (") + t.description
-                                                    + QLatin1Char(')'));
-                                });
-                                if (!esperarReintento(o.pausasReintento[r.intento - 1], o.cierre.get_token()))
-                                    throw;
-                            }
-                        }
-                        if (r.reanudadaEn >= 0)
-                            procedencia.reanudadaEn << r.reanudadaEn;
+                            },
+                            reintento, o.cierre.get_token());
                         procedencia.intentos = r.intento;
                         bloqueo.renovar();
                     } catch (const ConversionFallida& c) {

@@ -345,9 +345,6 @@ bool transitorioFTP(int estado)
     return estado == 6 || estado == 7 || estado == 18 || estado == 28 || estado == 52 || estado == 55 || estado == 56;
 }
 
-// The server would not start a transfer where asked: no resume there.
-bool sinRestFTP(int estado) { return estado == 31 || estado == 33 || estado == 36; }
-
 [[noreturn]] void fallarFTP(int estado, int inactividadS)
 {
     if (estado == 28)
@@ -436,7 +433,8 @@ void descargarFTP(const Fichero& fichero, const QString& salida, const std::func
         if (r->desde > 0 && colaIgualFTP(fichero, salida, r->desde, inactividadS)) {
             estado = transferirFTP(fichero, {QStringLiteral("-C"), QString::number(r->desde)}, salida, progreso,
                                    inactividadS);
-            if (!sinRestFTP(estado))
+            // Any refusal to start there (REST, a range) leaves the fetch from zero.
+            if (estado == 0 || transitorioFTP(estado))
                 r->reanudadaEn = r->desde;
         }
         if (r->reanudadaEn < 0) {

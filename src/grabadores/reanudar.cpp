@@ -4,7 +4,9 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 Empalme::Empalme(QFile& fichero, int64_t d) : f(fichero), desde(std::min<int64_t>(d, fichero.size())) {
     const int64_t n = std::min(desde, COLA_REANUDAR);
@@ -31,6 +33,28 @@ std::optional<std::pair<int64_t, int64_t>> leerRango(const QString& valor) {
     const int64_t total = m.captured(3) == QLatin1String("*") ? -1 : m.captured(3).toLongLong();
     if (fin < inicio || (total >= 0 && fin >= total)) return std::nullopt;
     return std::pair{inicio, total};
+}
+
+QList<int64_t> intentarConPausas(Reanudacion& r, const QList<int>& pausasMs, const std::function<void()>& intento,
+                                 const std::function<void(const ErrorTransitorio&)>& antes, std::stop_token parar) {
+    QList<int64_t> reanudadas;
+    for (r.intento = 1;; ++r.intento) {
+        try {
+            intento();
+        } catch (const ErrorTransitorio& e) {
+            if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
+            if (r.intento > pausasMs.size()) throw;
+            if (antes) antes(e);
+            // In short steps: whoever waits for this thread is not held a whole pause.
+            const auto hasta = std::chrono::steady_clock::now() + std::chrono::milliseconds(pausasMs[r.intento - 1]);
+            while (std::chrono::steady_clock::now() < hasta && !parar.stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::min(pausasMs[r.intento - 1], 50)));
+            if (parar.stop_requested()) throw;
+            continue;
+        }
+        if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
+        return reanudadas;
+    }
 }
 
 void vaciarFichero(const QString& ruta) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 
 // How much of what a file holds is fetched again and compared before appending.
 constexpr int64_t COLA_REANUDAR = 64 * 1024;
@@ -47,6 +48,14 @@ std::optional<std::pair<int64_t, int64_t>> leerRango(const QString& valor);
 
 // Empties the file at `ruta` for a fetch from zero. Throws ErrorCamara.
 void vaciarFichero(const QString& ruta);
+
+// Runs `intento` (one try of a download, `r.intento` counting from 1) again after each
+// ErrorTransitorio, once per pause of `pausasMs`, waiting that long first; `antes` is told
+// of each try again before its pause. The last error is thrown when the pauses run out or
+// `parar` is asked. Where tries took up what earlier ones had kept, in order.
+QList<int64_t> intentarConPausas(Reanudacion& r, const QList<int>& pausasMs, const std::function<void()>& intento,
+                                 const std::function<void(const ErrorTransitorio&)>& antes = {},
+                                 std::stop_token parar = {});
 
 // pedir() into `destino`, a plain download that leaves no file on failure when `r` is null.
 // Else the file stays, and a later try resumes what it holds; on a difference at the place

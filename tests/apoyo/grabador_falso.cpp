@@ -62,15 +62,13 @@ void GrabadorFalso::grabacion(const QString& nombre, const QByteArray& bytes, bo
     else QFile::remove(ruta + QStringLiteral(".cortar"));
 }
 
-void GrabadorFalso::fallos(const QString& nombre, const QList<qint64>& cortes, bool rangos, const QString& otro) const {
+void GrabadorFalso::fallos(const QString& nombre, const QList<int64_t>& cortes, bool rangos, const QString& otro) const {
     QJsonArray c;
-    for (qint64 n : cortes) c << n;
+    for (int64_t n : cortes) c << qint64(n);
     const QJsonObject o{{"cortes", c}, {"rangos", rangos}, {"otro", otro}};
     const QString ruta = datos() + QStringLiteral("/grabaciones/") + nombre;
     escribirArchivo(ruta + QStringLiteral(".fallos"), QJsonDocument(o).toJson());
-    // The requests are counted afresh.
-    for (const QString& vez : QDir(datos() + QStringLiteral("/grabaciones")).entryList({nombre + QStringLiteral(".vez*")}))
-        QFile::remove(datos() + QStringLiteral("/grabaciones/") + vez);
+    escribirArchivo(ruta + QStringLiteral(".veces"), {});  // the requests counted afresh
 }
 
 bool GrabadorFalso::grabacionHueca(const QString& nombre, qint64 tamano) const {

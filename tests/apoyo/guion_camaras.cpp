@@ -41,23 +41,21 @@ void GuionCamaras::anotar(const QString& linea)
 bool GuionCamaras::fallarIntento(const QString& dato, const QString& destino, Reanudacion& r)
 {
     const QStringList fallos = fallosPorIntento.value(dato);
-    if (fallos.isEmpty())
-        return false;
-    const QByteArray datos = contenidos.value(dato);
+    const int n = int(fallos.size());
     QFile f(destino);
-    f.open(QIODevice::ReadWrite);
+    if (!n || !f.open(QIODevice::ReadWrite))
+        return false;
     r.desde = r.intento > 1 ? f.size() : 0;
     r.reanudadaEn = r.desde > 0 ? r.desde : -1;
     f.resize(r.desde);
     f.seek(r.desde);
-    const int n = int(fallos.size());
+    const QByteArray datos = contenidos.value(dato);
     f.write(datos.mid(r.desde, datos.size() * std::min(r.intento, n + 1) / (n + 1) - r.desde));
     if (r.intento > n)
         return true;
-    const QString motivo = fallos[r.intento - 1];
-    if (motivo.startsWith(QLatin1Char('!')))
-        throw ErrorCamara(motivo.mid(1));
-    throw ErrorTransitorio(motivo);
+    if (fallos[r.intento - 1].startsWith(QLatin1Char('!')))
+        throw ErrorCamara(fallos[r.intento - 1].mid(1));
+    throw ErrorTransitorio(fallos[r.intento - 1]);
 }
 
 void escribirPorPasos(const QString& ruta, const QByteArray& datos, int pasos, const Progreso& progreso,

@@ -34,9 +34,8 @@ struct GuionCamaras {
     QMap<QString, QStringList> cortesListado;  // why a family's listing stopped early
     QMap<QString, QByteArray> contenidos;       // download bytes by `dato`
     QMap<QString, QString> erroresDescarga;     // by `dato`
-    // By `dato`, what each try says as it fails, a piece further on: ErrorTransitorio, or
-    // ErrorCamara for a text starting with "!". A try the list does not reach completes;
-    // each try after the first resumes what the file holds.
+    // By `dato`, what each try throws after a further piece: ErrorTransitorio, ErrorCamara
+    // for a "!text"; a try past the list completes. Tries after the first resume.
     QMap<QString, QStringList> fallosPorIntento;
     QList<int> pausasReintento = {0, 0, 0};
     int pasosDescarga = 4;                      // writes (and progress calls) per file

@@ -1,6 +1,6 @@
 #include "familias.h"
 
-#include <random>
+#include <QRandomGenerator>
 
 #include <QDir>
 
@@ -44,31 +44,7 @@ QStringList ConGrabador::ficherosEn(const QString& carpeta) {
 }
 
 QByteArray bytesAleatorios(qsizetype n, unsigned semilla) {
-    std::mt19937 g(semilla);
     QByteArray b(n, Qt::Uninitialized);
-    for (char& c : b) c = char(g());
+    QRandomGenerator(semilla).fillRange(reinterpret_cast<quint32*>(b.data()), n / 4);
     return b;
-}
-
-QList<qint64> cortesAleatorios(qint64 largo, int cortes, unsigned semilla) {
-    std::mt19937_64 g(semilla);
-    QList<qint64> l;
-    for (int i = 0; i < cortes; ++i) l << qint64(g() % uint64_t(largo));
-    std::sort(l.begin(), l.end());
-    return l;
-}
-
-QList<int64_t> conReintentos(Reanudacion& r, const std::function<void()>& bajar) {
-    QList<int64_t> reanudadas;
-    for (r.intento = 1;; ++r.intento) {
-        try {
-            bajar();
-        } catch (const ErrorTransitorio&) {
-            if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
-            if (r.intento > 3) throw;
-            continue;
-        }
-        if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
-        return reanudadas;
-    }
 }

@@ -33,13 +33,8 @@ protected:
     QTemporaryDir tmp;
 };
 
-// What a bad link carries: `n` bytes from a seeded generator, and `cortes` sorted points
-// within `largo` bytes where it drops.
+// What a bad link carries: `n` bytes from a seeded generator.
 QByteArray bytesAleatorios(qsizetype n, unsigned semilla);
-QList<qint64> cortesAleatorios(qint64 largo, int cortes, unsigned semilla);
-// Runs `bajar` as the download queue does: again after each ErrorTransitorio, four tries at
-// most. Where the tries resumed; `r.intento` is then the last try.
-QList<int64_t> conReintentos(Reanudacion& r, const std::function<void()>& bajar);
 
 // Texts of an error-free call and of a test that could not reach the namespace.
 inline const QString SIN_ERROR = QStringLiteral("(sin error)");

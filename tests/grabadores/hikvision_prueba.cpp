@@ -4,10 +4,12 @@
 #include "apoyo/videos.h"
 #include "apoyo/zona_horaria.h"
 #include "familias.h"
+#include "grabadores/reanudar.h"
 #include "grabadores/ayudas.h"
 #include "grabadores/hikvision.h"
 
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimeZone>
@@ -184,23 +186,24 @@ TEST_F(HikvisionEnRed, RedQueCortaReanudaSinEmpalmarOtrosBytes) {
     grabador->grabacion(QStringLiteral("a.mp4"), datos);
     grabador->grabacion(QStringLiteral("b.mp4"), otro);
     grabador->hikvision({{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("rtsp://a"), QStringLiteral("a.mp4")}});
-    const QList<qint64> c = cortesAleatorios(datos.size(), 3, 7);
+    QList<int64_t> c;  // three cuts at random points
+    for (QRandomGenerator g(7); c.size() < 3;) c << g.bounded(qint64(datos.size()));
+    std::sort(c.begin(), c.end());
     const struct {
         bool rangos;
         const char* otro;
-        QList<qint64> cortes, reanudadas;
+        QList<int64_t> cortes, reanudadas;
     } casos[] = {{true, "", c, c}, {false, "", c, {}}, {true, "b.mp4", {c[1]}, {}}};
     const Fichero f(QStringLiteral("a.mp4"), std::nullopt, datos.size(), {}, origen(), QStringLiteral("rtsp://a"));
     const QString destino = tmp.filePath(QStringLiteral("a.mp4"));
     for (const auto& k : casos) {
-        SCOPED_TRACE(k.otro);
         grabador->fallos(QStringLiteral("a.mp4"), k.cortes, k.rangos, QString::fromUtf8(k.otro));
         Reanudacion r;
         QList<int64_t> reanudadas;
-        EXPECT_EQ(enRed([&] { reanudadas = conReintentos(r, [&] { descargarHikvision(f, destino, {}, &r); }); }),
-                  SIN_ERROR);
+        EXPECT_EQ(enRed([&] { reanudadas = intentarConPausas(r, {0, 0, 0}, [&] { descargarHikvision(f, destino, {}, &r); }); }),
+                  SIN_ERROR) << k.otro;
         EXPECT_EQ(r.intento, k.cortes.size() + 1);
-        EXPECT_EQ(reanudadas, QList<int64_t>(k.reanudadas.begin(), k.reanudadas.end()));
+        EXPECT_EQ(reanudadas, k.reanudadas);
         EXPECT_TRUE(leerArchivo(destino) == (*k.otro ? otro : datos));
     }
 }
