@@ -61,6 +61,7 @@ int main(int argc, char** argv)
     auto origen = std::make_shared<Origen>(QStringLiteral("red"), red.ipServidor, red.ipServidor, QStringLiteral("hikvision"));
     origen->ip = red.ipServidor;
     origen->puertos = {80};
+    origen->familia = QStringLiteral("hikvision");
     origen->usuario = o.usuario;
     origen->clave = o.clave;
     const QList<FicheroPtr> l = listarHikvision(origen, QStringLiteral("7 días")).ficheros;
@@ -92,14 +93,15 @@ int main(int argc, char** argv)
         double& cpuUsada = vuelta % 2 ? cpuCortada : cpuEntera;
         segundos = std::min(segundos, t.elapsed() / 1000.0);
         cpuUsada = std::min(cpuUsada, cpuProceso() - cpu);
-        const QString registro = QString::fromUtf8(leerArchivo(c.descargados.last() + QStringLiteral(".txt")));
-        if (f->estado != QStringLiteral("descargado") || QFileInfo(c.descargados.last()).size() != tam
+        const QString hecho = c.descargados.isEmpty() ? QString() : c.descargados.last();
+        const QString registro = QString::fromUtf8(leerArchivo(hecho + QStringLiteral(".txt")));
+        if (f->estado != QStringLiteral("descargado") || QFileInfo(hecho).size() != tam
             || registro.contains(QStringLiteral("Intentos: 6")) != bool(vuelta % 2)) {
             std::fprintf(stderr, "%s\n", qPrintable(f->estado.value_or(QStringLiteral("sin fichero"))));
             return 1;
         }
-        QFile::remove(c.descargados.last());
-        QFile::remove(c.descargados.last() + QStringLiteral(".txt"));
+        QFile::remove(hecho);
+        QFile::remove(hecho + QStringLiteral(".txt"));
     }
     const double mib = tam / 1048576.0;
     std::printf("descarga Hikvision de %.0f MiB por la ventana: entera %.2f s, con cinco cortes reanudados %.2f s, "
