@@ -139,7 +139,7 @@ Operaciones GuionCamaras::operaciones()
             }
         };
     }
-    o.pausasReintento = pausasReintento;
+    o.pausasReintento = {0, 0, 0};
     o.probarRTSP = [this](const Origen& origen, const QString& ffprobe) {
         anotar(QStringLiteral("probarRTSP ") + origen.ip + QLatin1Char(' ') + ffprobe);
         return rutaRTSP;

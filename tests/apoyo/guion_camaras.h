@@ -37,7 +37,6 @@ struct GuionCamaras {
     // By `dato`, what each try throws after a further piece: ErrorTransitorio, ErrorCamara
     // for a "!text"; a try past the list completes. Tries after the first resume.
     QMap<QString, QStringList> fallosPorIntento;
-    QList<int> pausasReintento = {0, 0, 0};
     int pasosDescarga = 4;                      // writes (and progress calls) per file
     bool reescribeCabeza = false;               // ends by rewriting its first bytes, as ffmpeg does
     std::optional<QString> rutaRTSP;            // what probarRTSP finds

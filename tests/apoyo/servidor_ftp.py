@@ -8,9 +8,8 @@ server); both list "." and ".." first, then the names in order, as many recorder
 do. BYTES_POR_SEGUNDO slows downloads down; 0 leaves them at full speed. Names are bytes.
 A name can ask for trouble: "corta.*" (SIZE refused, RETR sends half as if whole),
 "atasca*" (the server hangs in its RETR or LIST), "listado-N-EXT" (a LIST of N files .EXT),
-"cortes-A_B_C[-otro][-sinrest].EXT" (each transfer ends at the next byte of the list it has
-not ended at yet; "otro": from the second transfer on the file's bytes come reversed;
-"sinrest": a RETR after REST is refused).
+"cortes-A_B_C[-otro][-sinrest].EXT" (a transfer ends at the next of those bytes no transfer
+ended at yet; "otro": reversed bytes from the second transfer on; "sinrest": no REST).
 Prints "listo" once it accepts connections.
 """
 import io

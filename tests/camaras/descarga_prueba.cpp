@@ -79,10 +79,9 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
     // Failures that may pass: tried again, resumed (twice), or given up after three more.
     g.fallosPorIntento = {{"dos", {"la cámara no respondió", "se perdió la conexión"}},
                           {"mala", QStringList(4, QStringLiteral("la cámara no respondió"))}};
-    g.pausasReintento = {300, 0, 0};
     g.reescribeCabeza = true;  // as ffmpeg does when it moves the index to the front
     g.rutaRTSP = QStringLiteral("/Streaming/Channels/101");
-    VentanaGuion v(g);
+    VentanaGuion v(g, [](Operaciones& o) { o.pausasReintento = {300, 0, 0}; });
     v.barrer();
 
     // A live recording first, so the summary counts it.
