@@ -123,6 +123,7 @@ void Camaras::descargar()
                         // when they could not be made into an MP4.
                         guardado = c.original;
                         bloqueoCrudo.emplace(guardado);
+                        procedencia.intentos = r.intento;
                         base = conExtension(original, QFileInfo(guardado).suffix());
                         nombre = nombreLibre(sub, base, QTime::currentTime());
                         procedencia.notas << QStringLiteral("no se pudo convertir a MP4 (") + c.description
