@@ -118,7 +118,7 @@ int main(int argc, char** argv)
     QString url = web.url(QStringLiteral("/grande.bin"));
     double sRutina = 1e9;  // the routine alone, inside the window's download
     ops.descargar[QStringLiteral("hikvision")] = [&](const FicheroPtr&, const QString& destino, const QString&,
-                                                     const Progreso& progreso) {
+                                                     const Progreso& progreso, Reanudacion&) {
         QElapsedTimer r;
         r.start();
         Http::peticion(url, {}, {}, QStringLiteral("GET"), std::nullopt, 20, destino, progreso);

@@ -332,8 +332,21 @@ void Camaras::cuenta()
         marcados += f->marcado ? 1 : 0;
     bDesc->setText(QStringLiteral("Descargar marcados (") + QString::number(marcados) + QLatin1Char(')'));
     bDesc->setEnabled(marcados >= 1 && !ocupado);
+    mostrarReintentar();
     lCuenta->setText(QString::number(ficheros.size()) + QStringLiteral(" ficheros · ")
                      + QString::number(marcados) + QStringLiteral(" marcados") + notaListado);
+}
+
+void Camaras::mostrarReintentar()
+{
+    const bool hay = !ocupado && std::any_of(ficheros.begin(), ficheros.end(), [](const FicheroPtr& f) {
+        return f->estado && f->estado->startsWith(QLatin1String("ERROR"));
+    });
+    bReintentar->setVisible(hay);
+    // The lines beside it end before it rather than under it.
+    const int maximo = hay ? std::max(0, bReintentar->x() - 12 - lDest->x()) : QWIDGETSIZE_MAX;
+    for (QWidget* w : std::initializer_list<QWidget*>{lDest, lProg, barra})
+        w->setMaximumWidth(maximo);
 }
 
 void Camaras::estado(const QString& texto) { lEstado->setText(texto); }

@@ -75,6 +75,7 @@ public:
     BotonZORV* bGrabar = nullptr;
     BotonZORV* bTodos = nullptr;
     BotonZORV* bDesc = nullptr;
+    BotonZORV* bReintentar = nullptr;  // shown while rows whose download failed are listed
     BotonZORV* bFin = nullptr;
 
     // The two questions the window asks and the end of the run; tests replace them.
@@ -100,6 +101,7 @@ public:
     // Status operations every flow uses.
     void bloquear(bool b);
     void cuenta();
+    void mostrarReintentar();
     void estado(const QString& texto);
     void progreso(int porcentaje, const std::optional<QString>& texto = std::nullopt);
     void progresoFin();
@@ -116,7 +118,11 @@ public:
     void anadirIP();
     void listarRed();
     void descargar();
+    // The rows whose download failed, and only those, downloaded again.
+    void reintentarFallidos();
     void grabarDirecto();
+    // What a row says while its download waits to be tried again: "reintento 2 de 3…".
+    static QString textoReintento(int n, int de);
 
     // The tree's rows as the view has them, for the flows and the tests.
     ModeloArbol* modeloArbol() const { return arbolModelo; }

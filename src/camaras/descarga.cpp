@@ -7,6 +7,7 @@
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
 #include "grabadores/descargas.h"
+#include "grabadores/reanudar.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,21 @@ struct Encargo {
 };
 
 } // namespace
+
+QString Camaras::textoReintento(int n, int de)
+{
+    return QStringLiteral("reintento ") + QString::number(n) + QStringLiteral(" de ") + QString::number(de)
+        + QStringLiteral("…");
+}
+
+void Camaras::reintentarFallidos()
+{
+    if (ocupado)
+        return;
+    for (const FicheroPtr& f : ficheros)
+        f->marcado = f->estado && f->estado->startsWith(QLatin1String("ERROR"));
+    descargar();
+}
 
 void Camaras::descargar()
 {
@@ -79,15 +95,35 @@ void Camaras::descargar()
                     const Operaciones::Descargar bajar = o.descargar.value(e.familia);
                     if (!bajar)
                         throw ErrorCamara(QStringLiteral("esta versión aún no sabe descargar de ") + e.familia);
-                    SeguidorHash seguidor(temporal);
+                    // One reader per try: a resumed file is hashed again from its first byte.
+                    std::optional<SeguidorHash> seguidor;
+                    Reanudacion r;
                     try {
-                        bajar(f, temporal, conversor, alMainHilo);
+                        const int de = int(o.pausasReintento.size());
+                        const auto reintento = [this, f, paso, de, &r](const ErrorTransitorio& t) {
+                            const QString texto = textoReintento(r.intento, de);
+                            enVentana([this, f, texto, paso, t] {
+                                f->estado = texto;
+                                recargarLista();
+                                progreso(0, paso + QLatin1Char(' ') + texto + QStringLiteral(" (") + t.description
+                                                + QLatin1Char(')'));
+                            });
+                        };
+                        procedencia.reanudadaEn = intentarConPausas(
+                            r, o.pausasReintento,
+                            [&] {
+                                seguidor.emplace(temporal);
+                                bajar(f, temporal, conversor, alMainHilo, r);
+                            },
+                            reintento, o.cierre.get_token());
+                        procedencia.intentos = r.intento;
                         bloqueo.renovar();
                     } catch (const ConversionFallida& c) {
                         // The camera's own bytes are what it recorded: they are the evidence
                         // when they could not be made into an MP4.
                         guardado = c.original;
                         bloqueoCrudo.emplace(guardado);
+                        procedencia.intentos = r.intento;
                         base = conExtension(original, QFileInfo(guardado).suffix());
                         nombre = nombreLibre(sub, base, QTime::currentTime());
                         procedencia.notas << QStringLiteral("no se pudo convertir a MP4 (") + c.description
@@ -97,7 +133,10 @@ void Camaras::descargar()
                     // The lock made the file: a routine that wrote nothing leaves it empty.
                     if (QFileInfo(guardado).size() == 0)
                         throw ErrorCamara(QStringLiteral("la cámara no envió ningún dato"));
-                    huella = guardado == temporal ? seguidor.terminar() : SeguidorHash(guardado).terminar();
+                    // A try that started over on a file it had found partly written wrote
+                    // under the reader's feet: the whole file is read once more.
+                    const bool deNuevo = guardado != temporal || (r.desde > 0 && r.reanudadaEn < 0);
+                    huella = deNuevo ? SeguidorHash(guardado).terminar() : seguidor->terminar();
                     if (!huella)
                         throw ErrorCamara(QStringLiteral("no se pudo leer lo descargado"));
                 } else {
@@ -115,9 +154,10 @@ void Camaras::descargar()
                     recargarLista();
                 });
             } catch (const std::exception& error) {
-                // No partial file stays behind, under any name.
+                // No partial file stays behind, under any name, a kept raw download included.
                 QFile::remove(temporal);
                 QFile::remove(guardado);
+                QFile::remove(temporalDescarga(temporal));
                 const QString motivo = motivoDe(error);
                 temporalEnCurso(QString());
                 enVentana([this, f, motivo] {

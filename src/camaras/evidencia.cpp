@@ -120,6 +120,16 @@ void limpiarParciales(const QString& carpeta)
             quitarSiAbandonado(unirRuta(carpeta, nombre));
 }
 
+QString textoIntentos(int intentos, const QList<int64_t>& reanudadaEn)
+{
+    QStringList donde;
+    for (const int64_t b : reanudadaEn)
+        donde << (b >= 1024 * 1024 ? QString::number(b / (1024 * 1024)) + QStringLiteral(" MiB")
+                                   : QString::number(b) + QStringLiteral(" bytes"));
+    return QString::number(intentos)
+        + (donde.isEmpty() ? QString() : QStringLiteral(" (reanudada en ") + donde.join(QStringLiteral(", ")) + QLatin1Char(')'));
+}
+
 QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
                       const QDateTime& fin, const Huella& h)
 {
@@ -150,6 +160,8 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
         linea(QStringLiteral("Nota"), nota);
     linea(QStringLiteral("Inicio de la descarga (UTC)"), horaUTC(inicio));
     linea(QStringLiteral("Fin de la descarga (UTC)"), horaUTC(fin));
+    if (p.intentos > 1)
+        linea(QStringLiteral("Intentos"), textoIntentos(p.intentos, p.reanudadaEn));
     linea(QStringLiteral("Tamaño"), QString::number(h.bytes) + QStringLiteral(" bytes"));
     if (p.segundosDirecto > 0)
         linea(QStringLiteral("Duración grabada"), p.segundosGrabados

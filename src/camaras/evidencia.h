@@ -31,6 +31,8 @@ struct Procedencia {
     int64_t tamanoEsperado = 0;  // a download: the size the listing gave; 0 when it gave none
     std::optional<double> segundosGrabados;  // a live recording: what the file holds
     QStringList notas;  // what else the reader must know of this file
+    int intentos = 1;   // a download's tries, the last one whole
+    QList<int64_t> reanudadaEn;  // where tries took up what earlier ones had kept
     QString carpetaCaso;  // whose chain-of-custody register gets the file; empty: none
 };
 
@@ -49,6 +51,9 @@ QString rutaTemporal(const QString& carpeta, const QString& nombre);
 // Removes the partial files of ours (rutaTemporal's hidden ".parcial" names, and what
 // the routines write beside them) that no live process is writing: a killed run's.
 void limpiarParciales(const QString& carpeta);
+
+// A download's tries as the record says them: "3 (reanudada en 812 MiB)".
+QString textoIntentos(int intentos, const QList<int64_t>& reanudadaEn);
 
 QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
                       const QDateTime& fin, const Huella& h);

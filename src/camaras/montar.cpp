@@ -363,6 +363,9 @@ void Camaras::montarBarra(QWidget* panel)
     colocar(bDesc, panel, 476, 12, 200, 32, derecha);
     // Return downloads from the list, where the recordings are marked.
     bDesc->returnEn({lista, bDesc});
+    bReintentar = new BotonZORV(QStringLiteral("Reintentar fallidos"), false, [this] { reintentarFallidos(); });
+    colocar(bReintentar, panel, 316, 12, 150, 32, derecha);
+    bReintentar->hide();
     bFin = new BotonZORV(QStringLiteral("Cerrar"), false, [this] { ventana->close(); });
     // The desktop's own key for closing a window; the window manager's Alt+F4 may be
     // missing or taken.

@@ -36,12 +36,18 @@ struct Operaciones {
     // Per family ("hikvision", "dahua", "vstarcam", "ftp"): the listing for a period key
     // (FTP ignores it) and the download of one recording into a file path. Both throw
     // ErrorCamara; a listing that read something before it failed returns that and why it
-    // stopped. `ffmpeg` is only used by families that convert what they fetch.
+    // stopped. `ffmpeg` is only used by families that convert what they fetch. A download
+    // that fails for a reason that may pass throws ErrorTransitorio and keeps what arrived,
+    // for the next try (`reanudar.intento` one higher) to resume.
     using Listar = std::function<Listado(const OrigenPtr& origen, const QString& periodo)>;
     using Descargar = std::function<void(const FicheroPtr& fichero, const QString& destino,
-                                         const QString& ffmpeg, const Progreso& progreso)>;
+                                         const QString& ffmpeg, const Progreso& progreso,
+                                         Reanudacion& reanudar)>;
     QMap<QString, Listar> listar;
     QMap<QString, Descargar> descargar;
+    // The pause in ms before each try again of a download that failed for a reason that
+    // may pass; as many tries again as pauses.
+    QList<int> pausasReintento = {2000, 5000, 15000};
 
     // The live stream: the first RTSP path that carries video, and a recording of it
     // (true when the output file exists afterwards). A recording asked to stop through

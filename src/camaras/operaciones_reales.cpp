@@ -33,19 +33,21 @@ Operaciones operacionesReales()
         return l;
     };
     o.descargar[QStringLiteral("ftp")] = [](const FicheroPtr& f, const QString& destino, const QString&,
-                                            const Progreso& progreso) { descargarFTP(*f, destino, progreso); };
+                                            const Progreso& progreso, Reanudacion& r) {
+        descargarFTP(*f, destino, progreso, INACTIVIDAD_FTP_S, &r);
+    };
 
     o.listar[QStringLiteral("hikvision")] = listarHikvision;
     o.descargar[QStringLiteral("hikvision")] = [](const FicheroPtr& f, const QString& destino, const QString&,
-                                                  const Progreso& progreso) { descargarHikvision(*f, destino, progreso); };
+                                                  const Progreso& progreso, Reanudacion& r) { descargarHikvision(*f, destino, progreso, &r); };
     o.listar[QStringLiteral("dahua")] = listarDahua;
     o.descargar[QStringLiteral("dahua")] = [](const FicheroPtr& f, const QString& destino, const QString&,
-                                              const Progreso& progreso) { descargarDahua(*f, destino, progreso); };
+                                              const Progreso& progreso, Reanudacion& r) { descargarDahua(*f, destino, progreso, &r); };
     // Raw memory-card recordings are turned into MP4 by the player's ffmpeg.
     o.listar[QStringLiteral("vstarcam")] = listarVStarcam;
     o.descargar[QStringLiteral("vstarcam")] = [](const FicheroPtr& f, const QString& destino, const QString& ffmpeg,
-                                                 const Progreso& progreso) {
-        descargarVStarcam(*f, destino, ffmpeg, progreso);
+                                                 const Progreso& progreso, Reanudacion& r) {
+        descargarVStarcam(*f, destino, ffmpeg, progreso, &r);
     };
 
     o.probarRTSP = [](const Origen& origen, const QString& ffprobe) { return probarRTSP(origen, ffprobe); };

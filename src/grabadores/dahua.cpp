@@ -3,6 +3,7 @@
 #include "comun/nombres.h"
 #include "grabadores/ayudas.h"
 #include "grabadores/descargas.h"
+#include "grabadores/reanudar.h"
 #include "grabadores/identificar.h"
 #include "grabadores/listado.h"
 #include "grabadores/reloj.h"
@@ -168,12 +169,12 @@ Listado listarDahua(const OrigenPtr& origen, const QString& periodo) {
     return l;
 }
 
-void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
+void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso, Reanudacion* r) {
     // Straight into `destino`: the client removes it again unless a whole 200 arrived; an
     // error page or a transfer without length cut short must not pass for the recording.
-    pedir(*fichero.origen,
+    pedirFichero(*fichero.origen,
           baseWeb(*fichero.origen) + QStringLiteral("/cgi-bin/RPC_Loadfile") + rutaCargaDahua(fichero.dato),
-          QStringLiteral("GET"), std::nullopt, destino, progreso, true);
+          QStringLiteral("GET"), std::nullopt, destino, progreso, r);
     rechazarAviso(destino);
-    exigirTamano(destino, fichero.tamano);
+    exigirTamano(destino, fichero.tamano, r != nullptr);
 }

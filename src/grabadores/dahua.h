@@ -16,7 +16,10 @@
 Listado listarDahua(const OrigenPtr& origen, const QString& periodo);
 // Writes the file as the device sends it (a ".dav" stays in the device's own container).
 // Throws ErrorCamara.
-void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso);
+// With `r`, a failure that may pass throws ErrorTransitorio and leaves what arrived in
+// the file for the next try (`r->intento` one higher) to resume.
+void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso,
+                    Reanudacion* r = nullptr);
 
 // The "items[n].Clave=valor" lines of one findNextFile reply: each item's keys and
 // values, by item number.

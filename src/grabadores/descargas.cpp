@@ -48,10 +48,10 @@ QString componenteSeguro(QString nombre, QChar sustituto) {
     return nombre;
 }
 
-void exigirTamano(const QString& ruta, int64_t esperado) {
+void exigirTamano(const QString& ruta, int64_t esperado, bool conservar) {
     if (esperado <= 0 || QFileInfo(ruta).size() >= esperado) return;
-    QFile::remove(ruta);
-    throw ErrorCamara(QStringLiteral("la cámara cortó la transferencia antes de terminar"));
+    if (!conservar) QFile::remove(ruta);
+    throw ErrorTransitorio(QStringLiteral("la cámara cortó la transferencia antes de terminar"));
 }
 
 namespace {

@@ -42,8 +42,8 @@ QString componenteSeguro(QString nombre, QChar sustituto = QLatin1Char('_'));
 
 // The listing said the recording holds `esperado` bytes (0: it did not say). Fewer at
 // `ruta` means the device cut the transfer short, however cleanly the connection ended:
-// throws ErrorCamara and removes the file.
-void exigirTamano(const QString& ruta, int64_t esperado);
+// throws ErrorTransitorio and removes the file unless `conservar` (a later try resumes it).
+void exigirTamano(const QString& ruta, int64_t esperado, bool conservar = false);
 
 // What a device sent instead of a recording, told by its first bytes: a status document
 // (any XML, Hikvision's <ResponseStatus>) or a web page, which no video container starts

@@ -3,6 +3,7 @@
 #include "comun/ejecutar.h"
 #include "comun/nombres.h"
 #include "grabadores/descargas.h"
+#include "grabadores/reanudar.h"
 #include "grabadores/extensiones.h"
 #include "grabadores/unidades.h"
 #include "grabadores/identificar.h"
@@ -340,17 +341,36 @@ QList<FicheroPtr> listarFTP(const OrigenPtr& origen, std::stop_token parar, QStr
     return r.lista;
 }
 
-void descargarFTP(const Fichero& fichero, const QString& salida,
+namespace {
+
+// curl's statuses for what may pass: no connection (7), a cut (18, 52, 55, 56), silence (28).
+bool transitorioFTP(int estado)
+{
+    return estado == 6 || estado == 7 || estado == 18 || estado == 28 || estado == 52 || estado == 55 || estado == 56;
+}
+
+[[noreturn]] void fallarFTP(int estado, int inactividadS)
+{
+    if (estado == 28)
+        throw ErrorTransitorio(QStringLiteral("el FTP dejó de enviar datos durante %1 s (curl 28)").arg(inactividadS));
+    const QString m = QStringLiteral("el FTP no dejó descargar (curl %1)").arg(estado);
+    if (transitorioFTP(estado))
+        throw ErrorTransitorio(m);
+    throw ErrorCamara(m);
+}
+
+// Runs curl into `salida` and gives its exit status, 28 after `inactividadS` s without a
+// byte. curl judges silence by its speed over the last seconds, so a stall after a burst
+// goes unnoticed for a while: the file's own growth tells when the last byte came.
+int transferirFTP(const Fichero& fichero, const QStringList& mas, const QString& salida,
                   const std::function<void(int)>& progreso, int inactividadS)
 {
     QProcess curl;
     curl.setStandardOutputFile(QProcess::nullDevice());
-    const QStringList args{QStringLiteral("-s"), QStringLiteral("--max-time"),
-                           QStringLiteral("21600"), QStringLiteral("-o"), salida};
+    const QStringList args = QStringList{QStringLiteral("-s"), QStringLiteral("--max-time"), QStringLiteral("21600")}
+        + mas + QStringList{QStringLiteral("-o"), salida};
     if (!arrancarCurl(curl, args, configuracion(*fichero.origen, fichero.dato), inactividadS))
         throw ErrorCamara(QStringLiteral("no se pudo ejecutar curl"));
-    // curl judges silence by its speed over the last seconds, so a stall after a burst
-    // goes unnoticed for a while: the file's own growth tells when the last byte came.
     qint64 visto = -1;
     auto ultimo = Reloj::now();
     bool callado = false;
@@ -370,15 +390,69 @@ void descargarFTP(const Fichero& fichero, const QString& salida,
             progreso(int(std::min<qint64>(pct, INT_MAX)));
         }
     }
-    const int estado = callado ? 28 : estadoFinal(curl);
-    if (estado == 28) {
-        QFile::remove(salida);
-        throw ErrorCamara(QStringLiteral("el FTP dejó de enviar datos durante %1 s (curl 28)").arg(inactividadS));
+    return callado ? 28 : estadoFinal(curl);
+}
+
+// Whether the server's bytes just below `desde` are those `salida` holds there. Throws
+// ErrorTransitorio when the server could not be asked.
+bool colaIgualFTP(const Fichero& fichero, const QString& salida, int64_t desde, int inactividadS)
+{
+    QFile f(salida);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    Empalme empalme(f, desde);
+    QProcess curl;
+    const QString rango = QString::number(empalme.inicio()) + QLatin1Char('-') + QString::number(desde - 1);
+    if (!arrancarCurl(curl, {QStringLiteral("-s"), QStringLiteral("--max-time"), QString::number(3 * inactividadS),
+                             QStringLiteral("-r"), rango, QStringLiteral("-o"), QStringLiteral("-")},
+                      configuracion(*fichero.origen, fichero.dato), inactividadS))
+        throw ErrorCamara(QStringLiteral("no se pudo ejecutar curl"));
+    QByteArray llegado;
+    while (curl.waitForReadyRead(-1) && llegado.size() <= COLA_REANUDAR)
+        llegado += curl.readAllStandardOutput();
+    curl.waitForFinished(-1);
+    llegado += curl.readAllStandardOutput();
+    // Only the tail is compared: a server that sent more must not have it appended. Once it
+    // is all here, how curl ended the rest of that transfer does not matter.
+    const QByteArray tramo = llegado.left(qsizetype(desde - empalme.inicio()));
+    if (tramo.size() < desde - empalme.inicio()) {
+        if (transitorioFTP(estadoFinal(curl)))
+            fallarFTP(estadoFinal(curl), inactividadS);
+        return false;
+    }
+    return empalme.anadir(tramo.constData(), tramo.size()) == Empalme::Paso::sigue && empalme.comprobado();
+}
+
+} // namespace
+
+void descargarFTP(const Fichero& fichero, const QString& salida, const std::function<void(int)>& progreso,
+                  int inactividadS, Reanudacion* r)
+{
+    int estado = 0;
+    if (r) {
+        r->reanudadaEn = -1;
+        if (r->intento <= 1)
+            vaciarFichero(salida);
+        r->desde = QFileInfo(salida).size();
+        if (r->desde > 0 && colaIgualFTP(fichero, salida, r->desde, inactividadS)) {
+            estado = transferirFTP(fichero, {QStringLiteral("-C"), QString::number(r->desde)}, salida, progreso,
+                                   inactividadS);
+            // Any refusal to start there (REST, a range) leaves the fetch from zero.
+            if (estado == 0 || transitorioFTP(estado))
+                r->reanudadaEn = r->desde;
+        }
+        if (r->reanudadaEn < 0) {
+            vaciarFichero(salida);
+            estado = transferirFTP(fichero, {}, salida, progreso, inactividadS);
+        }
+    } else {
+        estado = transferirFTP(fichero, {}, salida, progreso, inactividadS);
     }
     if (estado != 0) {
-        QFile::remove(salida);
-        throw ErrorCamara(QStringLiteral("el FTP no dejó descargar (curl %1)").arg(estado));
+        if (!r || !transitorioFTP(estado))
+            QFile::remove(salida);
+        fallarFTP(estado, inactividadS);
     }
     // A server that does not say a file's size lets curl take a transfer it cut for whole.
-    exigirTamano(salida, fichero.tamano);
+    exigirTamano(salida, fichero.tamano, r != nullptr);
 }

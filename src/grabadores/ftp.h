@@ -30,9 +30,12 @@ QList<FicheroPtr> listarFTP(const OrigenPtr& origen, std::stop_token parar = {},
 // Downloads the recording to `salida`, calling `progreso` with a percentage (it can pass
 // 100 when the listing under-reported the size) twice a second. Throws ErrorCamara when
 // curl fails, when nothing arrives for `inactividadS` seconds and when fewer bytes than
-// the listing gave arrived; the partial file is removed then.
+// the listing gave arrived; the partial file is removed then. With `r`, a failure that may
+// pass throws ErrorTransitorio and leaves the file for the next try to resume (the server's
+// REST, after its last 64 KiB compared equal), or to fetch again from zero.
 void descargarFTP(const Fichero& fichero, const QString& salida,
-                  const std::function<void(int)>& progreso, int inactividadS = INACTIVIDAD_FTP_S);
+                  const std::function<void(int)>& progreso, int inactividadS = INACTIVIDAD_FTP_S,
+                  Reanudacion* r = nullptr);
 
 // One entry of a folder's listing as the server wrote it, in "ls -l" or in DOS style.
 struct EntradaFTP {

@@ -14,7 +14,10 @@
 // was read.
 Listado listarHikvision(const OrigenPtr& origen, const QString& periodo);
 // Writes the recording as the device sends it into `destino`. Throws ErrorCamara.
-void descargarHikvision(const Fichero& fichero, const QString& destino, const Progreso& progreso);
+// With `r`, a failure that may pass throws ErrorTransitorio and leaves what arrived in
+// the file for the next try (`r->intento` one higher) to resume.
+void descargarHikvision(const Fichero& fichero, const QString& destino, const Progreso& progreso,
+                        Reanudacion* r = nullptr);
 
 // The search request for one page; `searchID` is an upper-case UUID.
 QString cuerpoBusquedaHikvision(const QString& searchID, const QDateTime& inicio,

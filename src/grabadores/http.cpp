@@ -78,7 +78,36 @@ struct Ronda {
     QString redireccion;
     bool demasiado = false;
     bool fallaEscritura = false;
+    bool empezado = false;  // the body of a response that goes to the file has begun
+    bool distinto = false;  // a resume's range did not match the bytes held
 };
+
+// Whether the current response's body goes into the file: a 200, or the 206 a resume
+// asked for.
+bool alFichero(const Http& h) {
+    return h.salida && h.salida->isOpen() && (h.estado == 200 || (h.estado == 206 && h.empalme));
+}
+
+// The first bytes of the body that goes to the file: a 200 starts the file over; a 206
+// must start where the resume asked and not end before the bytes already held.
+bool empezarCuerpo(Ronda& r) {
+    Http& h = r.h;
+    r.empezado = true;
+    if (h.estado == 200) {
+        h.empalme.reset();
+        h.total = 0;
+        return h.salida->resize(0) && h.salida->seek(0);
+    }
+    const auto rango = leerRango(h.cabecera(QStringLiteral("Content-Range")).value_or(QString()));
+    // A device whose file is now shorter than what we hold has another file there.
+    if (!rango || rango->first != h.empalme->inicio() || (rango->second >= 0 && rango->second < h.empalme->final())) {
+        r.distinto = true;
+        return false;
+    }
+    h.total = h.empalme->inicio();
+    if (h.esperado >= 0) h.esperado += h.empalme->inicio();
+    return true;
+}
 
 size_t alCabecera(char* buf, size_t tam, size_t n, void* p) {
     auto& r = *static_cast<Ronda*>(p);
@@ -96,9 +125,17 @@ size_t alCuerpo(char* buf, size_t tam, size_t n, void* p) {
     Http& h = r.h;
     const size_t largo = tam * n;
     r.ultimaActividad = Reloj::now();
-    if (h.salida && h.salida->isOpen() && h.estado == 200) {
-        if (h.salida->write(buf, qint64(largo)) != qint64(largo)) {
-            r.fallaEscritura = true;
+    if (alFichero(h)) {
+        if (!r.empezado && !empezarCuerpo(r)) {
+            r.fallaEscritura = !r.distinto;
+            return 0;
+        }
+        auto paso = Empalme::Paso::sigue;
+        if (h.empalme) paso = h.empalme->anadir(buf, int64_t(largo));
+        else if (h.salida->write(buf, qint64(largo)) != qint64(largo)) paso = Empalme::Paso::falloEscritura;
+        if (paso != Empalme::Paso::sigue) {
+            r.distinto = paso == Empalme::Paso::distinto;
+            r.fallaEscritura = !r.distinto;
             return 0;
         }
         h.total += int64_t(largo);
@@ -174,6 +211,7 @@ struct Pedido {
     QByteArray metodo;
     std::optional<QByteArray> cuerpo;
     QByteArray autorizacion;  // empty: none offered in this round
+    QByteArray rango;         // a resume's "Range" value; empty: the whole
 };
 
 void configurar(CURL* c, Ronda& r, const Direccion& d, const Pedido& p, double timeout,
@@ -215,6 +253,24 @@ void configurar(CURL* c, Ronda& r, const Direccion& d, const Pedido& p, double t
         curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, p.metodo.constData());
     else if (p.metodo == "GET" && p.cuerpo)
         curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "GET");
+}
+
+// A failure that may not happen again: the device silent, unreachable or cut off.
+bool transitorio(CURLcode c) {
+    switch (c) {
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString mensajeDe(CURLcode c, const Ronda& r, bool direccionWeb) {
@@ -297,6 +353,7 @@ CURLcode hacerRonda(Ronda& r, const Direccion& d, const Pedido& p, double timeou
     if (p.cuerpo) cabeceras = curl_slist_append(cabeceras, "Content-Type: application/xml");
     if (!p.autorizacion.isEmpty())
         cabeceras = curl_slist_append(cabeceras, "Authorization: " + p.autorizacion);
+    if (!p.rango.isEmpty()) cabeceras = curl_slist_append(cabeceras, "Range: " + p.rango);
     CURL* c = curl_easy_init();
     r.curl = c;
     configurar(c, r, d, p, timeout, limite, cabeceras);
@@ -357,40 +414,47 @@ void leerCabecera(Http& h, LecturaCabeceras& l, QByteArrayView linea, int estado
 Http Http::peticion(const QString& url, const QString& usuario, const QString& clave,
                     const QString& metodo, const std::optional<QString>& cuerpo,
                     double timeout, const std::optional<QString>& aFichero,
-                    Progreso progreso, bool soloMismaDireccion) {
+                    Progreso progreso, bool soloMismaDireccion, Reanudacion* reanudar) {
     auto direccion = std::make_unique<Direccion>(url);
     if (!direccion->valida()) throw ErrorCamara(QStringLiteral("dirección no válida"));
     iniciarCurl();
     Http h;
     if (aFichero) {
         h.salida = std::make_shared<QFile>(*aFichero);
-        if (!h.salida->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        const auto modo = reanudar ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::Truncate;
+        if (!h.salida->open(modo | QIODevice::Unbuffered))
             throw ErrorCamara(QStringLiteral("no se pudo crear el fichero ") + *aFichero);
         h.progreso = std::move(progreso);
+        if (reanudar && reanudar->desde > 0) h.empalme = std::make_shared<Empalme>(*h.salida, reanudar->desde);
     }
     // Only the final response may leave anything in the file: an error page, a cut-off
-    // transfer or anything but a 200 removes it.
+    // transfer or anything but a 200 removes it. A resumable file is the caller's.
     auto descartarFichero = [&] {
         if (!h.salida) return;
         h.salida->close();
-        h.salida->remove();
+        if (!reanudar) h.salida->remove();
     };
 
     const QString anfitrion = direccion->anfitrion();
     const auto limite = Reloj::now() + (aFichero ? std::chrono::seconds(21600)
                                                  : milliseconds(qint64(3000 * timeout)));
     Autenticador autenticador(usuario, clave);
-    Pedido pedido{metodo.toUtf8(), cuerpo ? std::optional(cuerpo->toUtf8()) : std::nullopt, {}};
+    Pedido pedido{metodo.toUtf8(), cuerpo ? std::optional(cuerpo->toUtf8()) : std::nullopt, {}, {}};
+    if (h.empalme) pedido.rango = "bytes=" + QByteArray::number(qint64(h.empalme->inicio())) + '-';
     int redirecciones = 0;
     for (;;) {
         Ronda r(h, milliseconds(qint64(timeout * 1000)));
         const CURLcode resultado = hacerRonda(r, *direccion, pedido, timeout, limite);
+        // Appending began once the bytes held compared equal, however the transfer ends.
+        if (h.empalme && h.empalme->comprobado() && h.estado == 206) reanudar->reanudadaEn = reanudar->desde;
         if (resultado != CURLE_OK) {
             descartarFichero();
             if (r.demasiado)
                 throw ErrorCamara(QStringLiteral("la respuesta de la cámara supera 64 MiB y se descarta"));
+            if (r.distinto) throw ErrorEmpalme();
             if (r.fallaEscritura)
                 throw ErrorCamara(QStringLiteral("no se pudo escribir el fichero ") + *aFichero);
+            if (transitorio(resultado)) throw ErrorTransitorio(mensajeDe(resultado, r, direccion->web()));
             throw ErrorCamara(mensajeDe(resultado, r, direccion->web()));
         }
 
@@ -419,7 +483,11 @@ Http Http::peticion(const QString& url, const QString& usuario, const QString& c
     }
     if (h.salida) {
         h.salida->close();
-        if (h.estado != 200) descartarFichero();
+        h.empalmado = h.estado == 206 && h.empalme;
+        // A range answered by less than the bytes held says nothing of them; one the device
+        // cannot satisfy tells of a file other than the one held.
+        if ((h.empalmado && !h.empalme->comprobado()) || (h.empalme && h.estado == 416)) throw ErrorEmpalme();
+        if (h.estado != 200 && !h.empalmado) descartarFichero();
     }
     return h;
 }
@@ -448,11 +516,11 @@ std::optional<QString> mensajeBloqueo(const QString& cuerpo) {
 
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
-           Progreso progreso, bool soloMismaDireccion) {
+           Progreso progreso, bool soloMismaDireccion, Reanudacion* reanudar) {
     if (const auto motivo = origen.rechazo->motivo(origen.usuario, origen.clave))
         throw ErrorCredenciales(*motivo);
     Http h = Http::peticion(url, origen.usuario, origen.clave, metodo, cuerpo, 20, aFichero,
-                            std::move(progreso), soloMismaDireccion);
+                            std::move(progreso), soloMismaDireccion, reanudar);
     if (h.estado == 404)
         throw ErrorCamara(
             QStringLiteral("la cámara no tiene esta ruta (quizá no es de esta familia)"));
@@ -467,8 +535,11 @@ Http pedir(const Origen& origen, const QString& url, const QString& metodo,
         origen.rechazo->anotar(origen.usuario, origen.clave, mensaje);
         throw ErrorCredenciales(mensaje);
     }
-    // A recording is only what a 200 carries; anything else would be kept as an empty one.
-    if (h.estado >= 400 || (aFichero && h.estado != 200))
+    if (h.estado >= 500)
+        throw ErrorTransitorio(QStringLiteral("la cámara respondió ") + QString::number(h.estado));
+    // A recording is only what a 200 carries (or the rest of one a resume checked);
+    // anything else would be kept as an empty one.
+    if (h.estado >= 400 || (aFichero && h.estado != 200 && !h.empalmado))
         throw ErrorCamara(QStringLiteral("la cámara respondió ") + QString::number(h.estado));
     return h;
 }

@@ -2,6 +2,7 @@
 // One synchronous web request to a recorder, with digest or basic authentication and an
 // optional download straight into a file.
 #include "grabadores/modelo.h"
+#include "grabadores/reanudar.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -21,12 +22,17 @@ public:
     // Redirections are followed (ten at most); the credentials follow them only to the
     // host of `url`, whatever the scheme or port, and are offered twice at most. With
     // `soloMismaDireccion` a redirection to another host is not followed at all: its
-    // response is the result. With `aFichero`, only a 200 leaves the file behind.
+    // response is the result. With `aFichero`, only a 200 leaves the file behind. With
+    // `reanudar` too, the file is the caller's and stays whatever happens: its last bytes
+    // below `reanudar->desde` are asked for again with a range and compared, and a 206
+    // that matches them is appended (`empalmado`, and `reanudar->reanudadaEn` set even if
+    // the transfer then fails); a 200 replaces what it held; a difference throws ErrorEmpalme. Failures that may pass throw ErrorTransitorio.
     static Http peticion(const QString& url, const QString& usuario, const QString& clave,
                          const QString& metodo = QStringLiteral("GET"),
                          const std::optional<QString>& cuerpo = std::nullopt, double timeout = 20,
                          const std::optional<QString>& aFichero = std::nullopt,
-                         Progreso progreso = {}, bool soloMismaDireccion = false);
+                         Progreso progreso = {}, bool soloMismaDireccion = false,
+                         Reanudacion* reanudar = nullptr);
 
     QString texto() const { return QString::fromUtf8(datos); }
     std::optional<QString> cabecera(const QString& nombre) const;
@@ -43,6 +49,8 @@ public:
     Progreso progreso;
     int intentosAuth = 0;  // credentials offered so far, across redirections
     bool rechazadas = false;  // the final 401 answered credentials we offered
+    std::shared_ptr<Empalme> empalme;  // a resume's check, while it is asked for
+    bool empalmado = false;  // the final 206 matched the bytes held and was appended
 };
 
 // What the header lines of one transfer said beyond what they leave in its Http.
@@ -66,7 +74,9 @@ std::optional<QString> mensajeBloqueo(const QString& cuerpo);
 // timeout, and error statuses turned into messages for the user. A download (aFichero)
 // that does not end in a 200 is an error too, and leaves no file. Credentials the device
 // refused (or an account it locked) are noted in the source and throw ErrorCredenciales;
-// with the same credentials nothing is sent again.
+// with the same credentials nothing is sent again. The device's own trouble (5xx) throws
+// ErrorTransitorio; a resumed download may end in a 206.
 Http pedir(const Origen& origen, const QString& url, const QString& metodo,
            const std::optional<QString>& cuerpo, const std::optional<QString>& aFichero,
-           Progreso progreso, bool soloMismaDireccion = false);
+           Progreso progreso, bool soloMismaDireccion = false,
+           Reanudacion* reanudar = nullptr);

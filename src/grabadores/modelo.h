@@ -122,6 +122,23 @@ public:
     using ErrorCamara::ErrorCamara;
 };
 
+// A failure that may pass if the transfer is tried again: no reply, a silence past the idle
+// limit, a connection cut before the end, the device's own trouble (5xx). Never a refusal
+// (credentials, 4xx) nor a fault of this machine (a full disk).
+class ErrorTransitorio : public ErrorCamara {
+public:
+    using ErrorCamara::ErrorCamara;
+};
+
+// One try of a download into a file that may hold what an earlier try of the same
+// recording kept. The routine asks only for the rest, after fetching again the last bytes
+// it holds and finding them equal; otherwise it starts over from zero.
+struct Reanudacion {
+    int intento = 1;           // 1: the first try, which starts from an empty file
+    int64_t desde = 0;         // what the file held when this try began
+    int64_t reanudadaEn = -1;  // where this try appended after checking; -1: it did not
+};
+
 struct RedLocal {
     RedLocal(uint32_t ip, int prefijo) : ip(ip), prefijo(prefijo) {}
     uint32_t ip;  // host byte order

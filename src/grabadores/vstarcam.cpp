@@ -7,6 +7,7 @@
 #include "grabadores/hxvt.h"
 #include "grabadores/identificar.h"
 #include "grabadores/listado.h"
+#include "grabadores/reanudar.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -168,19 +169,22 @@ QString faltaEnConversion(const QString& ffprobe, const QString& crudo, const QS
 }  // namespace
 
 void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,
-                       const Progreso& progreso) {
+                       const Progreso& progreso, Reanudacion* reanudar) {
     const QString ext = extensionDe(fichero.dato);
     const QString temporal = temporalDescarga(destino);
     const BloqueoParcial bloqueo(temporal);
     try {
-        pedir(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
-              std::nullopt, temporal, progreso, true);
+        pedirFichero(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
+                     std::nullopt, temporal, progreso, reanudar);
+        rechazarAviso(temporal);
+        exigirTamano(temporal, fichero.tamano, reanudar != nullptr);
+    } catch (const ErrorTransitorio&) {
+        if (!reanudar) borrar(temporal);
+        throw;
     } catch (const ErrorCamara&) {
         borrar(temporal);  // the lock made it, whether the request got that far or not
         throw;
     }
-    rechazarAviso(temporal);
-    exigirTamano(temporal, fichero.tamano);
     if (!fichero.crudo) {
         renombrarDescarga(temporal, destino);
         return;

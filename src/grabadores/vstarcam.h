@@ -20,9 +20,11 @@ Listado listarVStarcam(const OrigenPtr& origen, const QString& periodo);
 // Downloads the file; a raw one is converted by the ffmpeg at `ffmpeg` into an MP4 at
 // `destino`, which counts only when the ffprobe beside it finds in the MP4 the frames the
 // raw stream held (within one group of pictures). Throws ErrorCamara; when only the
-// conversion failed, ConversionFallida with the raw download kept beside `destino`.
+// conversion failed, ConversionFallida with the raw download kept beside `destino`. With
+// `r`, a transfer that may pass throws ErrorTransitorio and leaves the raw download at
+// temporalDescarga(destino) for the next try to resume.
 void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,
-                       const Progreso& progreso);
+                       const Progreso& progreso, Reanudacion* r = nullptr);
 
 // The links of an index page's text, made absolute against the page's path `ruta`; parent
 // folder and sorting links left out.

@@ -62,6 +62,15 @@ void GrabadorFalso::grabacion(const QString& nombre, const QByteArray& bytes, bo
     else QFile::remove(ruta + QStringLiteral(".cortar"));
 }
 
+void GrabadorFalso::fallos(const QString& nombre, const QList<int64_t>& cortes, bool rangos, const QString& otro) const {
+    QJsonArray c;
+    for (int64_t n : cortes) c << qint64(n);
+    const QJsonObject o{{"cortes", c}, {"rangos", rangos}, {"otro", otro}};
+    const QString ruta = datos() + QStringLiteral("/grabaciones/") + nombre;
+    escribirArchivo(ruta + QStringLiteral(".fallos"), QJsonDocument(o).toJson());
+    escribirArchivo(ruta + QStringLiteral(".veces"), {});  // the requests counted afresh
+}
+
 bool GrabadorFalso::grabacionHueca(const QString& nombre, qint64 tamano) const {
     QFile f(datos() + QStringLiteral("/grabaciones/") + nombre);
     return f.open(QIODevice::WriteOnly) && f.resize(tamano);

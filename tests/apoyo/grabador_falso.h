@@ -59,6 +59,9 @@ public:
     // A recording the APIs can serve by this name; `cortada`: its length is announced but
     // only half of it is sent before the connection ends.
     void grabacion(const QString& nombre, const QByteArray& datos, bool cortada = false) const;
+    // A bad link for `nombre`: the n-th request ends after byte cortes[n]; `rangos`: ranges
+    // are answered 206; `otro`: the recording served from the second request on.
+    void fallos(const QString& nombre, const QList<int64_t>& cortes, bool rangos, const QString& otro = {}) const;
     // A recording of `tamano` zero bytes, sparse on disk (a gigabyte without writing one).
     bool grabacionHueca(const QString& nombre, qint64 tamano) const;
     void hikvision(const QList<ItemHikvision>& items) const;

@@ -38,6 +38,26 @@ void GuionCamaras::anotar(const QString& linea)
     registro << linea;
 }
 
+bool GuionCamaras::fallarIntento(const QString& dato, const QString& destino, Reanudacion& r)
+{
+    const QStringList fallos = fallosPorIntento.value(dato);
+    const int n = int(fallos.size());
+    QFile f(destino);
+    if (!n || !f.open(QIODevice::ReadWrite))
+        return false;
+    r.desde = r.intento > 1 ? f.size() : 0;
+    r.reanudadaEn = r.desde > 0 ? r.desde : -1;
+    f.resize(r.desde);
+    f.seek(r.desde);
+    const QByteArray datos = contenidos.value(dato);
+    f.write(datos.mid(r.desde, datos.size() * std::min(r.intento, n + 1) / (n + 1) - r.desde));
+    if (r.intento > n)
+        return true;
+    if (fallos[r.intento - 1].startsWith(QLatin1Char('!')))
+        throw ErrorCamara(fallos[r.intento - 1].mid(1));
+    throw ErrorTransitorio(fallos[r.intento - 1]);
+}
+
 void escribirPorPasos(const QString& ruta, const QByteArray& datos, int pasos, const Progreso& progreso,
                       const std::function<void()>& tras)
 {
@@ -99,10 +119,12 @@ Operaciones GuionCamaras::operaciones()
             return Listado{listado ? listado(origen) : QList<FicheroPtr>(), cortesListado.value(familia), {}};
         };
         o.descargar[familia] = [this, familia](const FicheroPtr& f, const QString& destino, const QString&,
-                                               const Progreso& progreso) {
+                                               const Progreso& progreso, Reanudacion& r) {
             anotar(QStringLiteral("descargar ") + familia + QLatin1Char(' ') + f->dato);
             if (alEmpezar)
                 alEmpezar();
+            if (fallarIntento(f->dato, destino, r))
+                return;
             if (erroresDescarga.contains(f->dato)) {
                 escribirPorPasos(destino, "a medias", 1, progreso);
                 throw ErrorCamara(erroresDescarga.value(f->dato));
@@ -117,6 +139,7 @@ Operaciones GuionCamaras::operaciones()
             }
         };
     }
+    o.pausasReintento = {0, 0, 0};
     o.probarRTSP = [this](const Origen& origen, const QString& ffprobe) {
         anotar(QStringLiteral("probarRTSP ") + origen.ip + QLatin1Char(' ') + ffprobe);
         return rutaRTSP;

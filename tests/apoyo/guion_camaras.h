@@ -34,6 +34,9 @@ struct GuionCamaras {
     QMap<QString, QStringList> cortesListado;  // why a family's listing stopped early
     QMap<QString, QByteArray> contenidos;       // download bytes by `dato`
     QMap<QString, QString> erroresDescarga;     // by `dato`
+    // By `dato`, what each try throws after a further piece: ErrorTransitorio, ErrorCamara
+    // for a "!text"; a try past the list completes. Tries after the first resume.
+    QMap<QString, QStringList> fallosPorIntento;
     int pasosDescarga = 4;                      // writes (and progress calls) per file
     bool reescribeCabeza = false;               // ends by rewriting its first bytes, as ffmpeg does
     std::optional<QString> rutaRTSP;            // what probarRTSP finds
@@ -53,6 +56,7 @@ struct GuionCamaras {
     Operaciones operaciones();
 
 private:
+    bool fallarIntento(const QString& dato, const QString& destino, Reanudacion& r);
     mutable QMutex m;
     QStringList registro;
 };

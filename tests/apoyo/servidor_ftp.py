@@ -7,7 +7,9 @@ ESTILO is "unix" (pyftpdlib's own "ls -l" lines) or "dos" (the lines of a Window
 server); both list "." and ".." first, then the names in order, as many recorders
 do. BYTES_POR_SEGUNDO slows downloads down; 0 leaves them at full speed. Names are bytes.
 A name can ask for trouble: "corta.*" (SIZE refused, RETR sends half as if whole),
-"atasca*" (the server hangs in its RETR or LIST), "listado-N-EXT" (a LIST of N files .EXT).
+"atasca*" (the server hangs in its RETR or LIST), "listado-N-EXT" (a LIST of N files .EXT),
+"cortes-A_B_C[-otro][-sinrest].EXT" (a transfer ends at the next of those bytes no transfer
+ended at yet; "otro": reversed bytes from the second transfer on; "sinrest": no REST).
 Prints "listo" once it accepts connections.
 """
 import io
@@ -25,7 +27,23 @@ def fallo(ruta):
     return os.path.basename(ruta.rstrip("/")).replace(".", "-").split("-")
 
 
+class Cortado(io.BytesIO):
+    def __init__(self, nombre, datos, cortes, usados):
+        super().__init__(datos)
+        self.name, self.cortes, self.usados, self.largo, self.cortado = nombre, cortes, usados, len(datos), False
+
+    def read(self, n=-1):
+        fin = min([c for c in self.cortes if c > self.tell() and c not in self.usados] + [self.largo])
+        datos = b"" if self.cortado else super().read(min(n if n >= 0 else fin, fin - self.tell()))
+        if self.tell() == fin in self.cortes:
+            self.usados.add(fin)
+            self.cortado = True
+        return datos
+
+
 class Carpetas(AbstractedFS):
+    veces, usados = {}, {}
+
     def listdir(self, path):
         return [".", ".."] + sorted(os.listdir(path))
 
@@ -33,6 +51,11 @@ class Carpetas(AbstractedFS):
         while fallo(filename)[0] == "atasca":  # the whole server hangs, as a device does
             time.sleep(1)
         f = super().open(filename, mode)
+        como = fallo(filename)
+        if como[0] == "cortes":
+            vez = Carpetas.veces[filename] = Carpetas.veces.get(filename, 0) + 1
+            datos = f.read() if vez == 1 or "otro" not in como else f.read()[::-1]
+            return Cortado(filename, datos, [int(c) for c in como[1].split("_")], Carpetas.usados.setdefault(filename, set()))
         return io.BytesIO(f.read()[:os.path.getsize(filename) // 2]) if fallo(filename)[0] == "corta" else f
 
     def format_list(self, basedir, listing, ignore_err=True):
@@ -46,6 +69,11 @@ class Carpetas(AbstractedFS):
 
 class Manejador(FTPHandler):
     unicode_errors = "surrogateescape"
+
+    def ftp_RETR(self, file):
+        if self._restart_position and "sinrest" in fallo(file):
+            return self.respond("550 No se puede reanudar.")
+        return super().ftp_RETR(file)
 
     def ftp_SIZE(self, path):
         return self.respond("502 Command not implemented.") if fallo(path)[0] == "corta" else super().ftp_SIZE(path)

@@ -76,10 +76,12 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
     };
     g.contenidos[QStringLiteral("uno")] = QByteArray(300000, '1');
     g.contenidos[QStringLiteral("dos")] = QByteArray(70000, '2');
-    g.erroresDescarga[QStringLiteral("mala")] = QStringLiteral("la cámara no respondió");
+    // Failures that may pass: tried again, resumed (twice), or given up after three more.
+    g.fallosPorIntento = {{"dos", {"la cámara no respondió", "se perdió la conexión"}},
+                          {"mala", QStringList(4, QStringLiteral("la cámara no respondió"))}};
     g.reescribeCabeza = true;  // as ffmpeg does when it moves the index to the front
     g.rutaRTSP = QStringLiteral("/Streaming/Channels/101");
-    VentanaGuion v(g);
+    VentanaGuion v(g, [](Operaciones& o) { o.pausasReintento = {300, 0, 0}; });
     v.barrer();
 
     // A live recording first, so the summary counts it.
@@ -94,21 +96,24 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
     v.c->bTodos->click();
     EXPECT_EQ(v.c->bDesc->text(), QStringLiteral("Descargar marcados (5)"));
     v.c->bDesc->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return v.c->ficheros[1]->estado == QStringLiteral("reintento 1 de 3…"); }, 5000));
     v.asentar();
 
     const QString sub = v.base + QStringLiteral("/Robo 12/camaras/10.77.0.5");
     const QStringList ficheros = todo(sub);
     ASSERT_EQ(ficheros.size(), 8) << ficheros.join(QLatin1Char(' ')).toStdString();
     const QRegularExpression sellado(QStringLiteral("^2024-03-05-14-07-09-\\d{6}(-2)?\\.mp4$"));
-    int sellados = 0;
+    int sellados = 0, reanudados = 0;
     for (const QString& f : ficheros) {
         EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << "hidden or temporary file: " << f.toStdString();
+        reanudados += leerArchivo(sub + '/' + f).contains("\nIntentos: 3 (reanudada en 23333 bytes, 46666 bytes)\n");
         if (f.endsWith(QLatin1String(".txt")))
             continue;
         registroCuadra(sub + QLatin1Char('/') + f);
         sellados += sellado.match(f).hasMatch() ? 1 : 0;
     }
     EXPECT_EQ(sellados, 2) << "same names get the time of day, and never replace each other";
+    EXPECT_EQ(reanudados, 1);
     EXPECT_TRUE(ficheros.contains(QStringLiteral("2024-03-05-14-07-09.mp4")));
     EXPECT_TRUE(ficheros.contains(QStringLiteral("---..-fuera.mp4"))) << "a device's name stays inside the folder";
     QByteArray uno(300000, '1');
@@ -134,6 +139,13 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
     EXPECT_FALSE(v.c->lProg->isVisible());
     EXPECT_TRUE(v.c->lDest->isVisible());
     EXPECT_EQ(v.c->bDesc->text(), QStringLiteral("Descargar marcados (1)"));
+    // One click tries the failed row alone again; a refusal is not tried a second time.
+    g.fallosPorIntento[QStringLiteral("mala")] = {QStringLiteral("!usuario o contraseña incorrectos")};
+    ASSERT_TRUE(v.c->bReintentar->isVisible());
+    v.c->bReintentar->click();
+    v.asentar();
+    EXPECT_EQ(g.llamadas().filter(QStringLiteral("descargar ")).size(), 11);
+    EXPECT_EQ(v.c->ficheros[3]->estado, QStringLiteral("ERROR: usuario o contraseña incorrectos"));
 
     // A family that cannot be downloaded.
     auto suelta = grabacionGuion(xm, QStringLiteral("x.mp4"), t, 0, QStringLiteral("x"));

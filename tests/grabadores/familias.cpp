@@ -1,5 +1,7 @@
 #include "familias.h"
 
+#include <QRandomGenerator>
+
 #include <QDir>
 
 void ConGrabador::SetUp() {
@@ -39,4 +41,10 @@ QList<PeticionVista> ConGrabador::peticionesDesde(qsizetype n) const {
 
 QStringList ConGrabador::ficherosEn(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QByteArray bytesAleatorios(qsizetype n, unsigned semilla) {
+    QByteArray b(n, Qt::Uninitialized);
+    QRandomGenerator(semilla).fillRange(reinterpret_cast<quint32*>(b.data()), n / 4);
+    return b;
 }

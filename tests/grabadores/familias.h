@@ -33,5 +33,8 @@ protected:
     QTemporaryDir tmp;
 };
 
+// What a bad link carries: `n` bytes from a seeded generator.
+QByteArray bytesAleatorios(qsizetype n, unsigned semilla);
+
 // Texts of an error-free call and of a test that could not reach the namespace.
 inline const QString SIN_ERROR = QStringLiteral("(sin error)");

@@ -1,4 +1,6 @@
 // FTP listing and download against a real pyftpdlib on loopback, with curl as the client.
+#include "familias.h"
+#include "grabadores/reanudar.h"
 #include "apoyo/impresion.h"
 #include "apoyo/programa.h"
 #include "apoyo/servidor_ftp.h"
@@ -7,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -296,3 +299,34 @@ TEST(FTP, ServidorQueSeCuelga) {
 }
 
 }  // namespace
+
+// Three cuts at random points: resumed once the last 64 KiB compared equal, from zero where
+// the server refuses to resume, and from zero, never joined, where its bytes changed.
+TEST(FTP, RedQueCortaReanudaSinEmpalmarOtrosBytes) {
+    ServidorFTP s;
+    ASSERT_TRUE(s.listo()) << s.error().toStdString();
+    const QByteArray datos = bytesAleatorios(64 << 20, 1);
+    QList<int64_t> c;  // three cuts at random points
+    for (QRandomGenerator g(7); c.size() < 3;) c << g.bounded(qint64(datos.size()));
+    std::sort(c.begin(), c.end());
+    const QString todos = QStringLiteral("cortes-%1_%2_%3").arg(c[0]).arg(c[1]).arg(c[2]);
+    const struct {
+        QString nombre;
+        QList<int64_t> reanudadas;
+    } casos[] = {{todos + ".bin", c}, {todos + "-sinrest.bin", {}}, {"cortes-" + QString::number(c[1]) + "-otro.bin", {}}};
+    QByteArray alReves = datos;
+    std::reverse(alReves.begin(), alReves.end());
+    QTemporaryDir dir;
+    for (const auto& k : casos) {
+        s.poner(k.nombre, datos);
+        const Fichero f(k.nombre, std::nullopt, datos.size(), "/" + k.nombre, fuente(s, "admin", "clave"), "/" + k.nombre);
+        const QString destino = dir.filePath(k.nombre);
+        Reanudacion r;
+        QList<int64_t> reanudadas;
+        EXPECT_EQ(mensaje([&] { reanudadas = intentarConPausas(r, {0, 0, 0}, [&] { descargarFTP(f, destino, {}, 20, &r); }); }),
+                  SIN_ERROR) << k.nombre.toStdString();
+        EXPECT_EQ(reanudadas, k.reanudadas);
+        EXPECT_EQ(r.intento, k.nombre.contains("otro") ? 2 : 4);
+        EXPECT_TRUE(leerArchivo(destino) == (k.nombre.contains("otro") ? alReves : datos));
+    }
+}

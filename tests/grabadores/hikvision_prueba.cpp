@@ -4,10 +4,12 @@
 #include "apoyo/videos.h"
 #include "apoyo/zona_horaria.h"
 #include "familias.h"
+#include "grabadores/reanudar.h"
 #include "grabadores/ayudas.h"
 #include "grabadores/hikvision.h"
 
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimeZone>
@@ -174,4 +176,34 @@ TEST_F(HikvisionEnRed, DescargaConElLocalizadorDeVuelta) {
     EXPECT_EQ(enRed([&] { descargarHikvision(*l[0], destino, {}); }),
               QStringLiteral("la cámara cortó la transferencia antes de terminar"));
     EXPECT_EQ(ficherosEn(tmp.path()), QStringList{});
+}
+
+// A link that drops three times at random points: the rest is asked for where the device
+// honours ranges, the whole again where it does not, and a device whose bytes at the place
+// of the resume changed is read again from zero, never joined to what was held.
+TEST_F(HikvisionEnRed, RedQueCortaReanudaSinEmpalmarOtrosBytes) {
+    const QByteArray datos = bytesAleatorios(64 << 20, 1), otro = bytesAleatorios(64 << 20, 2);
+    grabador->grabacion(QStringLiteral("a.mp4"), datos);
+    grabador->grabacion(QStringLiteral("b.mp4"), otro);
+    grabador->hikvision({{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("rtsp://a"), QStringLiteral("a.mp4")}});
+    QList<int64_t> c;  // three cuts at random points
+    for (QRandomGenerator g(7); c.size() < 3;) c << g.bounded(qint64(datos.size()));
+    std::sort(c.begin(), c.end());
+    const struct {
+        bool rangos;
+        const char* otro;
+        QList<int64_t> cortes, reanudadas;
+    } casos[] = {{true, "", c, c}, {false, "", c, {}}, {true, "b.mp4", {c[1]}, {}}};
+    const Fichero f(QStringLiteral("a.mp4"), std::nullopt, datos.size(), {}, origen(), QStringLiteral("rtsp://a"));
+    const QString destino = tmp.filePath(QStringLiteral("a.mp4"));
+    for (const auto& k : casos) {
+        grabador->fallos(QStringLiteral("a.mp4"), k.cortes, k.rangos, QString::fromUtf8(k.otro));
+        Reanudacion r;
+        QList<int64_t> reanudadas;
+        EXPECT_EQ(enRed([&] { reanudadas = intentarConPausas(r, {0, 0, 0}, [&] { descargarHikvision(f, destino, {}, &r); }); }),
+                  SIN_ERROR) << k.otro;
+        EXPECT_EQ(r.intento, k.cortes.size() + 1);
+        EXPECT_EQ(reanudadas, k.reanudadas);
+        EXPECT_TRUE(leerArchivo(destino) == (*k.otro ? otro : datos));
+    }
 }
