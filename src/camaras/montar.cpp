@@ -9,6 +9,7 @@
 #include "estilo/etiqueta.h"
 #include "estilo/fondo.h"
 
+#include <QAbstractItemView>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -169,6 +170,7 @@ void Camaras::montarDerecha(QWidget* panel)
     tamanoDiseno(pRtsp, QSize(736, 34));
     montarDirecto();
     pRtsp->hide();
+    montarCanal();
 
     listaModelo = new ModeloLista(ficheros, ocupado, [this] { cuenta(); }, this);
     lista = new QTableView;
@@ -182,7 +184,7 @@ void Camaras::montarDerecha(QWidget* panel)
     columnas->setStretchLastSection(true);
     columnas->setHighlightSections(false);
     columnas->setSectionResizeMode(ModeloLista::x, QHeaderView::Fixed);
-    const int anchos[] = {26, 240, 140, 80, 240};
+    const int anchos[] = {26, 200, 110, 140, 80, 180};
     for (int c = 0; c < ModeloLista::columnas; ++c)
         lista->setColumnWidth(c, anchos[c]);
     lista->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -225,6 +227,10 @@ void Camaras::montarCredenciales()
     cPer->addItems({QStringLiteral("24 horas"), QStringLiteral("7 días"), QStringLiteral("30 días"),
                     QStringLiteral("todo")});
     cPer->setCurrentIndex(1);
+    // Any window of time, from a small dialog; the item of the dates chosen goes before it.
+    cPer->addItem(QStringLiteral("Elegir fechas…"));
+    cPer->view()->setMinimumWidth(150);
+    connect(cPer, &QComboBox::activated, this, &Camaras::elegirPeriodo);
     colocar(cPer, pCred, 510, 4, 108, 26, derecha);
     bListar = new BotonZORV(QStringLiteral("Listar"), true, [this] { listarRed(); });
     colocar(bListar, pCred, 628, 2, 108, 32, derecha);
@@ -238,6 +244,23 @@ void Camaras::montarDirecto()
     colocar(rotulo(QStringLiteral("segundos")), pRtsp, 220, 8, 70, 18, fijo);
     bGrabar = new BotonZORV(QStringLiteral("Grabar el directo"), false, [this] { grabarDirecto(); });
     colocar(bGrabar, pRtsp, 300, 0, 160, 32, fijo);
+}
+
+void Camaras::montarCanal()
+{
+    // Beside the live row, whose stream it also chooses; shown once a listing found the
+    // device's channels.
+    pCanal = new Volteada;
+    colocar(pCanal, pRtsp->parentWidget(), 498, 104, 260, 34, derecha);
+    tamanoDiseno(pCanal, QSize(260, 34));
+    colocar(rotulo(QStringLiteral("Canal")), pCanal, 0, 8, 44, 18, fijo);
+    cCanal = new QComboBox;
+    cCanal->setFont(fuenteSistema(13));
+    cCanal->addItem(QStringLiteral("Todos los canales"), 0);
+    cCanal->view()->setMinimumWidth(260);
+    colocar(cCanal, pCanal, 48, 4, 212, 26, fijo);
+    connect(cCanal, &QComboBox::activated, this, [this] { mostrarCanal(); });
+    pCanal->hide();
 }
 
 void Camaras::montarBarra(QWidget* panel)

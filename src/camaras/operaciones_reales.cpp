@@ -23,7 +23,7 @@ Operaciones operacionesReales()
     o.detectarFamilia = [](const Origen& origen) { return detectarFamilia(origen); };
 
     // FTP offers every file, whatever the period.
-    o.listar[QStringLiteral("ftp")] = [](const OrigenPtr& origen, const QString&) { return Listado{listarFTP(origen), {}, {}}; };
+    o.listar[QStringLiteral("ftp")] = [](const OrigenPtr& origen, const Consulta&) { return Listado{listarFTP(origen), {}, {}, {}}; };
     o.descargar[QStringLiteral("ftp")] = [](const FicheroPtr& f, const QString& destino, const QString&,
                                             const Progreso& progreso) { descargarFTP(*f, destino, progreso); };
 
@@ -40,7 +40,9 @@ Operaciones operacionesReales()
         descargarVStarcam(*f, destino, ffmpeg, progreso);
     };
 
-    o.probarRTSP = [](const Origen& origen, const QString& ffprobe) { return probarRTSP(origen, ffprobe); };
+    o.probarRTSP = [](const Origen& origen, const QString& ffprobe, int canal) {
+        return probarRTSP(origen, ffprobe, rutasRTSP(origen.familia, canal));
+    };
     o.grabarRTSP = [](const Origen& origen, const QString& ruta, int segundos, const QString& salida,
                       const QString& ffmpeg, const Progreso& progreso, std::stop_token parar) {
         return grabarRTSP(origen, ruta, segundos, salida, ffmpeg, progreso, std::move(parar));

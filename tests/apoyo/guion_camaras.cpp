@@ -91,12 +91,22 @@ Operaciones GuionCamaras::operaciones()
     };
     for (const QString& familia : {QStringLiteral("hikvision"), QStringLiteral("dahua"), QStringLiteral("vstarcam"),
                                    QStringLiteral("ftp")}) {
-        o.listar[familia] = [this, familia](const OrigenPtr& origen, const QString& periodo) {
-            anotar(QStringLiteral("listar ") + familia + QLatin1Char(' ') + origen->ip + QLatin1Char(' ') + periodo);
+        o.listar[familia] = [this, familia](const OrigenPtr& origen, const Consulta& c) {
+            QString linea = QStringLiteral("listar ") + familia + QLatin1Char(' ') + origen->ip + QLatin1Char(' ') + c.periodo;
+            if (c.ventana)
+                linea += QLatin1Char(' ') + c.ventana->first.toString(Qt::ISODate) + QLatin1Char(' ')
+                    + c.ventana->second.toString(Qt::ISODate);
+            if (c.canal > 0)
+                linea += QStringLiteral(" canal ") + QString::number(c.canal);
+            anotar(linea);
             if (erroresListado.contains(familia))
                 throw ErrorCamara(erroresListado.value(familia));
             const auto listado = listados.value(familia);
-            return Listado{listado ? listado(origen) : QList<FicheroPtr>(), cortesListado.value(familia), {}};
+            QList<FicheroPtr> hallados = listado ? listado(origen) : QList<FicheroPtr>();
+            // A recorder with channels lists the one asked for.
+            if (c.canal > 0)
+                hallados.removeIf([&](const FicheroPtr& f) { return f->canal != c.canal; });
+            return Listado{hallados, cortesListado.value(familia), {}, canales.value(familia)};
         };
         o.descargar[familia] = [this, familia](const FicheroPtr& f, const QString& destino, const QString&,
                                                const Progreso& progreso) {
@@ -117,8 +127,9 @@ Operaciones GuionCamaras::operaciones()
             }
         };
     }
-    o.probarRTSP = [this](const Origen& origen, const QString& ffprobe) {
-        anotar(QStringLiteral("probarRTSP ") + origen.ip + QLatin1Char(' ') + ffprobe);
+    o.probarRTSP = [this](const Origen& origen, const QString& ffprobe, int canal) {
+        anotar(QStringLiteral("probarRTSP ") + origen.ip + QLatin1Char(' ') + ffprobe
+               + (canal > 0 ? QStringLiteral(" canal ") + QString::number(canal) : QString()));
         return rutaRTSP;
     };
     o.grabarRTSP = [this](const Origen& origen, const QString& ruta, int segundos, const QString& salida,

@@ -379,3 +379,77 @@ TEST(DescargaCamaras, CarpetaRealConLasRutinasDelPrograma)
         registroCuadra(ruta);
     }
 }
+
+// An NVR's channels: all listed, the menu narrows the list and picks the live stream, two
+// channels' files of the same second land in each channel's folder with the channel in
+// their records and in the custody report; "Elegir fechas…" lists exactly that window.
+TEST(DescargaCamaras, CanalesDeUnGrabadorYFechasElegidas)
+{
+    GuionCamaras g;
+    const OrigenPtr nvr = equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("hikvision"));
+    g.equipos = {nvr};
+    g.canales[QStringLiteral("hikvision")] = {{1, "Entrada"}, {2, "<i>Caja</i>"}, {3, ""}};
+    const QDateTime t(QDate(2024, 3, 5), QTime(14, 7, 9));
+    g.listados[QStringLiteral("hikvision")] = [&](const OrigenPtr& o) {
+        QList<FicheroPtr> l;
+        for (int c : {1, 2, 3}) {
+            l << grabacionGuion(o, QStringLiteral("2024-03-05-14-07-09.mp4"), t.addSecs(c == 3 ? -60 : 0), 0, QString::number(c));
+            l.last()->canal = c;
+            l.last()->nombreCanal = g.canales[QStringLiteral("hikvision")][c - 1].nombre;
+        }
+        return l;
+    };
+    g.rutaRTSP = QStringLiteral("/Streaming/Channels/201");
+    VentanaGuion v(g);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bListar->click();
+    v.asentar();
+    QStringList menu;
+    for (int i = 0; i < v.c->cCanal->count(); ++i)
+        menu << v.c->cCanal->itemText(i);
+    EXPECT_EQ(menu, QStringList({"Todos los canales", "1 · Entrada", "2 · <i>Caja</i>", "Canal 3"}));
+    EXPECT_TRUE(v.c->pCanal->isVisible());
+    EXPECT_EQ(v.celdas(ModeloLista::canal), QStringList({"1 · Entrada", "2 · <i>Caja</i>", "3"}));
+    v.c->cCanal->setCurrentIndex(2);
+    v.c->mostrarCanal();
+    EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("Canal 2: 1 de 3 ficheros · 0 marcados"));
+    v.c->bGrabar->click();
+    v.asentar();
+    v.c->cCanal->setCurrentIndex(0);
+    v.c->mostrarCanal();
+    v.marcar(0);
+    v.marcar(1);
+    v.c->bDesc->click();
+    v.asentar();
+    const QString caso = v.base + QStringLiteral("/Robo 12");
+    const QString sub = caso + QStringLiteral("/camaras/10.77.0.5/canal-0");
+    ASSERT_EQ(v.c->descargados.mid(1), QStringList({sub + "1/2024-03-05-14-07-09.mp4", sub + "2/2024-03-05-14-07-09.mp4"}));
+    const QString lineas[] = {"Canal: 2\nNombre del canal: <i>Caja</i>\n", "Canal: 1\nNombre del canal: Entrada\n",
+                              "Canal: 2\nNombre del canal: <i>Caja</i>\n"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(leerArchivo(v.c->descargados[i] + ".txt").contains(lineas[i].toUtf8())) << i;
+    const QByteArray informe = leerArchivo(caso + QStringLiteral("/registro-de-custodia.html"));
+    EXPECT_EQ(informe.count("<h2>"), 2) << "one table per channel";
+    EXPECT_TRUE(informe.contains("canal 2 «&lt;i&gt;Caja&lt;/i&gt;»"));
+
+    // Dates chosen: that window is what is listed; cancelling keeps the period there was.
+    v.c->pedirFechas = [&](const std::pair<QDateTime, QDateTime>& p) {
+        EXPECT_EQ(p.first.secsTo(p.second), 86400) << "the last 24 hours to start with";
+        return std::optional(std::pair{t, t.addSecs(1800)});
+    };
+    v.c->cCanal->setCurrentIndex(3);
+    v.c->elegirPeriodo(4);
+    EXPECT_EQ(v.c->cPer->currentText(), QStringLiteral("a medida"));
+    v.c->bListar->click();
+    v.asentar();
+    EXPECT_EQ(g.llamadas().filter("listar ").last(),
+              QStringLiteral("listar hikvision 10.77.0.5 a medida 2024-03-05T14:07:09 2024-03-05T14:37:09 canal 3"));
+    EXPECT_TRUE(g.llamadas().contains(QStringLiteral("probarRTSP 10.77.0.5 /opt/z/bin/ffprobe canal 2")));
+    v.c->pedirFechas = [](const auto&) { return std::optional<std::pair<QDateTime, QDateTime>>(); };
+    v.c->cPer->setCurrentIndex(0);
+    v.c->elegirPeriodo(0);
+    v.c->cPer->setCurrentIndex(5);
+    v.c->elegirPeriodo(5);
+    EXPECT_EQ(v.c->cPer->currentText(), QStringLiteral("24 horas"));
+}

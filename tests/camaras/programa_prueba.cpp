@@ -57,6 +57,7 @@ const QRect LISTA(322, 216, 736, 360);
 const QRect NOMBRES(LISTA.x() + 29, LISTA.y(), 90, LISTA.height());
 const int CASILLAS_X = LISTA.x() + 9;
 const QRect DESCARGAR(776, 634, 200, 32);
+const QPoint MARCAR_TODOS(994, 598);
 
 bool parecido(QRgb a, const QColor& b)
 {
@@ -461,6 +462,50 @@ TEST_F(CamarasEnPantalla, MatarloAMitadDeUnaDescargaNoDejaNadaConNombreFinal)
     QThread::msleep(1500);
     EXPECT_EQ(QFileInfo(temporal).size(), antes);
     EXPECT_LT(antes, TAMANO);
+}
+
+// A 4-channel NVR: every channel listed, every recording downloaded, each channel's into
+// its own folder (two start in the same second), each record naming its channel.
+TEST_F(CamarasEnPantalla, GrabadorDeCuatroCanales)
+{
+    const QStringList nombres = {QStringLiteral("Puerta"), QStringLiteral("Caja <b>&</b>"), QString(), QStringLiteral("Patio")};
+    QList<Canal> canales;
+    QList<ItemHikvision> items;
+    const QDateTime hace = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    for (int c = 1; c <= 4; ++c) {
+        canales << Canal{c, nombres[c - 1]};
+        const QString t = hace.addSecs(c > 2 ? 60 * c : 0).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+        grabadores[0]->grabacion(QStringLiteral("c%1.mp4").arg(c), QByteArray(100000 + c, char('0' + c)));
+        items << ItemHikvision{t, t, QStringLiteral("rtsp://x/tracks/%1?size=%2").arg(100 * c + 1).arg(100000 + c),
+                               QStringLiteral("c%1.mp4").arg(c), c};
+    }
+    grabadores[0]->hikvision(items);
+    grabadores[0]->canalesHikvision(canales, std::nullopt);
+    ASSERT_NO_FATAL_FAILURE(abrir());
+    ASSERT_NO_FATAL_FAILURE(elegirCamara());
+    elegirAnterior(3);
+    ASSERT_NO_FATAL_FAILURE(listar(4));
+    ver(QStringLiteral("5-canales"));
+    pulsar(MARCAR_TODOS);
+    ASSERT_NO_FATAL_FAILURE(descargar());
+    const QString nvr = destino + QLatin1Char('/') + HIKVISION;
+    ASSERT_TRUE(esperar([&] { return todo(nvr).size() == 8; }, 60000)) << todo(nvr).join(' ').toStdString();
+    pantalla->teclas({QStringLiteral("ctrl+w")});
+    const Corrida c = ejecucion->terminar(30000);
+    EXPECT_EQ(c.estado, 0) << c.errores.toStdString();
+    QStringList dichas = QString::fromUtf8(c.salida).split(QLatin1Char('\n'));
+    dichas.sort();
+    ASSERT_EQ(dichas.size(), 4) << c.salida.toStdString();
+    for (int k = 1; k <= 4; ++k) {
+        const QString& f = dichas[k - 1];
+        EXPECT_EQ(QFileInfo(f).path(), nvr + QStringLiteral("/canal-0") + QString::number(k));
+        EXPECT_EQ(leerArchivo(f), QByteArray(100000 + k, char('0' + k)));
+        const QString registro = QString::fromUtf8(leerArchivo(f + QStringLiteral(".txt")));
+        EXPECT_TRUE(registro.contains(QStringLiteral("SHA-256: ") + sha256sum(f) + QLatin1Char('\n')));
+        const QString nombre = nombres[k - 1].isEmpty() ? QString() : QStringLiteral("Nombre del canal: ") + nombres[k - 1] + '\n';
+        EXPECT_TRUE(registro.contains(QStringLiteral("Canal: %1\n").arg(k) + nombre)) << registro.toStdString();
+    }
+    EXPECT_EQ(QFileInfo(dichas[0]).fileName(), QFileInfo(dichas[1]).fileName()) << "the same second on two channels";
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 #include "grabadores/ayudas.h"
 #include "grabadores/descubrir.h"
 #include "grabadores/identificar.h"
+#include "grabadores/listado.h"
 #include "grabadores/modelo.h"
 
 #include "apoyo/impresion.h"
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+#include <atomic>
 #include <sys/resource.h>
 
 TEST(Modelo, OrigenNuevoYErrorSinAdornos) {
@@ -179,4 +182,31 @@ TEST(Descubrir, RespuestasONVIFYNombres) {
         {QStringLiteral("Cámara 1 · Entrada"), QStringLiteral("Cámara 1 · Entrada")},
     };
     for (const auto& n : nombres) EXPECT_EQ(textoDeDispositivo(n.nombre), n.limpio);
+}
+
+// Channels searched side by side: what each found in channel order, failures named by
+// channel once per message, every channel failing is the listing's failure, refused
+// credentials end it at once.
+TEST(Ayudas, BusquedaPorCanales) {
+    QList<Canal> canales;
+    for (int i = 1; i <= 6; ++i) canales << Canal{i, QStringLiteral("c%1").arg(i)};
+    std::atomic<int> buscados{0};
+    const auto buscar = [&](const QSet<int>& fallan, int credenciales) {
+        return [&, fallan, credenciales](const Canal& c) {
+            ++buscados;
+            if (c.numero == credenciales) throw ErrorCredenciales("usuario o contraseña incorrectos");
+            if (fallan.contains(c.numero)) throw ErrorCamara(c.numero == 4 ? "otro" : "la cámara respondió 500");
+            auto o = std::make_shared<Origen>("red", "e", "e", "");
+            return Listado{{std::make_shared<Fichero>("f", std::nullopt, 0, "", o, "")}, {}, {}, {}};
+        };
+    };
+    const Listado l = porCanales(canales, 2, buscar({2, 4, 5}, 0));
+    QStringList vistos;
+    for (const FicheroPtr& f : l.ficheros) vistos << QString::number(f->canal) + f->nombreCanal;
+    EXPECT_EQ(vistos, QStringList({"1c1", "3c3", "6c6"}));
+    EXPECT_EQ(l.cortes, QStringList({"canales 2 y 5: la cámara respondió 500", "canal 4: otro"}));
+    EXPECT_THROW(porCanales(canales, 2, buscar({1, 2, 3, 4, 5, 6}, 0)), ErrorCamara);
+    buscados = 0;
+    EXPECT_THROW(porCanales(canales, 1, buscar({}, 2)), ErrorCredenciales);
+    EXPECT_EQ(buscados, 2);
 }

@@ -1,9 +1,12 @@
 # What the recorder fakes share: the request as it arrived, the script the test wrote into
 # the data folder (GRABADOR_DATOS), a log of every request for the test to read, answers.
+import contextlib
 import datetime
+import fcntl
 import json
 import os
 import sys
+import time
 
 DATOS = os.environ["GRABADOR_DATOS"]
 METODO = os.environ.get("REQUEST_METHOD", "")
@@ -66,3 +69,25 @@ def hora_equipo():
     """The wall clock and zone reloj.json gives ({"adelanto": s, "zona": min east}), or None."""
     r = guion("reloj.json", None)
     return r and (datetime.datetime.utcnow() + datetime.timedelta(seconds=r["adelanto"] + 60 * r["zona"]), r["zona"])
+
+
+def _contar(cambio):
+    with open(os.path.join(DATOS, "en-curso"), "a+") as f:
+        fcntl.flock(f, fcntl.LOCK_EX)
+        f.seek(0)
+        ahora, maximo = (list(map(int, f.read().split())) + [0, 0])[:2]
+        f.seek(0)
+        f.truncate()
+        f.write("%d %d" % (ahora + cambio, max(maximo, ahora + cambio)))
+
+
+@contextlib.contextmanager
+def en_curso():
+    """A search being answered: counts how many run at once (the most goes to en-curso),
+    each after the pause of pausa.json, as a busy recorder takes."""
+    _contar(1)
+    try:
+        time.sleep(guion("pausa.json", 0))
+        yield
+    finally:
+        _contar(-1)
