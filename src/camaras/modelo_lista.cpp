@@ -33,7 +33,7 @@ QString textoCelda(const Fichero& f, int columna)
     case ModeloLista::nombre:
         return f.nombre;
     case ModeloLista::canal:
-        return textoCanal(f.canal, f.nombreCanal, QString());
+        return textoCanal(f.canal, f.nombreCanal);
     case ModeloLista::fecha: {
         static const FormatoFecha formato = fmt(QStringLiteral("dd/MM/yyyy HH:mm:ss"), false);
         return f.fecha ? formato.texto(*f.fecha) : QString();

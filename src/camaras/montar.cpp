@@ -184,7 +184,7 @@ void Camaras::montarDerecha(QWidget* panel)
     columnas->setStretchLastSection(true);
     columnas->setHighlightSections(false);
     columnas->setSectionResizeMode(ModeloLista::x, QHeaderView::Fixed);
-    const int anchos[] = {26, 200, 110, 140, 80, 180};
+    const int anchos[] = {26, 240, 110, 140, 80, 140};
     for (int c = 0; c < ModeloLista::columnas; ++c)
         lista->setColumnWidth(c, anchos[c]);
     lista->setSelectionMode(QAbstractItemView::ExtendedSelection);
