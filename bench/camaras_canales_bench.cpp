@@ -69,9 +69,9 @@ int main(int argc, char** argv)
         c.listarRed();
         esperarVentana(c);
         const double s = t.elapsed() / 1000.0;
-        std::printf("%d canales x %d grabaciones, %d petición%s a la vez: listado en %.2f s (CPU del proceso %.2f s), "
+        std::printf("%d canales x %d grabaciones, %d %s a la vez: listado en %.2f s (CPU del proceso %.2f s), "
                     "%lld filas; parón más largo del bucle de eventos %s (objetivo < 50 ms); carga %s\n",
-                    CANALES, POR_CANAL, simultaneas, simultaneas == 1 ? "" : "es", s, cpuProceso() - cpu,
+                    CANALES, POR_CANAL, simultaneas, simultaneas == 1 ? "petición" : "peticiones", s, cpuProceso() - cpu,
                     qlonglong(c.ficheros.size()), qPrintable(vigia.tomar()), qPrintable(cargaMedia()));
         bien = bien && c.ficheros.size() == CANALES * POR_CANAL;
     }
