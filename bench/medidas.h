@@ -14,6 +14,22 @@ inline double cpuProceso()
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// CPU seconds of the children that have ended and been waited for (QProcess waits).
+inline double cpuHijos()
+{
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The largest peak resident memory of those children, in KiB.
+inline long picoHijosKiB()
+{
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return u.ru_maxrss;
+}
+
 // The process's peak resident memory so far, in KiB.
 inline long picoKiB()
 {

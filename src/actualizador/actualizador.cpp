@@ -9,14 +9,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, const QString& u,
                            const std::function<void(const QString&)>& log);
-int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
+int aplicarActualizacion(const OpcionesActualizador& o, const QString& u, const Bloqueo& deA,
                          const std::function<void(const QString&)>& log);
 
 namespace {
@@ -45,7 +45,7 @@ bool recuperarInterrumpida(const OpcionesActualizador& o, const std::function<vo
     const int error = (o.mover ? o.mover : moverSistema)(viejo, o.app, false);
     if (error != 0) {
         log(QStringLiteral("no se pudo recuperar el programa anterior: ")
-            + QString::fromLocal8Bit(std::strerror(error)));
+            + descripcionError(error));
         return false;
     }
     log(QStringLiteral("recuperado el programa anterior tras una sustitución interrumpida"));
@@ -78,9 +78,14 @@ int correrActualizador(const OpcionesActualizador& o)
                 : QStringLiteral("no se pudo bloquear la carpeta de actualizaciones: ") + bloqueo.error());
         return 1;
     }
-    if (!recuperarInterrumpida(o, log))
+    // Only the run holding the lock beside the player touches it; a check for another
+    // data folder leaves the recovery to that run.
+    const QFileInfo app(o.app);
+    const Bloqueo deA(o.app.isEmpty() ? QString()
+                                      : app.path() + QStringLiteral("/.") + app.fileName() + QStringLiteral(".bloqueo"));
+    if (deA.tomado() && !recuperarInterrumpida(o, log))
         return 1;
-    return aplicar ? aplicarActualizacion(o, u, log) : comprobarActualizacion(o, sub, u, log);
+    return aplicar ? aplicarActualizacion(o, u, deA, log) : comprobarActualizacion(o, sub, u, log);
 }
 
 void actualizador(const QStringList& args)
@@ -88,6 +93,7 @@ void actualizador(const QStringList& args)
     OpcionesActualizador o;
     o.argumentos = args;
     const QString app = qEnvironmentVariable("ZORV_APP");
-    o.app = app.isEmpty() ? QStringLiteral("/opt/ZorvPlayer") : app;
+    // Without a trailing slash: the paths beside it are made by appending to it.
+    o.app = QDir::cleanPath(app.isEmpty() ? QStringLiteral("/opt/ZorvPlayer") : app);
     salir(correrActualizador(o));
 }

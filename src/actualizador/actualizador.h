@@ -13,6 +13,7 @@ struct OpcionesActualizador {
     QStringList argumentos;
     QString app;                // A; the release entry reads ZORV_APP
     bool permitirHttp = false;  // the tests serve over plain http on loopback
+    QString certificados;       // or over https with a certificate of their own
     int esperasJugador = 60;    // tries while the player is still running
     int msEntreEsperas = 1000;
     // Bound on the bytes a package may expand to; free space in the temporary folder

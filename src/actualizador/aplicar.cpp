@@ -1,6 +1,7 @@
 #include "actualizador/actualizador.h"
 
 #include "actualizador/arbol.h"
+#include "actualizador/bloqueo.h"
 #include "actualizador/desempaquetar.h"
 #include "actualizador/sustituir.h"
 #include "comun/ejecutar.h"
@@ -12,7 +13,6 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,7 +37,7 @@ QString lanzarSeparado(const QString& programa)
     const QByteArray ruta = QFile::encodeName(programa);
     int tubo[2];
     if (::pipe2(tubo, O_CLOEXEC) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return descripcionError(errno);
     const pid_t hijo = fork();
     if (hijo == 0) {
         ::close(tubo[0]);
@@ -68,28 +68,24 @@ QString lanzarSeparado(const QString& programa)
             error = leido;
     }
     ::close(tubo[0]);
-    return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
+    return error == 0 ? QString() : descripcionError(error);
 }
 
-// What earlier runs may have left beside A once A is in place: the previous player
-// of an interrupted swap and copies that were being staged.
+// What runs that died left beside A once A is in place: the previous player of an
+// interrupted swap and copies that were being staged. The lock beside A is ours, so no
+// other run is using them.
 void limpiarRestos(const QString& a)
 {
     if (!existe(a))
         return;
     borrarArbol(a + QStringLiteral(".viejo"));
     const QFileInfo info(a);
-    const QString nuevo = info.fileName() + QStringLiteral(".nuevo");
-    const QStringList junto = QDir(info.path()).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& resto : junto)
-        if (resto == nuevo || resto.startsWith(nuevo + QLatin1Char('-')))
-            borrarArbol(info.path() + QLatin1Char('/') + resto);
+    quitarRestos(info.path(), info.fileName() + QStringLiteral(".nuevo"));
 }
 
 } // namespace
 
-int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
+int aplicarActualizacion(const OpcionesActualizador& o, const QString& u, const Bloqueo& deA,
                          const std::function<void(const QString&)>& log)
 {
     const QString pendiente = u + QStringLiteral("/pendiente.json");
@@ -100,6 +96,21 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
     const QString version = prep->value(QStringLiteral("version")).toString();
     const QString p = prep->value(QStringLiteral("dmg")).toString();
     const QString a = o.app;
+    // Whoever can write the data folder could name an older, genuinely signed version
+    // with known faults.
+    const QString instalada = o.argumentos.value(2, QStringLiteral("0.0.0"));
+    if (!masNueva(version, instalada)) {
+        log(QStringLiteral("la versión ") + version + QStringLiteral(" no es más nueva que la instalada (")
+            + instalada + QStringLiteral("), no se aplica"));
+        return 1;
+    }
+    // Another data folder means another lock of the update folder: runs for the same
+    // player meet at the lock beside it.
+    if (!deA.tomado()) {
+        log(deA.ocupado() ? QStringLiteral("otra actualización en curso, no se hace nada")
+                          : QStringLiteral("no se pudo bloquear el programa instalado: ") + deA.error());
+        return 1;
+    }
     if (jugadorAbierto(a)) {
         for (int i = 0; i < o.esperasJugador; ++i) {
             QThread::msleep(static_cast<unsigned long>(o.msEntreEsperas));
@@ -111,14 +122,18 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
         log(QStringLiteral("ZorvPlayer sigue abierto, no se aplica"));
         return 1;
     }
-    // A private folder of our own: a fixed name in the shared temp folder could be
-    // planted beforehand by someone else.
-    const CarpetaNueva m(QDir::tempPath() + QStringLiteral("/zorvplayer-")
-                         + QString(version).replace(QLatin1Char('/'), QLatin1Char('-'))
-                         + QStringLiteral("-XXXXXX"));
-    const Desempaquetado paquete = m.valida()
-        ? desempaquetar(p, m.ruta(), version, o.maximoExpandido)
-        : Desempaquetado();
+    // Earlier versions unpacked into the temporary folder; what their killed runs left
+    // there would stay for ever.
+    quitarRestos(QDir::tempPath(), QStringLiteral("zorvplayer"));
+    limpiarRestos(a);
+    // Unpacked right beside A, in a fresh private folder on A's own file system: the swap
+    // is then one rename, and no second copy of every file has to be written and removed.
+    const CarpetaNueva s(a + QStringLiteral(".nuevo-XXXXXX"));
+    if (!s.valida()) {
+        log(QStringLiteral("no se pudo copiar (¿sin permiso en ") + a + QStringLiteral("?)"));
+        return 1;
+    }
+    const Desempaquetado paquete = desempaquetar(p, s.ruta(), version, o.maximoExpandido);
     if (paquete.estado == Desempaquetado::NoAbre) {
         log(QStringLiteral("no se pudo abrir el paquete"));
         return 1;
@@ -127,22 +142,11 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
         log(QStringLiteral("el programa nuevo no está firmado por ZORV, no se aplica"));
         return 1;
     }
-    limpiarRestos(a);
-    // A fresh folder every time: copying into one that already exists would nest the
-    // tree inside it.
-    const CarpetaNueva s(a + QStringLiteral(".nuevo-XXXXXX"));
+    // A power cut after the swap must not leave a player whose files never reached the
+    // disk, nor a swap that is undone while its update counts as applied.
     const QString nuevo = s.ruta() + QStringLiteral("/ZorvPlayer");
-    if (!s.valida()
-        || ejecutar(QStringLiteral("/bin/cp"),
-                    {QStringLiteral("-a"), QStringLiteral("--"), m.ruta() + QStringLiteral("/ZorvPlayer"), nuevo},
-                    300.0)
-                .estado
-            != 0) {
-        log(QStringLiteral("no se pudo copiar (¿sin permiso en ") + a + QStringLiteral("?)"));
-        return 1;
-    }
-    if (!arbolCoincide(nuevo, paquete.manifiesto)) {
-        log(QStringLiteral("la copia del programa nuevo no coincide con la verificada, no se aplica"));
+    if (const int error = volcar(nuevo, true)) {
+        log(QStringLiteral("no se pudo asegurar en disco el programa nuevo: ") + descripcionError(error));
         return 1;
     }
     const Sustitucion hecha = sustituir(nuevo, a, a + QStringLiteral(".viejo"),
@@ -151,19 +155,24 @@ int aplicarActualizacion(const OpcionesActualizador& o, const QString& u,
         log(QStringLiteral("no se pudo sustituir el programa: ") + hecha.error);
         return 1;
     }
-    borrarArbol(hecha.anterior);
+    if (const int error = volcar(QFileInfo(a).path(), false)) {
+        log(QStringLiteral("no se pudo asegurar en disco la sustitución: ") + descripcionError(error));
+        return 1;
+    }
     QFile::remove(pendiente);
     QFile::remove(u + QStringLiteral("/disponible.json"));
     QFile::remove(p);
     log(QStringLiteral("aplicada ") + version);
-    if (!QFile::exists(u + QStringLiteral("/reiniciar")))
-        return 0;
-    QFile::remove(u + QStringLiteral("/reiniciar"));
-    const QString error = lanzarSeparado(a + QStringLiteral("/AppRun"));
-    if (!error.isEmpty()) {
-        log(QStringLiteral("no se pudo reabrir el programa: ") + error);
-        return 1;
+    int estado = 0;
+    if (QFile::exists(u + QStringLiteral("/reiniciar"))) {
+        QFile::remove(u + QStringLiteral("/reiniciar"));
+        const QString error = lanzarSeparado(a + QStringLiteral("/AppRun"));
+        log(error.isEmpty() ? QStringLiteral("reabierto tras actualizar")
+                            : QStringLiteral("no se pudo reabrir el programa: ") + error);
+        estado = error.isEmpty() ? 0 : 1;
     }
-    log(QStringLiteral("reabierto tras actualizar"));
-    return 0;
+    // Last, once the new player is in use: removing tens of thousands of files can take
+    // longer than everything else together, on a disk that discards freed blocks.
+    borrarArbol(hecha.anterior);
+    return estado;
 }

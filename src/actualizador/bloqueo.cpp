@@ -1,8 +1,9 @@
 #include "actualizador/bloqueo.h"
 
+#include "actualizador/sustituir.h"
+
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -16,7 +17,7 @@ Bloqueo::Bloqueo(const QString& ruta)
         return;
     const int error = errno;
     enUso = fd >= 0 && error == EWOULDBLOCK;
-    fallo = QString::fromLocal8Bit(std::strerror(error));
+    fallo = descripcionError(error);
     if (fd >= 0)
         ::close(fd);
     fd = -1;

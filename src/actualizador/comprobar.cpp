@@ -38,12 +38,12 @@ void quitarOtrosPaquetes(const QString& u, const QString& p)
 }
 
 // The update folder is ours alone: a link found in place of one of our files was
-// planted, and is replaced rather than written through.
-void escribirPropio(const QJsonObject& datos, const QString& ruta)
+// planted, and is replaced rather than written through. False when it was not written.
+bool escribirPropio(const QJsonObject& datos, const QString& ruta)
 {
     if (QFileInfo(ruta).isSymLink())
         QFile::remove(ruta);
-    escribirJSON(datos, ruta);
+    return escribirJSON(datos, ruta);
 }
 
 } // namespace
@@ -54,7 +54,7 @@ int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, co
     const QString base = o.argumentos.value(1);
     const QString instalada = o.argumentos.value(2, QStringLiteral("0.0.0"));
     const std::optional<QByteArray> cuerpo = descargar(base + QStringLiteral("/latest.json"),
-                                                       QString(), o.permitirHttp);
+                                                       QString(), o.permitirHttp, o.certificados);
     const Ultima ultima = cuerpo ? leerUltima(*cuerpo) : Ultima();
     if (ultima.estado == Ultima::Ilegible) {
         log(QStringLiteral("no se pudo leer latest.json"));
@@ -67,8 +67,13 @@ int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, co
         QFile::remove(pendiente);
         return 0;
     }
-    escribirPropio({{QStringLiteral("version"), ultima.version}, {QStringLiteral("notas"), ultima.notas}},
-                   disponible);
+    // The player learns of the version only through this file: a run that could not
+    // write it found nothing for anyone.
+    if (!escribirPropio({{QStringLiteral("version"), ultima.version}, {QStringLiteral("notas"), ultima.notas}},
+                        disponible)) {
+        log(QStringLiteral("no se pudo escribir disponible.json"));
+        return 1;
+    }
     const QString hay = QStringLiteral("hay ") + ultima.version + QStringLiteral(" (instalada ")
         + instalada + QStringLiteral("), ");
     if (sub == QLatin1String("consultar")) {
@@ -79,7 +84,7 @@ int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, co
         return 0;
     log(hay + QStringLiteral("descargando"));
     const QString p = u + QStringLiteral("/ZorvPlayer-") + ultima.version + QStringLiteral(".tar.gz");
-    if (!descargar(ultima.url, p, o.permitirHttp)) {
+    if (!descargar(ultima.url, p, o.permitirHttp, o.certificados)) {
         log(QStringLiteral("no se pudo descargar el paquete"));
         return 1;
     }
@@ -95,7 +100,8 @@ int comprobarActualizacion(const OpcionesActualizador& o, const QString& sub, co
         return descartar(QStringLiteral("firma ZORV NO válida, descartado"));
     if (!paqueteSeguro(p))
         return descartar(QStringLiteral("el paquete no pasa la comprobación del sistema, descartado"));
-    escribirPropio({{QStringLiteral("version"), ultima.version}, {QStringLiteral("dmg"), p}}, pendiente);
+    if (!escribirPropio({{QStringLiteral("version"), ultima.version}, {QStringLiteral("dmg"), p}}, pendiente))
+        return descartar(QStringLiteral("no se pudo escribir pendiente.json, descartado"));
     quitarOtrosPaquetes(u, p);
     log(ultima.version + QStringLiteral(" verificada y preparada"));
     return 0;

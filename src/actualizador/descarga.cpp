@@ -72,7 +72,8 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> descargar(const QString& url, const QString& destino, bool permitirHttp)
+std::optional<QByteArray> descargar(const QString& url, const QString& destino, bool permitirHttp,
+                                    const QString& certificados)
 {
     static const bool iniciado = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     if (!iniciado || url.isEmpty())
@@ -97,6 +98,9 @@ std::optional<QByteArray> descargar(const QString& url, const QString& destino, 
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    const QByteArray ca = QFile::encodeName(certificados);
+    if (!ca.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, ca.constData());
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "ZorvPlayer");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     // No overall limit (a package may be large on a slow line), but a stalled

@@ -12,8 +12,9 @@ struct Desempaquetado {
     Manifiesto manifiesto;
 };
 
-// Unpacks package p into folder m ("ZorvPlayer" below it) for the given version: first
-// only the signature files, then, once the manifest verifies and names every member,
-// those members, when their total size stays within `maximo` bytes and the free space
-// of m; last, the unpacked tree is checked against the manifest.
+// Unpacks package p into the private folder m ("ZorvPlayer" below it) for the given
+// version, from a copy of p in m: first only the signature files, then, once the manifest verifies and
+// names every member, the whole package when its size stays within `maximo` bytes and
+// the free space of m; last, the modes are normalised and the unpacked tree is checked
+// against the manifest.
 Desempaquetado desempaquetar(const QString& p, const QString& m, const QString& version, qint64 maximo);

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,16 +23,27 @@ bool rutaLimpia(const QString& ruta)
     return ruta.section(QLatin1Char('/'), 0, 0) != kFirma && partesPlanas(ruta);
 }
 
-QString sha256Texto(const QString& texto)
-{
-    return QString::fromLatin1(
-        QCryptographicHash::hash(texto.toUtf8(), QCryptographicHash::Sha256).toHex());
-}
-
 bool esFirma(const QString& relativa)
 {
     return relativa == kFirma + QStringLiteral("/manifiesto")
         || relativa == kFirma + QStringLiteral("/manifiesto.sig");
+}
+
+// The top folder (empty path), ".firma" and every folder holding an entry.
+bool carpetaFirmada(const QString& relativa, const Manifiesto& m)
+{
+    return relativa.isEmpty() || relativa == kFirma || m.carpetas.contains(relativa);
+}
+
+// What an installed entry may look like: only the owner writes, nothing runs as
+// another user or group.
+bool modoNormal(const QString& ruta)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(ruta).constData(), &st) != 0)
+        return false;
+    const mode_t modo = st.st_mode & 07777;
+    return S_ISLNK(st.st_mode) || modo == 0755 || (S_ISREG(st.st_mode) && modo == 0644);
 }
 
 } // namespace
@@ -64,14 +76,37 @@ std::optional<Manifiesto> leerManifiesto(const QByteArray& texto)
             e.enlace = true;
             e.destino = ruta.mid(flecha + kFlecha.size());
             ruta.truncate(flecha);
-            if (e.destino.isEmpty() || sha256Texto(e.destino) != e.digesto)
+            if (e.destino.isEmpty() || digestoEnlace(e.destino) != e.digesto)
                 return std::nullopt;
         }
         if (!rutaLimpia(ruta) || m.entradas.contains(ruta))
             return std::nullopt;
+        for (qsizetype i = ruta.indexOf(QLatin1Char('/')); i >= 0; i = ruta.indexOf(QLatin1Char('/'), i + 1))
+            m.carpetas.insert(ruta.left(i));
         m.entradas.insert(ruta, e);
     }
     return m;
+}
+
+QString digestoEnlace(const QString& destino)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(destino.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+QByteArray textoManifiesto(const Manifiesto& m)
+{
+    QStringList rutas = m.entradas.keys();
+    rutas.sort();
+    QByteArray texto;
+    for (const QString& ruta : rutas) {
+        const EntradaManifiesto& e = m.entradas[ruta];
+        texto += (e.digesto + QStringLiteral("  ") + ruta + (e.enlace ? kFlecha + e.destino : QString())
+                  + QLatin1Char('\n'))
+                     .toUtf8();
+    }
+    if (m.equipo)
+        texto += (kEquipo + QLatin1Char('\n')).toUtf8();
+    return texto + (QStringLiteral("Version=") + m.version + QLatin1Char('\n')).toUtf8();
 }
 
 std::optional<Manifiesto> manifiestoFirmado(const QByteArray& texto, const QString& firmaHex,
@@ -90,9 +125,12 @@ bool listadoCoincide(const QList<Miembro>& listado, const Manifiesto& manifiesto
     const QString prefijo = QStringLiteral("ZorvPlayer/");
     qsizetype vistos = 0;
     for (const Miembro& m : listado) {
-        if (m.tipo == 'd')
-            continue;
         const QString relativa = m.nombre.mid(prefijo.size());
+        if (m.tipo == 'd') {
+            if (!carpetaFirmada(relativa, manifiesto))
+                return false;
+            continue;
+        }
         if (esFirma(relativa) && m.tipo == '-')
             continue;
         const auto e = manifiesto.entradas.constFind(relativa);
@@ -107,7 +145,7 @@ bool listadoCoincide(const QList<Miembro>& listado, const Manifiesto& manifiesto
 bool arbolCoincide(const QString& n, const Manifiesto& manifiesto)
 {
     const QString raiz = QFileInfo(n).canonicalFilePath();
-    if (raiz.isEmpty() || QFileInfo(n).isSymLink())
+    if (raiz.isEmpty() || QFileInfo(n).isSymLink() || !modoNormal(n))
         return false;
     qsizetype vistos = 0;
     QDirIterator it(n, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -116,9 +154,14 @@ bool arbolCoincide(const QString& n, const Manifiesto& manifiesto)
         const QString ruta = it.next();
         const QFileInfo info = it.fileInfo();
         const QString relativa = QDir(n).relativeFilePath(ruta);
-        if (relativa == kFirma || relativa.startsWith(kFirma + QLatin1Char('/')))
+        if (!modoNormal(ruta))
+            return false;
+        if (info.isDir() && !info.isSymLink()) {
+            if (!carpetaFirmada(relativa, manifiesto))
+                return false;
             continue;
-        if (info.isDir() && !info.isSymLink())
+        }
+        if (relativa.startsWith(kFirma + QLatin1Char('/')))
             continue;
         const auto e = manifiesto.entradas.constFind(relativa);
         if (e == manifiesto.entradas.constEnd() || e->enlace != info.isSymLink())

@@ -8,14 +8,10 @@
 #include <cstring>
 #include <fcntl.h>
 
-namespace {
-
-QString descripcion(int error)
+QString descripcionError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
-
-} // namespace
 
 int moverSistema(const QString& de, const QString& a, bool intercambio)
 {
@@ -32,7 +28,7 @@ Sustitucion sustituir(const QString& nuevo, const QString& a, const QString& vie
     // Only a file system that cannot swap goes the long way; any other failure left
     // both trees where they were.
     if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
-        return {descripcion(error), QString()};
+        return {descripcionError(error), QString()};
     error = mover(a, viejo, false);
     if (error == 0) {
         error = mover(nuevo, a, false);
@@ -41,5 +37,5 @@ Sustitucion sustituir(const QString& nuevo, const QString& a, const QString& vie
         if (!existe(a) && existe(viejo))
             mover(viejo, a, false);
     }
-    return {descripcion(error), QString()};
+    return {descripcionError(error), QString()};
 }

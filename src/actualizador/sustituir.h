@@ -4,6 +4,9 @@
 #include <QString>
 #include <functional>
 
+// The system's words for an errno value, for the log.
+QString descripcionError(int error);
+
 // Renames `de` to `a`, or swaps the two when `intercambio`; 0 or an errno value.
 using Mover = std::function<int(const QString& de, const QString& a, bool intercambio)>;
 int moverSistema(const QString& de, const QString& a, bool intercambio);

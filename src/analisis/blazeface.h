@@ -21,7 +21,7 @@ inline constexpr const char* kNombreModeloCaras = "face_detection_back_256x256_b
 //
 // The frame is seen as a pyramid: a fine level at `escalaFina` and one at half of it, each
 // one pass of the network over the whole frame (the graph's fixed shapes are freed, see
-// blazeface.cpp), plus a coarse pass over the whole picture fitted into 256 pixels: 3 runs
+// red_blazeface.cpp), plus a coarse pass over the whole picture fitted into 256 pixels: 3 runs
 // a frame, 0.970 / 0.941 / 191 ms (second set 0.990 / 0.952). The earlier design ran 33
 // tiles of 384 px (a quarter overlap) a frame, 12.6 ms each: 0.940 / 0.882 / 418 ms; the
 // same scale as one pass costs 140 ms instead of 350, because tiles computed their overlaps
@@ -73,13 +73,13 @@ struct AjustesBlazeFace {
     // as equalisation did.
     double suavizado = 1.0;
     // Keep only boxes whose eye and mouth keypoints sit like an upright face's (see
-    // blazeface.cpp). It lost no face on the three sets and removed a third of the false
+    // red_blazeface.cpp). It lost no face on the three sets and removed a third of the false
     // boxes at threshold 0.40 (213 boxes to 205, 212 to 207, 217 to 212): the model's
     // guesses on texture put all their keypoints in one spot. Tilted heads keep their
     // faces: with every face rolled 25 degrees, 0.973 recall with and without it; at 40
     // degrees 0.946 against 0.951 (one face in 185), precision 0.926 against 0.903.
     bool exigirRasgos = true;
-    // Second look at every proposal on a crop of its own (see blazeface.cpp): pyramid boxes
+    // Second look at every proposal on a crop of its own (see mirada_caras.cpp): pyramid boxes
     // scoring `umbralPropuestas` or more, at most `maximoVerificadas` of them, each seen on a
     // `ladoVerificacion`-pixel square `contextoVerificacion` times its width, as it is and
     // mirrored. On "ajuste" with the pyramid at 2/3: without it 0.825 / 0.680 / 374 ms at
@@ -135,8 +135,23 @@ struct AjustesBlazeFace {
     double ensancheAbajo = 0.10;
 };
 
+// What the second look saw around one place of a picture: the best face near it on the crop
+// as it is and mirrored, in pixels of the picture; a score of 0 where it saw none.
+struct VistasDeCara {
+    Candidata directa;
+    Candidata espejo;
+};
+
 // Where the model is looked for: beside the executable, then the installed data folder.
 QStringList rutasModeloCaras();
+
+// How many frames the mode looks at side by side: two while there are two cores, for each
+// detector holds its networks (about 200 MB for 1080p frames).
+int hilosParaCaras();
+
+// Shares the cores (at most four, the player is decoding video beside us) out among
+// `detectores` detectors working side by side: OpenCV's threads for each.
+void repartirNucleos(int detectores);
 
 // Block starts along one side of `largo` pixels: evenly spread, neighbours overlapping by
 // at least `solape` of `lado`; empty when the side is shorter than a block.
@@ -151,8 +166,25 @@ public:
     // The same faces in pixels of the picture, with their scores, best first; false with
     // `error` set when the detector failed. The benchmark draws its threshold curve from it.
     bool candidatas(const QImage& imagen, const QRect& region, std::vector<Candidata>& cajas, QString& error);
-    // Network runs so far; the benchmark reports it.
+    // A second look at given places of a picture, all in one go: for each box of `cajas`
+    // (pixels of the picture, where a face is expected), the face the network finds on a
+    // crop of `contextoVerificacion` times its width around it, as it is and mirrored. The
+    // look that confirms the pyramid's proposals; false with `error` set when the detector
+    // failed.
+    bool mirarDeNuevo(const QImage& imagen, const std::vector<QRectF>& cajas, std::vector<VistasDeCara>& vistas,
+                      QString& error);
+    // Pictures the network has looked at so far; the benchmark reports it.
     long inferencias() const;
+    // CPU time of the calling thread so far, by step, in seconds: the whole cost of each
+    // step when OpenCV works on that thread alone (see repartirNucleos). For the benchmark.
+    struct Tiempos {
+        double color = 0;          // the frame as RGB
+        double piramide = 0;       // scaling and smoothing the pyramid levels, reading boxes
+        double redPiramide = 0;    // the network's runs over the levels
+        double mirada = 0;         // cropping the second looks, choosing their faces
+        double redMirada = 0;      // the network's runs over the crops
+    };
+    Tiempos tiempos() const;
 
 private:
     struct Impl;

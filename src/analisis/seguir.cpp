@@ -1,12 +1,16 @@
 #include "analisis/seguir.h"
 
+#include "analisis/en_orden.h"
 #include "analisis/gris.h"
 #include "comun/fotogramas.h"
+#include "comun/nombres.h"
 #include "comun/salida.h"
 #include "comun/texto.h"
 
+#include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -110,6 +114,25 @@ std::optional<Zona> leerZona(const QStringList& args)
     return Zona{v[0], v[1], v[2], v[3]};
 }
 
+bool archivoNormal(const QString& ruta)
+{
+    struct stat s {};
+    return ::stat(bytesDeTexto(ruta).constData(), &s) == 0 && S_ISREG(s.st_mode);
+}
+
+// Decoding threads: every core (at most four, the player is decoding video beside us), but
+// one, reading frame after frame as before, for frames over 10 megapixels, whose decoded
+// copies would otherwise add up to gigabytes ahead of the tracker (an 8K frame is 141 MB
+// before it is reduced), and when a frame is not a plain file: a pipe the player writes
+// into may never be written once the zone is lost, and a thread waiting on it ahead would
+// keep the run from ending.
+int hilosParaDecodificar(int ancho, int alto, const QStringList& rutas)
+{
+    if (qint64(ancho) * alto > 10'000'000 || !std::all_of(rutas.begin(), rutas.end(), archivoNormal))
+        return 1;
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
+}
+
 } // namespace
 
 GeometriaZona geometriaZona(int ancho, int alto)
@@ -155,33 +178,44 @@ void seguirZona(const QStringList& args)
     double vx = 0.0, vy = 0.0;
     QString buffer;
     const int n = static_cast<int>(nombres.size()) - 1;
-    for (int L = 1; L <= n; ++L) {
-        const QString& nombre = nombres[L];
-        const auto img = leerGris(ruta(nombre), f);
-        if (!img)
-            break;
-        const int px = static_cast<int>(std::round(x + vx));
-        const int py = static_cast<int>(std::round(y + vy));
-        const Coincidencia m = buscar(*img, plantilla, px, py, r);
-        const int xo = x, yo = y;
-        x = m.x;
-        y = m.y;
-        const int numero = numeroDeFotograma(nombre).value_or(L);
-        if (m.s < kUmbralPerdida) {
-            buffer += QStringLiteral("perdida %1\n").arg(numero);
-            break;
-        }
-        if (m.s > kUmbralMezcla)
-            mezclar(plantilla, trozo(img->g, img->w, x, y, plantilla.tw, plantilla.th));
-        buffer += QString::asprintf("%d %d %d %d %d %.2f\n", numero, x * f, y * f,
-                                    plantilla.tw * f, plantilla.th * f, m.s);
-        if (L % 10 == 0 || L == n) {
-            escribirProgreso(carpeta, L, n);
-            escribirSalida(buffer);
-            buffer.clear();
-        }
-        vx = 0.6 * vx + 0.4 * (x - xo);
-        vy = 0.6 * vy + 0.4 * (y - yo);
-    }
+    // The frames after the first are decoded ahead on every core while this thread
+    // follows the zone through them in order; codecs' own complaints are set aside once for
+    // all the decoding threads (frame by frame from several threads would race).
+    ErrorEstandarApartado callar;
+    QStringList rutas;
+    for (const QString& nombre : nombres)
+        rutas << ruta(nombre);
+    const int hilos = hilosParaDecodificar(primero->w * f, primero->h * f, rutas);
+    enOrden<std::optional<ImagenGris>>(
+        n, hilos, 2 * hilos, [&](int k, int) { return leerGris(ruta(nombres[k + 1]), f); },
+        [&](int k, std::optional<ImagenGris>&& img) {
+            const int L = k + 1;
+            const QString& nombre = nombres[L];
+            if (!img)
+                return false;
+            const int px = static_cast<int>(std::round(x + vx));
+            const int py = static_cast<int>(std::round(y + vy));
+            const Coincidencia m = buscar(*img, plantilla, px, py, r);
+            const int xo = x, yo = y;
+            x = m.x;
+            y = m.y;
+            const int numero = numeroDeFotograma(nombre).value_or(L);
+            if (m.s < kUmbralPerdida) {
+                buffer += QStringLiteral("perdida %1\n").arg(numero);
+                return false;
+            }
+            if (m.s > kUmbralMezcla)
+                mezclar(plantilla, trozo(img->g, img->w, x, y, plantilla.tw, plantilla.th));
+            buffer += QString::asprintf("%d %d %d %d %d %.2f\n", numero, x * f, y * f, plantilla.tw * f,
+                                        plantilla.th * f, m.s);
+            if (L % 10 == 0 || L == n) {
+                escribirProgreso(carpeta, L, n);
+                escribirSalida(buffer);
+                buffer.clear();
+            }
+            vx = 0.6 * vx + 0.4 * (x - xo);
+            vy = 0.6 * vy + 0.4 * (y - yo);
+            return true;
+        });
     salir(0, buffer);
 }

@@ -8,6 +8,7 @@
 #include "comun/salida.h"
 #include "estilo/alerta.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -60,6 +61,7 @@ Camaras::Camaras(QString b, QString c, QString f, Operaciones o)
 Camaras::~Camaras()
 {
     ventana->alCerrar = nullptr;
+    ops.cierre.request_stop();
     esperarFondo();
 }
 
@@ -261,35 +263,42 @@ void Camaras::temporalEnCurso(const QString& ruta)
     temporal = ruta;
 }
 
-void Camaras::detenerDirecto()
+void Camaras::detenerDirecto(bool avisar)
 {
     std::unique_lock<std::mutex> l(mDirecto);
     paradaDirecto.request_stop();
     if (!grabando)
         return;
     l.unlock();
-    progreso(barra->value(), QStringLiteral("Terminando la grabación del directo…"));
-    lProg->repaint();
+    if (avisar) {
+        progreso(barra->value(), QStringLiteral("Terminando la grabación del directo…"));
+        lProg->repaint();
+    }
     l.lock();
     // ffmpeg is interrupted within half a second and killed a few seconds later if it
     // does not end, so this wait is short and bounded.
     finDirecto.wait(l, [this] { return !grabando; });
-    l.unlock();
-    // What the recording posted on its way out, the new path among it.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
-void Camaras::alCerrarVentana()
+void Camaras::recogerAntesDeSalir(bool avisar)
 {
-    detenerDirecto();
+    ops.cierre.request_stop();
+    detenerDirecto(avisar);
     {
         std::lock_guard<std::mutex> l(mTemporal);
         if (!temporal.isEmpty())
             QFile::remove(temporal);
     }
-    // A batch cut short by closing never reached its own rewrite of the case's report.
+    // What the jobs posted on their way out, the new paths among them.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    // A batch cut short never reached its own rewrite of the case's report.
     if (!descargados.isEmpty())
         informeTrasLote(carpetaCasoDe(base, caso));
+}
+
+void Camaras::alCerrarVentana()
+{
+    recogerAntesDeSalir(true);
     if (descargados.isEmpty())
         terminar(1, QString());
     else
@@ -307,6 +316,13 @@ QString Camaras::modeloDe(const OrigenPtr& origen) const
 void Camaras::bloquear(bool b)
 {
     ocupado = b;
+    // A button that goes off with the focus would hand it to the next control in the
+    // chain, the live-recording seconds after "Listar": keys meant for nothing would
+    // change the duration. The list is a harmless place for it meanwhile.
+    if (const QWidget* foco = QApplication::focusWidget(); b && foco)
+        for (const QWidget* boton : {bBuscar, bCarpeta, bIP, bListar, bGrabar, bTodos, bDesc})
+            if (foco == boton)
+                lista->setFocus(Qt::OtherFocusReason);
     for (BotonZORV* boton : {bCarpeta, bIP, bListar, bGrabar, bTodos})
         boton->setEnabled(!b);
     // The sweep keeps its own button off until it ends, whatever else finishes first.
@@ -383,6 +399,12 @@ void Camaras::pintarListaOrdenada(const QList<FicheroPtr>& lista_)
     lista->setColumnHidden(ModeloLista::canal, !actual || actual->canales.size() < 2);
     recargarLista(true);
     cuenta();
+    // The keys go on where the work does: Space marks the first recording, Return
+    // downloads what is marked.
+    if (!ficheros.isEmpty()) {
+        lista->selectionModel()->setCurrentIndex(listaModelo->index(0, ModeloLista::x), QItemSelectionModel::NoUpdate);
+        lista->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void Camaras::recargarLista(bool nueva) { listaModelo->recargar(nueva); }

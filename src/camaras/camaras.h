@@ -30,6 +30,7 @@
 #include <optional>
 #include <stop_token>
 
+class FilaFluida;
 class ModeloArbol;
 class ModeloLista;
 
@@ -60,6 +61,7 @@ public:
     EtiquetaCorta* lProg = nullptr;
     QProgressBar* barra = nullptr;
     Volteada* pCred = nullptr;
+    FilaFluida* credenciales = nullptr;  // pCred's groups; one more fits without rework
     Volteada* pRtsp = nullptr;
     QLineEdit* tU = nullptr;
     QLineEdit* tP = nullptr;
@@ -101,6 +103,10 @@ public:
     void seleccionCambiada();
     void marcarTodos();
     void alCerrarVentana();
+    // The window's files put in order before the run ends (closed, or its display gone):
+    // the live recording stopped and kept, the file being downloaded removed, the case's
+    // report rewritten when files arrived.
+    void recogerAntesDeSalir(bool avisar = false);
 
     // Status operations every flow uses.
     void bloquear(bool b);
@@ -149,8 +155,9 @@ private:
     void montarDerecha(QWidget* panel);
     void montarBarra(QWidget* barra);
     void montarCredenciales();
+    void montarLista();
     void montarDirecto();
-    void montarCanal();
+    void montarCanal(FilaFluida* fila, QWidget* periodo);
     // The channel menu of `origen`; `conservar` keeps the channel chosen when it still exists.
     void rellenarCanales(const OrigenPtr& origen, bool conservar = false);
     void verClave(bool ver);
@@ -167,7 +174,8 @@ private:
 
     // Closing the window mid-recording stops the live recording and waits until its file
     // is finished and in place: footage of a live stream cannot be fetched again.
-    void detenerDirecto();
+    // `avisar`: say so in the window while waiting.
+    void detenerDirecto(bool avisar);
 
     Operaciones ops;
     std::mutex mTemporal;

@@ -6,10 +6,12 @@
 #include "camaras/evidencia.h"
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
+#include "grabadores/descargas.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 
@@ -29,7 +31,7 @@ void Camaras::descargar()
         if (f->marcado) {
             // A recorder's cameras each get a folder: two of them may start a file in the
             // same second, under the same name.
-            QString carpeta = componenteSeguro(f->origen->nombre);
+            QString carpeta = componenteSeguro(f->origen->nombre, QStringLiteral("-"));
             if (f->canal > 0 && f->origen->canales.size() > 1)
                 carpeta = unirRuta(carpeta, carpetaCanal(f->canal));
             encargos << Encargo{f, f->origen->familia, carpeta, procedenciaDe(*f, modeloDe(f->origen))};
@@ -45,13 +47,19 @@ void Camaras::descargar()
     const QString conversor = ffmpeg;
     fondo([this, o, encargos, carpeta, conversor, custodia] {
         const int n = int(encargos.size());
+        QSet<QString> limpias;
         for (int i = 0; i < n; ++i) {
             const Encargo& e = encargos[i];
             const FicheroPtr f = e.fichero;
             const QString sub = unirRuta(carpeta, e.carpetaOrigen);
             QDir().mkpath(sub);
+            // What a killed run left half written here goes before anything new arrives.
+            if (!limpias.contains(sub)) {
+                limpiarParciales(sub);
+                limpias << sub;
+            }
             const QString original = componenteSeguro(f->nombre, QStringLiteral("grabacion"));
-            const QString nombre = nombreLibre(sub, original, QTime::currentTime());
+            QString nombre = nombreLibre(sub, original, QTime::currentTime());
             const QString temporal = rutaTemporal(sub, nombre);
             const QString paso = QLatin1Char('(') + QString::number(i + 1) + QStringLiteral(" de ")
                 + QString::number(n) + QStringLiteral(") ") + f->nombre + QStringLiteral("…");
@@ -61,8 +69,14 @@ void Camaras::descargar()
             });
             const QDateTime inicio = QDateTime::currentDateTimeUtc();
             temporalEnCurso(temporal);
+            QString guardado = temporal;  // the file that becomes the evidence
             try {
                 QFile::remove(temporal);
+                BloqueoParcial bloqueo(temporal);
+                std::optional<BloqueoParcial> bloqueoCrudo;
+                Procedencia procedencia = e.procedencia;
+                QString estado = QStringLiteral("descargado");
+                QString base = original;
                 std::optional<Huella> huella;
                 if (f->origen->tipo == QLatin1String("red")) {
                     if (!familiaConocida(e.familia))
@@ -71,29 +85,44 @@ void Camaras::descargar()
                     if (!bajar)
                         throw ErrorCamara(QStringLiteral("esta versión aún no sabe descargar de ") + e.familia);
                     SeguidorHash seguidor(temporal);
-                    bajar(f, temporal, conversor, alMainHilo);
-                    if (!QFileInfo::exists(temporal)) {
-                        temporalEnCurso(QString());
-                        continue;  // the routine ended without error and without a file
+                    try {
+                        bajar(f, temporal, conversor, alMainHilo);
+                        bloqueo.renovar();
+                    } catch (const ConversionFallida& c) {
+                        // The camera's own bytes are what it recorded: they are the evidence
+                        // when they could not be made into an MP4.
+                        guardado = c.original;
+                        bloqueoCrudo.emplace(guardado);
+                        base = conExtension(original, QFileInfo(guardado).suffix());
+                        nombre = nombreLibre(sub, base, QTime::currentTime());
+                        procedencia.notas << QStringLiteral("no se pudo convertir a MP4 (") + c.description
+                                                 + QStringLiteral("); este es el fichero original de la cámara");
+                        estado = QStringLiteral("descargado sin convertir: ") + c.description;
                     }
-                    huella = seguidor.terminar();
+                    // The lock made the file: a routine that wrote nothing leaves it empty.
+                    if (QFileInfo(guardado).size() == 0)
+                        throw ErrorCamara(QStringLiteral("la cámara no envió ningún dato"));
+                    huella = guardado == temporal ? seguidor.terminar() : SeguidorHash(guardado).terminar();
                     if (!huella)
                         throw ErrorCamara(QStringLiteral("no se pudo leer lo descargado"));
                 } else {
                     huella = copiarConHuella(f->dato, temporal, alMainHilo);
                 }
-                const QString final = asentar(temporal, sub, nombre, original, e.procedencia, inicio,
+                const QString final = asentar(guardado, sub, nombre, base, procedencia, inicio,
                                               QDateTime::currentDateTimeUtc(), *huella);
+                if (guardado != temporal)
+                    QFile::remove(temporal);
                 temporalEnCurso(QString());
-                enVentana([this, f, final] {
+                enVentana([this, f, final, estado] {
                     descargados << final;
                     f->marcado = false;
-                    f->estado = QStringLiteral("descargado");
+                    f->estado = estado;
                     recargarLista();
                 });
             } catch (const std::exception& error) {
                 // No partial file stays behind, under any name.
                 QFile::remove(temporal);
+                QFile::remove(guardado);
                 const QString motivo = motivoDe(error);
                 temporalEnCurso(QString());
                 enVentana([this, f, motivo] {
@@ -121,7 +150,8 @@ void Camaras::grabarDirecto()
     origen->usuario = tU->text();
     origen->clave = clave();
     const int segundos = duracionDirecto(nSeg->text());
-    const int canal = canalElegido();
+    // "Todos los canales" on a recorder records its first camera, and the record says so.
+    const int canal = canalElegido() > 0 || origen->canales.size() < 2 ? canalElegido() : origen->canales.first().numero;
     nSeg->setText(QString::number(segundos));
     estado(QStringLiteral("Buscando la ruta RTSP…"));
     progreso(0, QStringLiteral("Probando rutas RTSP de la cámara…"));
@@ -152,6 +182,7 @@ void Camaras::grabarDirecto()
             return;
         }
         QDir().mkpath(carpeta);
+        limpiarParciales(carpeta);
         const QDateTime ahora = QDateTime::currentDateTime();
         const QString nombre = nombreLibre(carpeta, nombreDirecto(origen->ip, ahora), ahora.time());
         const QString temporal = rutaTemporal(carpeta, nombre);
@@ -176,15 +207,27 @@ void Camaras::grabarDirecto()
             grabando = true;
         }
         QFile::remove(temporal);
-        QString final, fallo;
+        QString final, fallo, corto;
         {
+            const BloqueoParcial bloqueo(temporal);
             SeguidorHash seguidor(temporal);
             const QDateTime inicio = QDateTime::currentDateTimeUtc();
             try {
                 const bool hecho = o.grabarRTSP(*origen, *ruta, segundos, temporal, conversor, alMainHilo, parar);
-                if (!hecho || !QFileInfo::exists(temporal))
+                if (!hecho || !QFileInfo::exists(temporal) || QFileInfo(temporal).size() == 0)
                     throw ErrorCamara(QString());
                 procedencia.detenidoAlCerrar = parar.stop_requested();
+                // A stream that froze or dropped ends as quietly as one that ran its time:
+                // only the file itself says how much it holds.
+                procedencia.segundosGrabados = o.duracion ? o.duracion(ffprobe, temporal) : std::nullopt;
+                const int grabados = qRound(procedencia.segundosGrabados.value_or(segundos));
+                if (segundos - procedencia.segundosGrabados.value_or(segundos) > 2.0 && !procedencia.detenidoAlCerrar) {
+                    corto = QStringLiteral(" (") + QString::number(grabados) + QStringLiteral(" s de ")
+                        + QString::number(segundos) + QLatin1Char(')');
+                    procedencia.notas << QStringLiteral("solo se grabaron ") + QString::number(grabados)
+                                             + QStringLiteral(" s de los ") + QString::number(segundos)
+                                             + QStringLiteral(" s pedidos: el directo se cortó o se quedó parado");
+                }
                 const std::optional<Huella> huella = seguidor.terminar();
                 if (!huella)
                     throw ErrorCamara(QStringLiteral("no se pudo leer lo grabado"));
@@ -198,12 +241,12 @@ void Camaras::grabarDirecto()
             }
         }
         const QString nota = fallo.isEmpty() ? informeTrasLote(procedencia.carpetaCaso) : QString();
-        enVentana([this, final, fallo, nota] {
+        enVentana([this, final, fallo, corto, nota] {
             bloquear(false);
             progresoFin();
             if (fallo.isEmpty()) {
                 descargados << final;
-                lCuenta->setText(QStringLiteral("Grabado: ") + final + nota);
+                lCuenta->setText(QStringLiteral("Grabado") + corto + QStringLiteral(": ") + final + nota);
             } else {
                 lCuenta->setText(fallo);
             }

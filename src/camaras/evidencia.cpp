@@ -2,11 +2,14 @@
 
 #include "camaras/custodia_camaras.h"
 #include "camaras/nombres.h"
+#include "comun/nombres.h"
 #include "comun/texto.h"
 #include "grabadores/ayudas.h"
+#include "grabadores/descargas.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTime>
 
@@ -85,6 +88,7 @@ Procedencia procedenciaDe(const Fichero& f, const QString& modelo)
     p.inicioGrabacion = f.fecha;
     p.canal = f.canal;
     p.nombreCanal = f.nombreCanal;
+    p.tamanoEsperado = f.tamano;
     return p;
 }
 
@@ -106,6 +110,14 @@ QString rutaTemporal(const QString& carpeta, const QString& nombre)
         ? QLatin1Char('.') + nombre.left(punto) + QStringLiteral(".parcial") + nombre.mid(punto)
         : QLatin1Char('.') + nombre + QStringLiteral(".parcial");
     return unirRuta(carpeta, oculto);
+}
+
+void limpiarParciales(const QString& carpeta)
+{
+    static const QRegularExpression nuestro(QStringLiteral("^\\..+\\.parcial(\\..*)?$"));
+    for (const QString& nombre : nombresEnCarpeta(carpeta))
+        if (nuestro.match(nombre).hasMatch())
+            quitarSiAbandonado(unirRuta(carpeta, nombre));
 }
 
 QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
@@ -138,9 +150,19 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
         linea(QStringLiteral("Duración pedida"), QString::number(p.segundosDirecto) + QStringLiteral(" s"));
     if (p.detenidoAlCerrar)
         linea(QStringLiteral("Nota"), QStringLiteral("grabación detenida al cerrar la ventana, antes de la duración pedida"));
+    for (const QString& nota : p.notas)
+        linea(QStringLiteral("Nota"), nota);
     linea(QStringLiteral("Inicio de la descarga (UTC)"), horaUTC(inicio));
     linea(QStringLiteral("Fin de la descarga (UTC)"), horaUTC(fin));
     linea(QStringLiteral("Tamaño"), QString::number(h.bytes) + QStringLiteral(" bytes"));
+    if (p.segundosDirecto > 0)
+        linea(QStringLiteral("Duración grabada"), p.segundosGrabados
+                                                      ? QString::number(qRound(*p.segundosGrabados)) + QStringLiteral(" s")
+                                                      : QStringLiteral("desconocida"));
+    else
+        linea(QStringLiteral("Tamaño esperado"), p.tamanoEsperado > 0
+                                                     ? QString::number(p.tamanoEsperado) + QStringLiteral(" bytes")
+                                                     : QStringLiteral("desconocido"));
     linea(QStringLiteral("SHA-256"), h.sha256);
     return t;
 }

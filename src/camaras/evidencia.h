@@ -9,6 +9,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+#include <cstdint>
 #include <optional>
 
 // What the record says about where a file came from, taken on the main thread when the
@@ -26,6 +28,9 @@ struct Procedencia {
     std::optional<qint64> desfaseReloj;  // device clock minus PC clock, ms, at listing time
     int segundosDirecto = 0;  // a live recording of this many seconds; 0 for a download
     bool detenidoAlCerrar = false;  // the window closed before the live recording's end
+    int64_t tamanoEsperado = 0;  // a download: the size the listing gave; 0 when it gave none
+    std::optional<double> segundosGrabados;  // a live recording: what the file holds
+    QStringList notas;  // what else the reader must know of this file
     QString carpetaCaso;  // whose chain-of-custody register gets the file; empty: none
 };
 
@@ -40,6 +45,10 @@ QString textoReloj(const std::optional<qint64>& desfase);
 // "." + the name's stem + ".parcial" + its extension: hidden, and still ending in the
 // extension that ffmpeg reads the output format from.
 QString rutaTemporal(const QString& carpeta, const QString& nombre);
+
+// Removes the partial files of ours (rutaTemporal's hidden ".parcial" names, and what
+// the routines write beside them) that no live process is writing: a killed run's.
+void limpiarParciales(const QString& carpeta);
 
 QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
                       const QDateTime& fin, const Huella& h);

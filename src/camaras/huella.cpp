@@ -1,9 +1,12 @@
 #include "camaras/huella.h"
 
+#include "comun/nombres.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -159,9 +162,15 @@ std::optional<Huella> SeguidorHash::terminar()
 
 Huella copiarConHuella(const QString& origen, const QString& destino, const Progreso& progreso)
 {
-    QFile entrada(origen);
-    if (!entrada.open(QIODevice::ReadOnly))
-        throw ErrorCamara(QStringLiteral("no se pudo abrir %1: %2").arg(origen, entrada.errorString()));
+    // By the bytes the drive names it with: a name that is not UTF-8 is as real as any.
+    QFile entrada;
+    const int fd = ::open(bytesDeTexto(origen).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !entrada.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        const QString motivo = QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        throw ErrorCamara(QStringLiteral("no se pudo abrir %1: %2").arg(origen, motivo));
+    }
     QFile salida(destino);
     if (!salida.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw ErrorCamara(QStringLiteral("no se pudo crear %1: %2").arg(destino, salida.errorString()));
@@ -184,7 +193,9 @@ Huella copiarConHuella(const QString& origen, const QString& destino, const Prog
     }
     if (!salida.flush())
         throw ErrorCamara(QStringLiteral("no se pudo escribir %1: %2").arg(destino, salida.errorString()));
-    const QDateTime cambio = QFileInfo(origen).lastModified();
-    salida.setFileTime(cambio, QFileDevice::FileModificationTime);
+    struct stat st {};
+    if (::fstat(entrada.handle(), &st) == 0)
+        salida.setFileTime(QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000),
+                           QFileDevice::FileModificationTime);
     return Huella{sha.hex(), copiado, false};
 }

@@ -1,7 +1,10 @@
 // The window's layout: frames in points from the top-left of each container, with the
-// rule each view follows when the window is resized.
+// rule each view follows when the window is resized. The right side is a column that
+// keeps those frames at the standard size and lets the credentials row take a second
+// line when the window is narrower.
 #include "camaras/camaras.h"
 #include "camaras/colocar.h"
+#include "camaras/fila_fluida.h"
 #include "camaras/modelo_arbol.h"
 #include "camaras/modelo_lista.h"
 #include "estilo/cabecera.h"
@@ -10,6 +13,8 @@
 #include "estilo/fondo.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -65,6 +70,52 @@ QLineEdit* campo(const QString& texto)
     return t;
 }
 
+// One group of the credentials row: its controls at fixed places inside it.
+QWidget* grupo(int ancho)
+{
+    auto* g = new Volteada;
+    g->setFixedSize(ancho, 36);
+    return g;
+}
+
+void guardarSitio(QWidget* w)
+{
+    QSizePolicy p = w->sizePolicy();
+    p.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(p);
+}
+
+// The tick of a recording that cannot be ticked (done, failed, or a job running) is
+// drawn faded, as a disabled check box is everywhere else; the item view would draw it
+// like any other.
+class DelegadoCasillas : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& i) const override
+    {
+        if (i.flags() & Qt::ItemIsEnabled) {
+            QStyledItemDelegate::paint(p, o, i);
+            return;
+        }
+        QStyleOptionViewItem opcion = o;
+        initStyleOption(&opcion, i);
+        const QStyle* estilo = opcion.widget ? opcion.widget->style() : QApplication::style();
+        QStyleOptionViewItem sinCasilla = opcion;
+        sinCasilla.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+        estilo->drawControl(QStyle::CE_ItemViewItem, &sinCasilla, p, opcion.widget);
+        QStyleOptionViewItem casilla = opcion;
+        casilla.rect = estilo->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opcion, opcion.widget);
+        casilla.state &= ~(QStyle::State_HasFocus | QStyle::State_Enabled | QStyle::State_MouseOver);
+        casilla.state |= opcion.checkState == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
+        casilla.palette.setCurrentColorGroup(QPalette::Disabled);
+        p->save();
+        p->setOpacity(0.4);
+        estilo->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &casilla, p, opcion.widget);
+        p->restore();
+    }
+};
+
 } // namespace
 
 void Camaras::montar()
@@ -93,7 +144,6 @@ void Camaras::montar()
 
     auto* derecha = new Volteada;
     colocar(derecha, contenido, 300, 70, 780, 552, ancho | alto);
-    tamanoDiseno(derecha, QSize(780, 552));
     montarDerecha(derecha);
 
     auto* abajo_ = new Fondo(Color::fondo);
@@ -153,40 +203,82 @@ void Camaras::montarLateral(QWidget* panel)
 
 void Camaras::montarDerecha(QWidget* panel)
 {
+    // One column, so that the credentials row can take a second line when the window is
+    // narrow and push what is below down instead of running over it. At the standard
+    // size the frames are those of the design: (22, 12) title, (22, 40) detail, (22, 64)
+    // credentials, (22, 104) live recording, (22, 146) list, (22, 512) count line.
+    auto* columna = new QVBoxLayout(panel);
+    columna->setContentsMargins(22, 12, 22, 6);
+    columna->setSpacing(0);
     lTit = etiqueta(QStringLiteral("Elige un origen"), 16, QFont::DemiBold);
     lTit->setWordWrap(false);
-    colocar(lTit, panel, 22, 12, 736, 22, ancho);
+    lTit->setFixedHeight(22);
+    lTit->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    columna->addWidget(lTit);
+    columna->addSpacing(6);
     lDet = new EtiquetaCorta(QString(), 12, QFont::Normal, Color::gris);
-    colocar(lDet, panel, 22, 40, 736, 18, ancho);
+    lDet->setFixedHeight(18);
+    // Long texts are cut to the width they get; they never widen the column.
+    lDet->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    columna->addWidget(lDet);
+    columna->addSpacing(6);
 
+    // Hidden rows keep their room: the list does not jump as sources of different kinds
+    // are chosen.
     pCred = new Volteada;
-    colocar(pCred, panel, 22, 64, 736, 36, ancho);
-    tamanoDiseno(pCred, QSize(736, 36));
     montarCredenciales();
+    guardarSitio(pCred);
+    columna->addWidget(pCred);
     pCred->hide();
-
+    columna->addSpacing(4);
     pRtsp = new Volteada;
-    colocar(pRtsp, panel, 22, 104, 736, 34, ancho);
-    tamanoDiseno(pRtsp, QSize(736, 34));
+    pRtsp->setFixedHeight(34);
     montarDirecto();
+    guardarSitio(pRtsp);
+    columna->addWidget(pRtsp);
     pRtsp->hide();
-    montarCanal();
+    columna->addSpacing(8);
 
+    montarLista();
+    columna->addWidget(lista, 1);
+    columna->addSpacing(6);
+
+    auto* pie = new QHBoxLayout;
+    pie->setSpacing(18);
+    lCuenta = new EtiquetaCorta(QString(), 12, QFont::Normal, Color::gris, Qt::ElideRight, 2);
+    lCuenta->setFixedHeight(34);
+    lCuenta->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    pie->addWidget(lCuenta, 1);
+    bTodos = new BotonZORV(QStringLiteral("Marcar todos"), false, [this] { marcarTodos(); });
+    bTodos->setFixedSize(128, 32);
+    pie->addWidget(bTodos, 0, Qt::AlignTop);
+    columna->addLayout(pie);
+}
+
+void Camaras::montarLista()
+{
     listaModelo = new ModeloLista(ficheros, ocupado, [this] { cuenta(); }, this);
     lista = new QTableView;
     lista->setModel(listaModelo);
+    lista->setItemDelegateForColumn(ModeloLista::x, new DelegadoCasillas(lista));
     lista->setFont(fuenteSistema(12));
     lista->verticalHeader()->hide();
     lista->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     lista->verticalHeader()->setDefaultSectionSize(22);
     lista->verticalHeader()->setMinimumSectionSize(22);
     QHeaderView* columnas = lista->horizontalHeader();
-    columnas->setStretchLastSection(true);
     columnas->setHighlightSections(false);
     columnas->setSectionResizeMode(ModeloLista::x, QHeaderView::Fixed);
-    const int anchos[] = {26, 240, 110, 140, 80, 140};
-    for (int c = 0; c < ModeloLista::columnas; ++c)
+    // With the channel's column the fixed ones still leave the last its minimum at 900 points.
+    const int anchos[] = {26, 200, 80, 140, 80};
+    for (int c = 0; c < ModeloLista::ruta; ++c)
         lista->setColumnWidth(c, anchos[c]);
+    lista->setColumnHidden(ModeloLista::canal, true);
+    // Only the last column follows the view, down to a narrow window: a last section
+    // merely stretched never gets narrower than it started, and its cells would be cut
+    // by the edge of the view instead of shortened in the middle.
+    columnas->setMinimumSectionSize(26);
+    columnas->setSectionResizeMode(ModeloLista::ruta, QHeaderView::Stretch);
     lista->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lista->setSelectionBehavior(QAbstractItemView::SelectRows);
     lista->setTextElideMode(Qt::ElideMiddle);
@@ -199,29 +291,35 @@ void Camaras::montarDerecha(QWidget* panel)
     QPalette p = lista->palette();
     p.setColor(QPalette::Base, Color::fondo);
     lista->setPalette(p);
-    colocar(lista, panel, 22, 146, 736, 360, ancho | alto);
-
-    lCuenta = new EtiquetaCorta(QString(), 12, QFont::Normal, Color::gris, Qt::ElideRight, 2);
-    colocar(lCuenta, panel, 22, 512, 590, 34, ancho | abajo);
-    bTodos = new BotonZORV(QStringLiteral("Marcar todos"), false, [this] { marcarTodos(); });
-    colocar(bTodos, panel, 630, 512, 128, 32, derecha | abajo);
 }
 
 void Camaras::montarCredenciales()
 {
-    colocar(rotulo(QStringLiteral("Usuario")), pCred, 0, 9, 56, 18, fijo);
+    // Four groups that never split: user, password, period, "Listar". At the standard
+    // width they make one line, the last two against the right edge; narrower, those two
+    // go on to a second line.
+    auto* fila = new FilaFluida(pCred, 36);
+    credenciales = fila;
+    auto* usuario = grupo(170);
+    colocar(rotulo(QStringLiteral("Usuario")), usuario, 0, 9, 56, 18, fijo);
     tU = campo(QStringLiteral("admin"));
-    colocar(tU, pCred, 60, 6, 110, 24, fijo);
-    colocar(rotulo(QStringLiteral("Contraseña")), pCred, 182, 9, 76, 18, fijo);
+    colocar(tU, usuario, 60, 6, 110, 24, fijo);
+    fila->anadir(usuario, 0);
+
+    auto* contrasena = grupo(264);
+    colocar(rotulo(QStringLiteral("Contraseña")), contrasena, 0, 9, 76, 18, fijo);
     tP = campo(QString());
     tP->setEchoMode(QLineEdit::Password);
-    colocar(tP, pCred, 262, 6, 130, 24, fijo);
+    colocar(tP, contrasena, 80, 6, 130, 24, fijo);
     tPVer = campo(QString());
-    colocar(tPVer, pCred, 262, 6, 130, 24, fijo);
+    colocar(tPVer, contrasena, 80, 6, 130, 24, fijo);
     tPVer->hide();
     cVer = new Casilla(QStringLiteral("ver"), false, [this](bool si) { verClave(si); });
-    colocar(cVer, pCred, 398, 8, 48, 20, fijo);
-    colocar(rotulo(QStringLiteral("Periodo")), pCred, 452, 9, 56, 18, derecha);
+    colocar(cVer, contrasena, 216, 8, 48, 20, fijo);
+    fila->anadir(contrasena, 12);
+
+    auto* periodo = grupo(166);
+    colocar(rotulo(QStringLiteral("Periodo")), periodo, 0, 9, 56, 18, fijo);
     cPer = new QComboBox;
     cPer->setFont(fuenteSistema(13));
     cPer->addItems({QStringLiteral("24 horas"), QStringLiteral("7 días"), QStringLiteral("30 días"),
@@ -231,9 +329,33 @@ void Camaras::montarCredenciales()
     cPer->addItem(QStringLiteral("Elegir fechas…"));
     cPer->view()->setMinimumWidth(150);
     connect(cPer, &QComboBox::activated, this, &Camaras::elegirPeriodo);
-    colocar(cPer, pCred, 510, 4, 108, 26, derecha);
+    colocar(cPer, periodo, 58, 4, 108, 26, fijo);
+    fila->anadir(periodo, 6, true);
+    montarCanal(fila, periodo);
+
+    auto* listar = grupo(108);
     bListar = new BotonZORV(QStringLiteral("Listar"), true, [this] { listarRed(); });
-    colocar(bListar, pCred, 628, 2, 108, 32, derecha);
+    colocar(bListar, listar, 0, 2, 108, 32, fijo);
+    fila->anadir(listar, 10, true);
+    // Return lists from this row and from the tree where the device was chosen; the list
+    // below has its own main button.
+    bListar->returnEn({pCred, arbol});
+}
+
+void Camaras::montarCanal(FilaFluida* fila, QWidget* periodo)
+{
+    // Before the period, shown once a listing found more than one channel; it narrows the
+    // list and chooses the live stream.
+    pCanal = static_cast<Volteada*>(grupo(230));
+    colocar(rotulo(QStringLiteral("Canal")), pCanal, 0, 9, 44, 18, fijo);
+    cCanal = new QComboBox;
+    cCanal->setFont(fuenteSistema(13));
+    cCanal->addItem(QStringLiteral("Todos los canales"), 0);
+    cCanal->view()->setMinimumWidth(260);
+    colocar(cCanal, pCanal, 48, 4, 182, 26, fijo);
+    connect(cCanal, &QComboBox::activated, this, [this] { mostrarCanal(); });
+    fila->anadir(pCanal, 12, true, periodo);
+    pCanal->hide();
 }
 
 void Camaras::montarDirecto()
@@ -244,23 +366,6 @@ void Camaras::montarDirecto()
     colocar(rotulo(QStringLiteral("segundos")), pRtsp, 220, 8, 70, 18, fijo);
     bGrabar = new BotonZORV(QStringLiteral("Grabar el directo"), false, [this] { grabarDirecto(); });
     colocar(bGrabar, pRtsp, 300, 0, 160, 32, fijo);
-}
-
-void Camaras::montarCanal()
-{
-    // Beside the live row, whose stream it also chooses; shown once a listing found the
-    // device's channels.
-    pCanal = new Volteada;
-    colocar(pCanal, pRtsp->parentWidget(), 498, 104, 260, 34, derecha);
-    tamanoDiseno(pCanal, QSize(260, 34));
-    colocar(rotulo(QStringLiteral("Canal")), pCanal, 0, 8, 44, 18, fijo);
-    cCanal = new QComboBox;
-    cCanal->setFont(fuenteSistema(13));
-    cCanal->addItem(QStringLiteral("Todos los canales"), 0);
-    cCanal->view()->setMinimumWidth(260);
-    colocar(cCanal, pCanal, 48, 4, 212, 26, fijo);
-    connect(cCanal, &QComboBox::activated, this, [this] { mostrarCanal(); });
-    pCanal->hide();
 }
 
 void Camaras::montarBarra(QWidget* panel)
@@ -280,6 +385,8 @@ void Camaras::montarBarra(QWidget* panel)
     bDesc = new BotonZORV(QStringLiteral("Descargar marcados (0)"), true, [this] { descargar(); });
     bDesc->setEnabled(false);
     colocar(bDesc, panel, 476, 12, 200, 32, derecha);
+    // Return downloads from the list, where the recordings are marked.
+    bDesc->returnEn({lista, bDesc});
     bFin = new BotonZORV(QStringLiteral("Cerrar"), false, [this] { ventana->close(); });
     // The desktop's own key for closing a window; the window manager's Alt+F4 may be
     // missing or taken.

@@ -68,6 +68,11 @@ QString nombreLibre(const QString& carpeta, const QString& nombre, const QTime& 
     return candidato;
 }
 
+QString conExtension(const QString& nombre, const QString& extension)
+{
+    return partirNombre(nombre).first + QLatin1Char('.') + extension;
+}
+
 QString nombreDirecto(const QString& ip, const QDateTime& ahora)
 {
     return QStringLiteral("directo-") + limpio(ip) + QLatin1Char('-')

@@ -31,6 +31,10 @@ QString destinoDe(const QString& base, const QString& caso);
 // an earlier file of this or another run is never replaced.
 QString nombreLibre(const QString& carpeta, const QString& nombre, const QTime& hora);
 
+// `nombre` with its extension (the text after its last dot, a leading dot aside) replaced
+// by `extension`, or given it when it has none.
+QString conExtension(const QString& nombre, const QString& extension);
+
 // "directo-" + the address made safe + "-" + local date and time + ".mp4".
 QString nombreDirecto(const QString& ip, const QDateTime& ahora);
 

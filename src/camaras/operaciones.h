@@ -51,6 +51,13 @@ struct Operaciones {
     std::function<bool(const Origen& origen, const QString& ruta, int segundos, const QString& salida,
                        const QString& ffmpeg, const Progreso& progreso, std::stop_token parar)>
         grabarRTSP;
+    // Seconds of video a file holds, as the ffprobe at `ffprobe` reads them; absent when it
+    // cannot tell.
+    std::function<std::optional<double>(const QString& ffprobe, const QString& ruta)> duracion;
+
+    // Asked when the window closes: a routine that can run long without writing a file
+    // (walking a server's folders) stops then. Copies of the table share it.
+    std::stop_source cierre;
 };
 
 // The table wired to the recorder routines of this build.

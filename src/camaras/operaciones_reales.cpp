@@ -22,8 +22,16 @@ Operaciones operacionesReales()
     o.familia = [](const QString& ip, const QList<int>& puertos) { return familia(ip, puertos); };
     o.detectarFamilia = [](const Origen& origen) { return detectarFamilia(origen); };
 
-    // FTP offers every file, whatever the period.
-    o.listar[QStringLiteral("ftp")] = [](const OrigenPtr& origen, const Consulta&) { return Listado{listarFTP(origen), {}, {}, {}}; };
+    // FTP offers every file, whatever the period. Its walk ends when the window closes, and
+    // says why when it stopped before the end.
+    o.listar[QStringLiteral("ftp")] = [parar = o.cierre.get_token()](const OrigenPtr& origen, const Consulta&) {
+        Listado l;
+        QString corte;
+        l.ficheros = listarFTP(origen, parar, &corte);
+        if (!corte.isEmpty())
+            l.cortes << corte;
+        return l;
+    };
     o.descargar[QStringLiteral("ftp")] = [](const FicheroPtr& f, const QString& destino, const QString&,
                                             const Progreso& progreso) { descargarFTP(*f, destino, progreso); };
 
@@ -47,6 +55,7 @@ Operaciones operacionesReales()
                       const QString& ffmpeg, const Progreso& progreso, std::stop_token parar) {
         return grabarRTSP(origen, ruta, segundos, salida, ffmpeg, progreso, std::move(parar));
     };
+    o.duracion = [](const QString& ffprobe, const QString& ruta) { return duracionVideo(ffprobe, ruta); };
     return o;
 }
 

@@ -29,6 +29,7 @@ void ventanaCamaras(const QStringList& argumentos)
                                                           : std::nullopt);
     prepararApp();
     auto* camaras = new Camaras(a.base, a.caso, a.ffmpeg, operacionesReales());
+    alPerderPantalla([camaras] { camaras->recogerAntesDeSalir(); });
     camaras->ventana->mostrarDelante();
     QTimer::singleShot(0, camaras, [camaras] { camaras->buscarTodo(); });
     QApplication::exec();

@@ -44,8 +44,9 @@ struct Hijo {
 
 // Starts the program as the leader of a process group of its own, so that at the time
 // limit everything it started can be ended with it. The path is used as given (never
-// looked up in PATH). Nothing when it cannot be started.
-std::optional<Hijo> lanzar(const QString& programa, const QStringList& args)
+// looked up in PATH). Its standard input is `entrada`, read from a pipe, or the null
+// device when empty. Nothing when it cannot be started.
+std::optional<Hijo> lanzar(const QString& programa, const QStringList& args, const QByteArray& entrada)
 {
     if (programa.isEmpty())
         return std::nullopt;
@@ -62,9 +63,29 @@ std::optional<Hijo> lanzar(const QString& programa, const QStringList& args)
     int tubo[2];
     if (::pipe2(tubo, O_CLOEXEC) != 0)
         return std::nullopt;
+    // What the program reads waits in the pipe before it starts, so writing can neither
+    // block nor meet a reader that has gone: it must fit the pipe's buffer (4 KiB at least).
+    int entra[2] = {-1, -1};
+    if (!entrada.isEmpty()) {
+        bool dentro = entrada.size() <= 4096 && ::pipe2(entra, O_CLOEXEC) == 0;
+        if (dentro) {
+            dentro = ::write(entra[1], entrada.constData(), size_t(entrada.size())) == entrada.size();
+            ::close(entra[1]);
+            if (!dentro)
+                ::close(entra[0]);
+        }
+        if (!dentro) {
+            ::close(tubo[0]);
+            ::close(tubo[1]);
+            return std::nullopt;
+        }
+    }
     posix_spawn_file_actions_t acciones;
     posix_spawn_file_actions_init(&acciones);
-    posix_spawn_file_actions_addopen(&acciones, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (entra[0] >= 0)
+        posix_spawn_file_actions_adddup2(&acciones, entra[0], STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&acciones, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&acciones, tubo[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&acciones, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_t atributos;
@@ -85,6 +106,8 @@ std::optional<Hijo> lanzar(const QString& programa, const QStringList& args)
     posix_spawnattr_destroy(&atributos);
     posix_spawn_file_actions_destroy(&acciones);
     ::close(tubo[1]);
+    if (entra[0] >= 0)
+        ::close(entra[0]);
     if (error != 0) {
         ::close(tubo[0]);
         return std::nullopt;
@@ -175,9 +198,9 @@ void terminarGrupo(Hijo& h)
 } // namespace
 
 ResultadoProceso ejecutar(const QString& programa, const QStringList& args,
-                          std::optional<double> esperar)
+                          std::optional<double> esperar, const QByteArray& entrada)
 {
-    std::optional<Hijo> hijo = lanzar(programa, args);
+    std::optional<Hijo> hijo = lanzar(programa, args, entrada);
     if (!hijo)
         return {-1, QString()};
     std::optional<Reloj::time_point> limite;

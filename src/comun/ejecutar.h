@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,9 +15,11 @@ struct ResultadoProceso {
 // the program itself has ended is kept. The program leads a process group of its own:
 // when `esperar` seconds pass before the program has ended and its output is complete,
 // the whole group is terminated (SIGTERM, then SIGKILL after a grace period) and the
-// result is -2.
+// result is -2. With `entrada` (at most 4 KiB), the program reads it on its standard
+// input, which is otherwise the null device: a way to hand it a secret that its command
+// line, readable by every local user, must not show.
 ResultadoProceso ejecutar(const QString& programa, const QStringList& args,
-                          std::optional<double> esperar = std::nullopt);
+                          std::optional<double> esperar = std::nullopt, const QByteArray& entrada = {});
 
 class QProcess;
 

@@ -1,5 +1,6 @@
 #include "comun/nombres.h"
 
+#include <QStringDecoder>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -50,6 +51,9 @@ bool esEscape(char16_t u)
 
 QString textoDeBytes(const QByteArray& bytes)
 {
+    // A byte-order mark is part of the name, also at the start of a run: the plain
+    // UTF-8 conversion would drop it there.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype n = bytes.size();
     QString texto;
@@ -65,11 +69,11 @@ QString textoDeBytes(const QByteArray& bytes)
             i += largo;
             continue;
         }
-        texto += QString::fromUtf8(bytes.constData() + tramo, i - tramo);
+        texto += utf8.decode(QByteArrayView(bytes.constData() + tramo, i - tramo));
         texto += QChar(char16_t(kEscapeBase + p[i]));
         tramo = ++i;
     }
-    texto += QString::fromUtf8(bytes.constData() + tramo, n - tramo);
+    texto += utf8.decode(QByteArrayView(bytes.constData() + tramo, n - tramo));
     return texto;
 }
 

@@ -72,7 +72,11 @@ QString enUnaLinea(const QString& valor)
     r.reserve(valor.size());
     for (const QChar c : valor) {
         const char16_t u = c.unicode();
-        if (u >= 0x20 && (u < 0x7f || u > 0x9f) && u != 0x2028 && u != 0x2029)
+        if (c == QLatin1Char('\\'))
+            r += QStringLiteral("\\\\");
+        else if (u >= 0xDC80 && u <= 0xDCFF) // a byte of a name that was not UTF-8 (textoDeBytes)
+            r += QStringLiteral("\\x") + QString::number(u - 0xDC00, 16).toUpper();
+        else if (u >= 0x20 && (u < 0x7f || u > 0x9f) && u != 0x2028 && u != 0x2029)
             r += c;
         else if (c == QLatin1Char('\n'))
             r += QStringLiteral("\\n");

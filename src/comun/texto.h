@@ -21,5 +21,8 @@ std::optional<int> enteroDecimal(const QString& texto);
 
 // A value from outside (a device, a drive, a file) on the one line it is written on: a
 // line break in it would add a line of its own to a record or to a report. Control
-// characters (C0, C1, the Unicode line and paragraph separators) become escapes.
+// characters (C0, C1, the Unicode line and paragraph separators) become escapes; so does
+// the backslash itself ("\\"), or a device's "\n" would read back as a line break, and a
+// byte of a name that was not UTF-8 (as textoDeBytes keeps it) becomes "\xNN", the very
+// byte the source used.
 QString enUnaLinea(const QString& valor);

@@ -17,6 +17,21 @@ namespace {
 
 bool creandoAplicacion = false;
 
+std::function<void()>& recogerAlPerder()
+{
+    static std::function<void()> recoger;
+    return recoger;
+}
+
+// The xcb plugin's last words before it calls exit(1), from its event loop or from
+// Xlib's I/O error handler; the Wayland plugin's before its _exit.
+bool pantallaRota(QtMsgType tipo, const QString& mensaje)
+{
+    return tipo == QtWarningMsg
+        && (mensaje.startsWith(QLatin1String("The X11 connection broke"))
+            || mensaje.startsWith(QLatin1String("The Wayland connection")));
+}
+
 void mensajeQtVentanas(QtMsgType tipo, const QMessageLogContext& contexto, const QString& mensaje)
 {
     // Qt gives up with a fatal message (and an abort) when no platform plugin reaches a
@@ -24,10 +39,23 @@ void mensajeQtVentanas(QtMsgType tipo, const QMessageLogContext& contexto, const
     // socket without a Wayland plugin. For the player that is no display at all.
     if (tipo == QtFatalMsg && creandoAplicacion)
         sinPantalla();
+    if (pantallaRota(tipo, mensaje)) {
+        // Once only: what the window does on its way out may hit the same wall.
+        static bool saliendo = false;
+        if (!saliendo) {
+            saliendo = true;
+            aviso(QStringLiteral("se perdió la conexión con la pantalla"));
+            if (recogerAlPerder())
+                recogerAlPerder()();
+        }
+        salir(1);
+    }
     mensajeQtCallado(tipo, contexto, mensaje);
 }
 
 } // namespace
+
+void alPerderPantalla(std::function<void()> recoger) { recogerAlPerder() = std::move(recoger); }
 
 void prepararApp()
 {

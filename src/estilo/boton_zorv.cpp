@@ -20,19 +20,33 @@ BotonZORV::BotonZORV(const QString& titulo, bool principal, std::function<void()
         p.setColor(QPalette::Button, Color::turquesa);
         p.setColor(QPalette::ButtonText, Qt::white);
         setPalette(p);
-        teclaEquivalente(QKeySequence(Qt::Key_Return));
-        teclaEquivalente(QKeySequence(Qt::Key_Enter));
+        for (Qt::Key tecla : {Qt::Key_Return, Qt::Key_Enter})
+            teclasReturn_ << atajo(QKeySequence(tecla), this, Qt::WindowShortcut);
     }
     connect(this, &QPushButton::clicked, this, &BotonZORV::pulsado);
 }
 
-void BotonZORV::teclaEquivalente(const QKeySequence& tecla)
+QShortcut* BotonZORV::atajo(const QKeySequence& tecla, QWidget* donde, Qt::ShortcutContext contexto)
 {
-    auto* atajo = new QShortcut(tecla, this);
-    connect(atajo, &QShortcut::activated, this, [this] {
+    auto* a = new QShortcut(tecla, donde);
+    a->setContext(contexto);
+    connect(a, &QShortcut::activated, this, [this] {
         if (isEnabled() && isVisible())
             animateClick();
     });
+    return a;
+}
+
+void BotonZORV::teclaEquivalente(const QKeySequence& tecla) { atajo(tecla, this, Qt::WindowShortcut); }
+
+void BotonZORV::returnEn(const QList<QWidget*>& zonas)
+{
+    for (const QPointer<QShortcut>& a : std::as_const(teclasReturn_))
+        delete a.data();
+    teclasReturn_.clear();
+    for (QWidget* zona : zonas)
+        for (Qt::Key tecla : {Qt::Key_Return, Qt::Key_Enter})
+            teclasReturn_ << atajo(QKeySequence(tecla), zona, Qt::WidgetWithChildrenShortcut);
 }
 
 void BotonZORV::pulsado()

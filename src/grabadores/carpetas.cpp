@@ -1,6 +1,7 @@
 // Folders and the recordings below them. A recorder's export can hold hundreds of
 // thousands of files, so the walk reads each folder once and asks the file system about
 // nothing but the few entries whose names look like recordings.
+#include "comun/nombres.h"
 #include "grabadores/extensiones.h"
 #include "grabadores/unidades.h"
 
@@ -119,11 +120,12 @@ private:
         return esGrabacion(QString::fromUtf8(nombre.constData() + punto, nombre.size() - punto));
     }
 
+    // Names keep their bytes (textoDeBytes): a file named in Latin-1 can still be copied.
     void anotar(const QByteArray& ruta, const QByteArray& nombre, const struct stat& st)
     {
-        const QString completa = QFile::decodeName(ruta);
+        const QString completa = textoDeBytes(ruta);
         const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-        lista << std::make_shared<Fichero>(QFile::decodeName(nombre),
+        lista << std::make_shared<Fichero>(textoDeBytes(nombre),
                                            QDateTime::fromMSecsSinceEpoch(ms), int64_t(st.st_size),
                                            completa, origen, completa);
     }
@@ -135,14 +137,14 @@ private:
 
 QList<OrigenPtr> subcarpetas(const QString& carpeta)
 {
-    const QByteArray ruta = QFile::encodeName(carpeta);
+    const QByteArray ruta = bytesDeTexto(carpeta);
     const int fd = abrirCarpeta(ruta);
     if (fd < 0)
         return {};
     QStringList nombres;
     visibles(fd, [&](const Entrada& e) {
         if (esCarpeta(fd, e))
-            nombres << QFile::decodeName(e.nombre);
+            nombres << textoDeBytes(e.nombre);
         return true;
     });
     close(fd);
@@ -156,7 +158,7 @@ QList<OrigenPtr> subcarpetas(const QString& carpeta)
     std::stable_sort(nombres.begin(), nombres.end(), orden);
     QList<OrigenPtr> r;
     for (const QString& n : nombres) {
-        const QString completa = QFile::decodeName(unida(ruta, QFile::encodeName(n)));
+        const QString completa = textoDeBytes(unida(ruta, bytesDeTexto(n)));
         r << std::make_shared<Origen>(QStringLiteral("carpeta"), n, completa,
                                       QStringLiteral("Carpeta · ") + completa);
     }
@@ -165,7 +167,7 @@ QList<OrigenPtr> subcarpetas(const QString& carpeta)
 
 bool tieneSubcarpetas(const QString& carpeta)
 {
-    const int fd = abrirCarpeta(QFile::encodeName(carpeta));
+    const int fd = abrirCarpeta(bytesDeTexto(carpeta));
     if (fd < 0)
         return false;
     bool alguna = false;
@@ -180,7 +182,7 @@ bool tieneSubcarpetas(const QString& carpeta)
 QList<FicheroPtr> listarUnidad(const OrigenPtr& origen)
 {
     Recorrido r(origen);
-    const QByteArray ruta = QFile::encodeName(origen->ruta);
+    const QByteArray ruta = bytesDeTexto(origen->ruta);
     if (!ruta.isEmpty())
         r.carpeta(ruta);
     return r.lista;

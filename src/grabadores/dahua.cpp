@@ -1,5 +1,6 @@
 #include "grabadores/dahua.h"
 
+#include "comun/nombres.h"
 #include "grabadores/ayudas.h"
 #include "grabadores/canales.h"
 #include "grabadores/descargas.h"
@@ -82,7 +83,8 @@ QString extensionDe(const QString& ruta) {
 }  // namespace
 
 ItemsDahua leerItemsDahua(const QByteArray& respuesta) {
-    const QString texto = QString::fromUtf8(respuesta);
+    // Bytes that are not UTF-8 stay as they came: a path holding them can still be asked for.
+    const QString texto = textoDeBytes(respuesta);
     ItemsDahua items;
     qint64 n = 0;
     QString clave, valor;
@@ -114,7 +116,7 @@ QList<FicheroPtr> ficherosDahua(const ItemsDahua& items, const OrigenPtr& origen
 QString rutaCargaDahua(const QString& ruta) {
     QStringList partes = ruta.split(QLatin1Char('/'));
     for (QString& p : partes)
-        p = QString::fromLatin1(p.toUtf8().toPercentEncoding("!$&'()*+,;=:@"));
+        p = QString::fromLatin1(bytesDeTexto(p).toPercentEncoding("!$&'()*+,;=:@"));
     return partes.join(QLatin1Char('/'));
 }
 
@@ -185,8 +187,11 @@ Listado listarDahua(const OrigenPtr& origen, const Consulta& consulta) {
 }
 
 void descargarDahua(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
-    // Straight into `destino`: the client removes it again unless a whole 200 arrived.
+    // Straight into `destino`: the client removes it again unless a whole 200 arrived; an
+    // error page or a transfer without length cut short must not pass for the recording.
     pedir(*fichero.origen,
           baseWeb(*fichero.origen) + QStringLiteral("/cgi-bin/RPC_Loadfile") + rutaCargaDahua(fichero.dato),
           QStringLiteral("GET"), std::nullopt, destino, progreso, true);
+    rechazarAviso(destino);
+    exigirTamano(destino, fichero.tamano);
 }

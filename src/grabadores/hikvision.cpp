@@ -2,6 +2,7 @@
 
 #include "grabadores/ayudas.h"
 #include "grabadores/canales.h"
+#include "grabadores/descargas.h"
 #include "grabadores/identificar.h"
 #include "grabadores/listado.h"
 #include "grabadores/reloj.h"
@@ -113,7 +114,11 @@ QString cuerpoDescargaHikvision(const QString& uri) {
 }
 
 void descargarHikvision(const Fichero& fichero, const QString& destino, const Progreso& progreso) {
-    // Straight into `destino`: the client removes it again unless a whole 200 arrived.
+    // Straight into `destino`: the client removes it again unless a whole 200 arrived. Some
+    // devices answer a refused download with a 200 and a status document, and send a
+    // recording without its length, so a cut one ends as cleanly as a whole one.
     pedir(*fichero.origen, baseWeb(*fichero.origen) + QStringLiteral("/ISAPI/ContentMgmt/download"),
           QStringLiteral("POST"), cuerpoDescargaHikvision(fichero.dato), destino, progreso, true);
+    rechazarAviso(destino);
+    exigirTamano(destino, fichero.tamano);
 }

@@ -27,6 +27,27 @@ QString escapado(const QString& valor)
     return QString::fromLatin1(QUrl::toPercentEncoding(valor, QByteArray(), "-._~"));
 }
 
+// What ffprobe and ffmpeg read on their standard input in place of the address, which
+// carries the password and so must stay off their command lines (every local user can
+// read those): a list of one input for the concat demuxer, opened over TCP. Control
+// characters cannot end a line of the list early: they are escaped like any other.
+QByteArray listaRTSP(const Origen& origen, const QString& ruta)
+{
+    QString url;
+    for (const QChar c : urlRTSP(origen, ruta))
+        url += c.unicode() < 0x20 || c.unicode() == 0x7f ? QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                                                           : QString(c);
+    url.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return (QStringLiteral("ffconcat version 1.0\nfile '") + url +
+            QStringLiteral("'\noption rtsp_transport tcp\n")).toUtf8();
+}
+
+// The arguments that make ffprobe or ffmpeg read that list, and through it nothing but
+// the stream: no local file.
+const QStringList ENTRADA_RTSP = {QStringLiteral("-protocol_whitelist"), QStringLiteral("pipe,rtsp,rtp,tcp,udp"),
+                                  QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
+                                  QStringLiteral("0"), QStringLiteral("-i"), QStringLiteral("pipe:0")};
+
 int porcentaje(qint64 transcurridoMs, int segundos)
 {
     if (segundos <= 0)
@@ -83,11 +104,10 @@ std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe, 
     for (const QString& ruta : rutas) {
         const ResultadoProceso r = ejecutar(
             ffprobe,
-            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-rtsp_transport"),
-             QStringLiteral("tcp"), QStringLiteral("-i"), urlRTSP(origen, ruta),
-             QStringLiteral("-show_entries"), QStringLiteral("stream=codec_type"),
-             QStringLiteral("-of"), QStringLiteral("csv=p=0")},
-            LIMITE_SONDEO_S);
+            QStringList{QStringLiteral("-v"), QStringLiteral("error")} + ENTRADA_RTSP +
+                QStringList{QStringLiteral("-show_entries"), QStringLiteral("stream=codec_type"),
+                            QStringLiteral("-of"), QStringLiteral("csv=p=0")},
+            LIMITE_SONDEO_S, listaRTSP(origen, ruta));
         if (r.estado == 0 && r.salida.contains(QLatin1String("video")))
             return ruta;
     }
@@ -106,22 +126,25 @@ bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const Q
     // while it waits for a frozen stream an interrupt cannot reach it, and a killed
     // ffmpeg never writes the index a plain MP4 keeps at its end. Cameras often send
     // G.711 sound, which MP4 cannot hold: it becomes AAC; the picture is copied untouched.
-    proceso.setArguments({QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                          QStringLiteral("-rtsp_transport"), QStringLiteral("tcp"),
-                          QStringLiteral("-i"), urlRTSP(origen, ruta), QStringLiteral("-t"),
-                          QString::number(segundos), QStringLiteral("-c"), QStringLiteral("copy"),
-                          QStringLiteral("-c:a"), QStringLiteral("aac"),
-                          QStringLiteral("-movflags"),
-                          QStringLiteral("+frag_keyframe+empty_moov+default_base_moof"),
-                          QStringLiteral("-flush_packets"), QStringLiteral("1"), salida});
-    // ffmpeg reads keys from its standard input; it must never wait for the terminal.
-    proceso.setStandardInputFile(QProcess::nullDevice());
+    // ffmpeg would read keys from its standard input (-nostdin): there it reads the list
+    // that names the stream.
+    proceso.setArguments(QStringList{QStringLiteral("-nostdin"), QStringLiteral("-y"), QStringLiteral("-loglevel"),
+                                     QStringLiteral("error")} +
+                         ENTRADA_RTSP +
+                         QStringList{QStringLiteral("-t"), QString::number(segundos), QStringLiteral("-c"),
+                                     QStringLiteral("copy"), QStringLiteral("-c:a"), QStringLiteral("aac"),
+                                     QStringLiteral("-movflags"),
+                                     QStringLiteral("+frag_keyframe+empty_moov+default_base_moof"),
+                                     QStringLiteral("-flush_packets"), QStringLiteral("1"), salida});
     proceso.setStandardOutputFile(QProcess::nullDevice());
     proceso.setStandardErrorFile(QProcess::nullDevice());
     acabaConEsteProceso(proceso, SIGINT);
     proceso.start();
     if (!proceso.waitForStarted(-1))
         return false;
+    proceso.write(listaRTSP(origen, ruta));
+    proceso.waitForBytesWritten(-1);
+    proceso.closeWriteChannel();
 
     QElapsedTimer reloj;
     reloj.start();
@@ -143,4 +166,18 @@ bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const Q
         }
     }
     return QFileInfo::exists(salida);
+}
+
+std::optional<double> duracionVideo(const QString& ffprobe, const QString& ruta)
+{
+    const ResultadoProceso r = ejecutar(ffprobe,
+                                        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                         QStringLiteral("format=duration"), QStringLiteral("-of"),
+                                         QStringLiteral("csv=p=0"), ruta},
+                                        LIMITE_SONDEO_S * 4);
+    bool bien = false;
+    const double segundos = r.salida.trimmed().toDouble(&bien);
+    if (r.estado != 0 || !bien || !std::isfinite(segundos) || segundos < 0)
+        return std::nullopt;
+    return segundos;
 }

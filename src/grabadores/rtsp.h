@@ -13,6 +13,9 @@
 // The paths tried in turn; the first that carries video wins.
 extern const QStringList RUTAS_RTSP;
 
+// ffprobe and ffmpeg never see the address on their command line (it holds the password):
+// they read it on their standard input.
+
 // "rtsp://user:password@ip:554" + path, the credentials escaped down to letters and
 // digits; no credentials at all when the user name is empty.
 QString urlRTSP(const Origen& origen, const QString& ruta);
@@ -36,3 +39,7 @@ std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe,
 bool grabarRTSP(const Origen& origen, const QString& ruta, int segundos, const QString& salida,
                 const QString& ffmpeg, const std::function<void(int)>& progreso,
                 std::stop_token parar = {});
+
+// Seconds of video the file at `ruta` holds, as `ffprobe` reads them; absent when it
+// cannot tell.
+std::optional<double> duracionVideo(const QString& ffprobe, const QString& ruta);

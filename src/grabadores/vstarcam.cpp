@@ -120,12 +120,67 @@ Listado listarVStarcam(const OrigenPtr& origen, const Consulta& consulta) {
     return l;
 }
 
+namespace {
+
+// Frames of the first video stream as ffprobe reads them, and the longest run of frames
+// from one key frame to the next; nothing when it reads no video.
+struct Cuadros {
+    qint64 total = 0, gop = 0;
+};
+std::optional<Cuadros> cuadrosDe(const QString& ffprobe, const QString& ruta) {
+    const ResultadoProceso r =
+        ejecutar(ffprobe,
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+                  QStringLiteral("-show_entries"), QStringLiteral("packet=flags"), QStringLiteral("-of"),
+                  QStringLiteral("csv=p=0"), ruta},
+                 1800.0);
+    if (r.estado != 0) return std::nullopt;
+    Cuadros c;
+    qint64 clave = 0;
+    for (QStringView linea : QStringView(r.salida).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (linea.startsWith(QLatin1Char('K'))) {
+            c.gop = std::max(c.gop, c.total - clave);
+            clave = c.total;
+        }
+        ++c.total;
+    }
+    c.gop = std::max(c.gop, c.total - clave);
+    if (c.total == 0) return std::nullopt;
+    return c;
+}
+
+// Why the MP4 is not the recording, or "" when it holds the raw stream's frames: ffmpeg
+// can end well without its index (a full disk when it writes the trailer) or with a
+// stream cut short.
+QString faltaEnConversion(const QString& ffprobe, const QString& crudo, const QString& mp4) {
+    const std::optional<Cuadros> hecho = cuadrosDe(ffprobe, mp4);
+    if (!hecho) return QStringLiteral("el MP4 convertido no tiene vídeo que se pueda leer");
+    const std::optional<Cuadros> grabado = cuadrosDe(ffprobe, crudo);
+    if (!grabado) return QStringLiteral("no se pudieron contar los fotogramas grabados");
+    // A conversion may drop an unfinished group of pictures at the end, never more.
+    if (std::abs(hecho->total - grabado->total) > std::max<qint64>(grabado->gop, 1))
+        return QStringLiteral("el MP4 convertido tiene %1 de los %2 fotogramas grabados")
+            .arg(hecho->total)
+            .arg(grabado->total);
+    return {};
+}
+
+}  // namespace
+
 void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,
                        const Progreso& progreso) {
     const QString ext = extensionDe(fichero.dato);
     const QString temporal = temporalDescarga(destino);
-    pedir(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
-          std::nullopt, temporal, progreso, true);
+    const BloqueoParcial bloqueo(temporal);
+    try {
+        pedir(*fichero.origen, baseWeb(*fichero.origen) + fichero.dato, QStringLiteral("GET"),
+              std::nullopt, temporal, progreso, true);
+    } catch (const ErrorCamara&) {
+        borrar(temporal);  // the lock made it, whether the request got that far or not
+        throw;
+    }
+    rechazarAviso(temporal);
+    exigirTamano(temporal, fichero.tamano);
     if (!fichero.crudo) {
         renombrarDescarga(temporal, destino);
         return;
@@ -142,6 +197,7 @@ void descargarVStarcam(const Fichero& fichero, const QString& destino, const QSt
                                               : QStringLiteral(".h265"));
     QString entrada = temporal;
     if (descargado.size() >= 4 && descargado.peek(2) == "HX") {
+        const BloqueoParcial bloqueoCrudo(crudoRuta);
         QFile video(crudoRuta);
         int64_t bloques = -1;
         if (video.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
@@ -157,10 +213,11 @@ void descargarVStarcam(const Fichero& fichero, const QString& destino, const QSt
     descargado.close();
 
     // ffmpeg writes beside the destination and the result takes its name only when ffmpeg
-    // ended well: a conversion cut short by an error or the time limit is no recording.
+    // ended well and the MP4 holds what was recorded.
     const QString sufijo = QFileInfo(destino).suffix();
     const QString convertido =
         temporal + QLatin1Char('.') + (sufijo.isEmpty() ? QStringLiteral("mp4") : sufijo);
+    const BloqueoParcial bloqueoConvertido(convertido);
     const ResultadoProceso r = ejecutar(
         ffmpeg,
         {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
@@ -169,11 +226,20 @@ void descargarVStarcam(const Fichero& fichero, const QString& destino, const QSt
          QStringLiteral("copy"), QStringLiteral("-movflags"), QStringLiteral("+faststart"),
          convertido},
         1800.0);
-    borrar(temporal);
+    const QString ffprobe = QFileInfo(ffmpeg).absolutePath() + QStringLiteral("/ffprobe");
+    const QString falta = r.estado != 0 || QFileInfo(convertido).size() == 0
+                              ? QStringLiteral("no se pudo convertir el vídeo")
+                              : faltaEnConversion(ffprobe, entrada, convertido);
     borrar(crudoRuta);
-    if (r.estado != 0 || QFileInfo(convertido).size() == 0) {
+    if (!falta.isEmpty()) {
         borrar(convertido);
-        throw ErrorCamara(QStringLiteral("no se pudo convertir el vídeo"));
+        // The downloaded bytes are what the camera recorded: they stay, under their own
+        // raw extension beside the destination, for the caller to keep.
+        const QFileInfo d(destino);
+        const QString original = d.path() + QLatin1Char('/') + d.completeBaseName() + ext;
+        renombrarDescarga(temporal, original);
+        throw ConversionFallida(falta, original);
     }
+    borrar(temporal);
     renombrarDescarga(convertido, destino);
 }

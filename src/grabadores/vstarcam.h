@@ -20,7 +20,9 @@ QStringList indiceLinks(const Origen& origen, const QString& ruta);
 // the listing with what was read.
 Listado listarVStarcam(const OrigenPtr& origen, const Consulta& consulta);
 // Downloads the file; a raw one is converted by the ffmpeg at `ffmpeg` into an MP4 at
-// `destino`. Throws ErrorCamara.
+// `destino`, which counts only when the ffprobe beside it finds in the MP4 the frames the
+// raw stream held (within one group of pictures). Throws ErrorCamara; when only the
+// conversion failed, ConversionFallida with the raw download kept beside `destino`.
 void descargarVStarcam(const Fichero& fichero, const QString& destino, const QString& ffmpeg,
                        const Progreso& progreso);
 

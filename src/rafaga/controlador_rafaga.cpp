@@ -76,8 +76,10 @@ ControladorRafaga::~ControladorRafaga()
 {
     // Destroying the window sends the viewport's last events through this filter when
     // the scroll area is already half destroyed; stop listening before that.
-    if (scroll)
+    if (scroll) {
         scroll->viewport()->removeEventFilter(this);
+        scroll->removeEventFilter(this);
+    }
 }
 
 void ControladorRafaga::construir(qsizetype n, double seg)
@@ -127,6 +129,10 @@ void ControladorRafaga::construir(qsizetype n, double seg)
     pila_->setCurrentWidget(pagina_);
 
     scroll->viewport()->installEventFilter(this);
+    // The grid's place in the Tab cycle: its keys and its focus mark (the current cell).
+    scroll->setFocusPolicy(Qt::StrongFocus);
+    scroll->installEventFilter(this);
+    scroll->setFocus(Qt::OtherFocusReason);
     // The columns and the first thumbnails are known before the window shows, so the
     // decoding starts while the window is still being mapped.
     columna->activate();
@@ -145,7 +151,15 @@ QWidget* ControladorRafaga::barraInferior()
     fila->addWidget(new BotonZORV(QStringLiteral("Marcar todas"), false, [this] { marcarTodas(true); }));
     fila->addSpacing(8);
     fila->addWidget(new BotonZORV(QStringLiteral("Ninguna"), false, [this] { marcarTodas(false); }));
-    fila->addStretch(1);
+    // Between the two groups of buttons, the room that is left: the grid's keys.
+    lTeclas = etiqueta(QStringLiteral("Flechas mueven · Espacio marca · V la abre"), 11, QFont::Normal, Color::gris);
+    lTeclas->setWordWrap(false);
+    QSizePolicy libre(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    libre.setRetainSizeWhenHidden(true);
+    lTeclas->setSizePolicy(libre);
+    lTeclas->setAlignment(Qt::AlignCenter);
+    lTeclas->setVisible(false);
+    fila->addWidget(lTeclas, 1);
     bGuardar = new BotonZORV(QStringLiteral("Guardar elegidas (0)"), true, [this] {
         resultado = 0;
         ventana->close();
@@ -231,7 +245,71 @@ bool ControladorRafaga::eventFilter(QObject* objeto, QEvent* e)
 {
     if (objeto == scroll->viewport() && e->type() == QEvent::Resize)
         rejilla->recolocar(scroll->viewport()->width());
+    if (objeto == scroll && (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        const bool dentro = e->type() == QEvent::FocusIn;
+        // Coming back to a grid scrolled away from its current cell: the keyboard starts
+        // from what is on screen.
+        if (dentro && !rejilla->celdas().empty()
+            && !rejilla->celdas()[size_t(rejilla->actual())]->marco().intersects(rejilla->zonaVisible()))
+            rejilla->setActual(rejilla->primeraVisible());
+        rejilla->setConFoco(dentro);
+        lTeclas->setVisible(dentro);
+    }
+    if (objeto == scroll && e->type() == QEvent::KeyPress && teclaRejilla(static_cast<QKeyEvent*>(e)))
+        return true;
     return QObject::eventFilter(objeto, e);
+}
+
+bool ControladorRafaga::teclaRejilla(QKeyEvent* e)
+{
+    const int n = int(rejilla->celdas().size());
+    if (n == 0 || (e->modifiers() & ~Qt::KeypadModifier))
+        return false;
+    const int i = rejilla->actual();
+    const int c = rejilla->columnas();
+    const int pagina = std::max(1, scroll->viewport()->height() / Rejilla::pasoY) * c;
+    switch (e->key()) {
+    case Qt::Key_Left:
+        irA(i - 1);
+        return true;
+    case Qt::Key_Right:
+        irA(i + 1);
+        return true;
+    case Qt::Key_Up:
+        irA(i >= c ? i - c : i);
+        return true;
+    case Qt::Key_Down:
+        // To the last cell when the row below is shorter than this column.
+        irA(i + c < n ? i + c : (i / c < (n - 1) / c ? n - 1 : i));
+        return true;
+    case Qt::Key_PageUp:
+        irA(i - std::min(pagina, i / c * c));
+        return true;
+    case Qt::Key_PageDown:
+        irA(std::min(i + pagina, n - 1));
+        return true;
+    case Qt::Key_Home:
+        irA(0);
+        return true;
+    case Qt::Key_End:
+        irA(n - 1);
+        return true;
+    case Qt::Key_Space:
+        rejilla->celdas()[size_t(i)]->pulsar(1);
+        return true;
+    case Qt::Key_V:
+        abrirVisor(rejilla->celdas()[size_t(i)]->numero);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ControladorRafaga::irA(int indice)
+{
+    rejilla->setActual(indice);
+    const QRect m = rejilla->celdas()[size_t(rejilla->actual())]->marco();
+    scroll->ensureVisible(m.center().x(), m.center().y(), 0, m.height() / 2 + Rejilla::margen);
 }
 
 int ControladorRafaga::indiceDe(int k) const
@@ -334,11 +412,9 @@ void ControladorRafaga::cerrarVisor()
     pila_->setCurrentWidget(pagina_);
     visorImagen->limpiar();
     // Back where the viewer was: after stepping through fifty captures the grid shows
-    // the last one seen, not the one the viewer was opened on.
-    if (const CeldaRafaga* c = celda(visorK)) {
-        const QRect m = c->marco();
-        scroll->ensureVisible(m.center().x(), m.center().y(), 0, m.height() / 2 + Rejilla::margen);
-    }
+    // the last one seen, not the one the viewer was opened on, and the keyboard is there.
+    if (const int i = indiceDe(visorK); i >= 0)
+        irA(i);
     scroll->setFocus(Qt::OtherFocusReason);
 }
 

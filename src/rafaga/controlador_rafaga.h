@@ -40,6 +40,7 @@ public:
     BotonZORV* bMarcarSeguir = nullptr;
     BotonZORV* bGuardar = nullptr;
     QLabel* lTitulo = nullptr;
+    QLabel* lTeclas = nullptr;  // the grid's keys, while it has the keyboard
     int visorK = 0;
     int resultado = 1;
     const QString carpeta;
@@ -49,6 +50,10 @@ private:
     QWidget* barraInferior();
     void construirVisor();
     bool tecla(QKeyEvent* e);
+    // Keys of the grid: the arrows, PageUp/PageDown, Home/End move the current cell,
+    // Space marks it, V opens it (Return stays "Guardar elegidas").
+    bool teclaRejilla(QKeyEvent* e);
+    void irA(int indice);
     int indiceDe(int k) const;
     QString rutaCompleta(int k) const;
     bool eventFilter(QObject* objeto, QEvent* e) override;

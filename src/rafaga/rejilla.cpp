@@ -76,18 +76,63 @@ QRect Rejilla::zonaVisible() const
     return rect();
 }
 
-CeldaRafaga* Rejilla::celdaEn(const QPoint& punto) const
+int Rejilla::indiceEn(const QPoint& punto) const
 {
     if (punto.x() < margen || punto.y() < margen)
-        return nullptr;
+        return -1;
     const int col = (punto.x() - margen) / pasoX;
     const int fila = (punto.y() - margen) / pasoY;
     if (col >= columnas_)
-        return nullptr;
+        return -1;
     const size_t i = size_t(fila) * size_t(columnas_) + size_t(col);
     if (i >= celdas_.size() || !celdas_[i]->marco().contains(punto))
-        return nullptr;
-    return celdas_[i].get();
+        return -1;
+    return int(i);
+}
+
+CeldaRafaga* Rejilla::celdaEn(const QPoint& punto) const
+{
+    const int i = indiceEn(punto);
+    return i < 0 ? nullptr : celdas_[size_t(i)].get();
+}
+
+QRect Rejilla::marcoActual() const
+{
+    if (actual_ < 0 || actual_ >= int(celdas_.size()))
+        return {};
+    return celdas_[size_t(actual_)]->marco().adjusted(-5, -5, 5, 5);
+}
+
+void Rejilla::setActual(int indice)
+{
+    if (celdas_.empty())
+        return;
+    indice = std::clamp(indice, 0, int(celdas_.size()) - 1);
+    if (indice == actual_)
+        return;
+    if (conFoco_)
+        update(marcoActual());
+    actual_ = indice;
+    if (conFoco_)
+        update(marcoActual());
+}
+
+void Rejilla::setConFoco(bool si)
+{
+    if (si == conFoco_)
+        return;
+    conFoco_ = si;
+    update(marcoActual());
+}
+
+int Rejilla::primeraVisible() const
+{
+    const Filas f = filasEn(zonaVisible());
+    // The first row whose cells can be seen whole, if the top one is cut.
+    int fila = f.primera;
+    if (fila < f.ultima && margen + fila * pasoY < zonaVisible().top())
+        ++fila;
+    return std::min(fila * columnas_, int(celdas_.size()) - 1);
 }
 
 void Rejilla::repintar(const CeldaRafaga& celda)
@@ -125,6 +170,13 @@ void Rejilla::paintEvent(QPaintEvent* e)
             casilla.state |= c.marcada() ? QStyle::State_On : QStyle::State_Off;
             style()->drawControl(QStyle::CE_CheckBox, &casilla, &p, this);
         }
+    if (conFoco_ && marcoActual().intersects(zona)) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(QPen(Color::tinta, 3));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(marcoActual()).adjusted(1.5, 1.5, -1.5, -1.5), CeldaRafaga::radio + 3,
+                          CeldaRafaga::radio + 3);
+    }
 }
 
 void Rejilla::pintarCelda(QPainter& p, const CeldaRafaga& c)
@@ -159,8 +211,11 @@ void Rejilla::mousePressEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(e);
-    if (CeldaRafaga* c = celdaEn(e->position().toPoint()))
-        c->pulsar(1);
+    const int i = indiceEn(e->position().toPoint());
+    if (i < 0)
+        return;
+    setActual(i);
+    celdas_[size_t(i)]->pulsar(1);
 }
 
 void Rejilla::mouseDoubleClickEvent(QMouseEvent* e)

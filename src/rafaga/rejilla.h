@@ -32,6 +32,17 @@ public:
     int columnas() const { return columnas_; }
 
     CeldaRafaga* celdaEn(const QPoint& punto) const;
+    // The index of the cell at `punto`, or -1.
+    int indiceEn(const QPoint& punto) const;
+
+    // The cell the keyboard is on (the last one clicked, too); outlined while the grid
+    // has the keyboard, so a person who does not use the mouse sees where they are.
+    int actual() const { return actual_; }
+    void setActual(int indice);
+    void setConFoco(bool si);
+    bool conFoco() const { return conFoco_; }
+    // The first cell of the first row in view.
+    int primeraVisible() const;
     // Repaints one cell if it can be seen.
     void repintar(const CeldaRafaga& celda);
 
@@ -62,6 +73,7 @@ private:
     };
     Filas filasEn(const QRect& zona) const;
     void pintarCelda(QPainter& p, const CeldaRafaga& celda);
+    QRect marcoActual() const;
     void planificar();
     void llegada(int indice, const QImage& imagen);
     void soltar(int indice);
@@ -82,5 +94,7 @@ private:
     int ventanaIni_ = 0;
     int ventanaFin_ = 0;
     Filas ultimaVista_;
+    int actual_ = 0;
+    bool conFoco_ = false;
     int ultimasColumnas_ = 0;
 };

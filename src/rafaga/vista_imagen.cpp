@@ -17,6 +17,10 @@ VistaImagen::VistaImagen(QWidget* padre)
         ruta_.clear();
         if (!ruta.isEmpty())
             cargar(ruta);
+        // The neighbours decoded ahead were for the old size: again, for this one (the
+        // viewer's first showing is such a resize).
+        if (!vecinas_.isEmpty())
+            anticipar(QStringList(vecinas_));
     });
 }
 
@@ -46,6 +50,7 @@ void VistaImagen::cargar(const QString& ruta)
 
 void VistaImagen::anticipar(const QStringList& rutas)
 {
+    vecinas_ = rutas;
     for (auto it = listas_.begin(); it != listas_.end();)
         it = rutas.contains(it.key()) ? std::next(it) : listas_.erase(it);
     std::vector<CargadorMiniaturas::Pedido> plan;
@@ -67,6 +72,7 @@ void VistaImagen::anticipar(const QStringList& rutas)
 
 void VistaImagen::limpiar()
 {
+    vecinas_.clear();
     if (cargador_)
         cargador_->pedir({});
     enCamino_.clear();

@@ -43,6 +43,7 @@ private:
     QHash<int, QString> enCamino_;
     int siguientePedido_ = 0;
     QHash<QString, QImage> listas_;
+    QStringList vecinas_;  // what was last asked for ahead
     // After a resize, the shown picture is decoded again at the new size.
     QTimer redecodificar_;
 };

@@ -10,7 +10,10 @@
 #include <QThread>
 #include <QUuid>
 #include <cerrno>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -48,13 +51,15 @@ TEST_F(Aplicar, UnJugadorQueSeCierraDuranteLaEsperaSeSustituye)
 
 TEST_F(Aplicar, ManifiestosFalsosSeRechazanAntesDeCopiar)
 {
-    OpcionesPaquete digesto, sobra, falta, equipo, firma;
+    OpcionesPaquete digesto, sobra, falta, equipo, firma, vacias;
     digesto.falsear = QStringLiteral("version");
     sobra.omitir = QStringLiteral("usr/lib/libz.so");
     falta.sobrante = QStringLiteral("usr/lib/otra.so");
     equipo.equipo = QStringLiteral("TeamIdentifier=AAAAAAAAAA");
     firma.firmarManifiesto = false;
-    for (const OpcionesPaquete& op : {digesto, sobra, falta, equipo, firma}) {
+    // Folders that hold nothing signed: nobody vouched for them or their modes.
+    vacias.orden = QStringLiteral("mkdir -m 0777 a; mkdir -m 2777 b; mkdir -m 1777 usr/c");
+    for (const OpcionesPaquete& op : {digesto, sobra, falta, equipo, firma, vacias}) {
         preparar(hacerPaquete(archivos(), op));
         EXPECT_EQ(correr(), 1);
         EXPECT_TRUE(log().endsWith(
@@ -144,4 +149,39 @@ TEST_F(Aplicar, PaquetesHostilesNoEscribenFueraYSeRechazan)
         esperarSinCambios();
     }
     EXPECT_TRUE(paqueteSeguro(raiz.path() + QStringLiteral("/no-existe.tar.gz")) == false);
+}
+
+// Set-id bits and write permission for all in the package never reach the installed
+// player; the new tree is on the disk before the swap, and the swap before the update
+// is forgotten; what killed runs left in the temporary folder goes, a living run's stays.
+TEST_F(Aplicar, ModosLlanosDiscoAseguradoYRestosQuitados)
+{
+    OpcionesPaquete op;
+    op.orden = QStringLiteral("chmod 6777 AppRun; chmod 4755 usr/bin/mpv; chmod 666 usr/lib/libz.so; chmod 2777 usr");
+    QMap<QString, QByteArray> f = archivos();
+    f.insert(QStringLiteral("usr/bin/mpv"), "mpv");
+    preparar(hacerPaquete(f, op));
+    const QString muerto = tmp() + QStringLiteral("/zorvplayer-1.5-abcdef"), vivo = tmp() + QStringLiteral("/zorvplayer-1.5-ghijkl");
+    ASSERT_TRUE(escribirArchivo(muerto + QStringLiteral("/ZorvPlayer/x"), "x") && escribirArchivo(vivo + QStringLiteral("/x"), "x"));
+    const int fd = ::open(QFile::encodeName(vivo).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    const QString traza = raiz.path() + QStringLiteral("/traza");
+    EXPECT_EQ(correrAparte({{QStringLiteral("ZORV_INTERCEPTOR_TRAZA"), traza}}).estado, 0) << log().toStdString();
+    ::close(fd);
+    EXPECT_FALSE(QFile::exists(muerto));
+    EXPECT_TRUE(QFile::exists(vivo));
+    for (const auto& [ruta, modo] : {std::pair{"", 0755}, {"/AppRun", 0755}, {"/usr/bin/mpv", 0755},
+                                     {"/usr/lib/libz.so", 0644}, {"/usr", 0755}, {"/version", 0644}}) {
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(a + QLatin1String(ruta)).constData(), &st), 0) << ruta;
+        EXPECT_EQ(st.st_mode & 07777, mode_t(modo)) << ruta;
+    }
+    const QStringList lineas = QString::fromUtf8(leerArchivo(traza)).split(QLatin1Char('\n'));
+    const auto donde = [&](const QString& linea) { return lineas.indexOf(QRegularExpression(linea)); };
+    const qsizetype volcado = donde(QStringLiteral("^syncfs .*\\.nuevo-.*/ZorvPlayer$")),
+                    cambio = donde(QStringLiteral("^intercambio .* ") + QRegularExpression::escape(a) + QLatin1Char('$')),
+                    carpeta = donde(QStringLiteral("^fsync ") + QRegularExpression::escape(QFileInfo(a).path()) + QLatin1Char('$')),
+                    olvido = donde(QStringLiteral("^unlink ") + QRegularExpression::escape(u()) + QStringLiteral("/pendiente.json$"));
+    EXPECT_TRUE(volcado >= 0 && volcado < cambio && cambio < carpeta && carpeta < olvido)
+        << volcado << " " << cambio << " " << carpeta << " " << olvido;
 }

@@ -66,8 +66,8 @@ QByteArray hacerPaquete(const QMap<QString, QByteArray>& archivos, const Opcione
              (op.firmarManifiesto ? firmar(manifiesto) : firmar("otro")).toLatin1());
     if (op.appRunEjecutable)
         sh(QStringLiteral("chmod +x '%1/AppRun' 2>/dev/null").arg(n));
-    for (const QString& carpeta : op.soloLectura)
-        sh(QStringLiteral("chmod 555 '%1/%2'").arg(n, carpeta));
+    if (!op.orden.isEmpty())
+        sh(QStringLiteral("cd '%1' && %2").arg(n, op.orden));
     sh(QStringLiteral("cd '%1' && tar -czf paquete.tar.gz ZorvPlayer; chmod -R u+w ZorvPlayer").arg(t.path()));
     return leerArchivo(t.path() + QStringLiteral("/paquete.tar.gz"));
 }
@@ -75,6 +75,7 @@ QByteArray hacerPaquete(const QMap<QString, QByteArray>& archivos, const Opcione
 void EscenarioAplicar::SetUp()
 {
     a = raiz.path() + QStringLiteral("/opt/ZorvPlayer");
+    datos = raiz.path() + QStringLiteral("/datos");
     ASSERT_TRUE(escribirArchivo(a + QStringLiteral("/version"), "1.0"));
     ASSERT_TRUE(QDir().mkpath(tmp()));
     marca = raiz.path() + QStringLiteral("/reabierto");
@@ -104,8 +105,7 @@ void EscenarioAplicar::preparar(const QByteArray& paquete, const QString& versio
 int EscenarioAplicar::correr(std::function<int(const QString&, const QString&, bool)> mover)
 {
     OpcionesActualizador o;
-    o.argumentos = {QStringLiteral("aplicar"), QString(), QStringLiteral("1.0"),
-                    raiz.path() + QStringLiteral("/datos")};
+    o.argumentos = {QStringLiteral("aplicar"), QString(), QStringLiteral("1.0"), datos};
     o.app = a;
     o.esperasJugador = 3;
     o.msEntreEsperas = 100;
@@ -127,7 +127,7 @@ void EscenarioAplicar::configurarAparte(QProcess& proceso, const QMap<QString, Q
     proceso.setProcessEnvironment(e);
     proceso.setStandardInputFile(QProcess::nullDevice());
     proceso.setArguments({QStringLiteral("actualizador"), QStringLiteral("aplicar"), QString(),
-                          QStringLiteral("1.0"), raiz.path() + QStringLiteral("/datos")});
+                          QStringLiteral("1.0"), datos});
     proceso.setProgram(rutaPrograma());
 }
 
@@ -188,5 +188,6 @@ QStringList EscenarioAplicar::junto() const
     QStringList r = QDir(QFileInfo(a).path())
                         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     r.removeAll(QFileInfo(a).fileName());
+    r.removeAll(QStringLiteral(".") + QFileInfo(a).fileName() + QStringLiteral(".bloqueo"));
     return r;
 }

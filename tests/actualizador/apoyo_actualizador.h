@@ -25,8 +25,8 @@ struct OpcionesPaquete {
     QString falsear;   // listed with a wrong digest (a link: with another target)
     QString sobrante;  // listed but absent from the tree
     QMap<QString, QString> enlaces; // symbolic links: relative path -> target text
-    QStringList soloLectura;        // folders left without write permission
     bool appRunEjecutable = true;
+    QString orden; // a shell command run in the tree before packing
 };
 QByteArray hacerPaquete(const QMap<QString, QByteArray>& archivos,
                         const OpcionesPaquete& op = OpcionesPaquete());
@@ -41,7 +41,7 @@ class EscenarioAplicar : public ::testing::Test {
 public:
     void SetUp() override;
 
-    QString u() const { return raiz.path() + QStringLiteral("/datos/update"); }
+    QString u() const { return datos + QStringLiteral("/update"); }
     QString p(const QString& version = QStringLiteral("2.0")) const
     {
         return u() + QStringLiteral("/ZorvPlayer-") + version + QStringLiteral(".tar.gz");
@@ -70,6 +70,6 @@ public:
     QStringList junto() const;
 
     QTemporaryDir raiz;
-    QString a, marca;
+    QString a, marca, datos;
     qint64 maximoExpandido = 0; // the run's own bound when 0
 };

@@ -147,6 +147,22 @@ TEST_F(Comprobar, PaquetesMalosSeDescartan)
     }
 }
 
+// A folder in the place of the file: the record the player reads cannot be written.
+TEST_F(Comprobar, UnaAnotacionQueNoSeEscribeEsUnFallo)
+{
+    publicar(QStringLiteral("2.0"), hacerPaquete(kArchivos));
+    for (const auto& [sub, nombre] : {std::pair{"consultar", "disponible.json"}, {"comprobar", "pendiente.json"}}) {
+        SCOPED_TRACE(nombre);
+        QDir(u()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(u() + QLatin1Char('/') + QLatin1String(nombre) + QStringLiteral("/x")));
+        EXPECT_EQ(correr(QString::fromLatin1(sub)), 1);
+        EXPECT_TRUE(log().contains(QStringLiteral("no se pudo escribir ") + QLatin1String(nombre))) << log().toStdString();
+        EXPECT_FALSE(log().contains(QStringLiteral("pendiente de que el usuario acepte")));
+        EXPECT_FALSE(log().contains(QStringLiteral("verificada y preparada")));
+        EXPECT_FALSE(QFile::exists(u() + QStringLiteral("/ZorvPlayer-2.0.tar.gz")));
+    }
+}
+
 TEST_F(Comprobar, SoloLasVersionesQueNombranOtraRutaSeRechazan)
 {
     struct Caso {

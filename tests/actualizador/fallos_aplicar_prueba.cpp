@@ -39,7 +39,7 @@ public:
     {
         OpcionesPaquete op;
         op.version = version;
-        op.soloLectura = {QStringLiteral("usr/lib")};
+        op.orden = QStringLiteral("chmod 555 usr/lib");
         return op;
     }
     void aplicadaSin(const QString& sobra)
@@ -110,8 +110,10 @@ const Fallo kFallos[] = {
      [](FallosAplicar& f) {
          EXPECT_EQ(f.temporales(), QStringList());
          f.aplicadaSin({});
-         EXPECT_FALSE(QFileInfo(f.a + QStringLiteral("/usr/lib")).permissions() & QFile::WriteOwner);
-         // The old copy now holds a read-only folder: replacing it again must work too.
+         // Installed folders are 0755 whatever the package said; one made read-only since
+         // in the old copy must not stop replacing it.
+         EXPECT_TRUE(QFileInfo(f.a + QStringLiteral("/usr/lib")).permissions() & QFile::WriteOwner);
+         sh(QStringLiteral("chmod 555 '%1/usr/lib'").arg(f.a));
          f.preparar(hacerPaquete(f.archivos("3.0"), f.soloLectura(QStringLiteral("3.0"))),
                     QStringLiteral("3.0"));
          EXPECT_EQ(f.correrAparte({}, 0, true).estado, 0);
@@ -158,6 +160,14 @@ const Fallo kFallos[] = {
          QThread::msleep(300);
          EXPECT_FALSE(QFile::exists(f.marca));
      }},
+    {"VersionQueNoEsMasNueva",
+     [](FallosAplicar& f) {
+         OpcionesPaquete op;
+         op.version = QStringLiteral("0.9");
+         f.preparar(hacerPaquete(f.archivos("0.9"), op), QStringLiteral("0.9"));
+     },
+     {}, 0, false, 1, "la versión 0.9 no es más nueva que la instalada (1.0), no se aplica",
+     [](FallosAplicar& f) { f.esperarSinCambios(); }},
     {"ManifiestoSinVersion",
      [](FallosAplicar& f) {
          OpcionesPaquete op;
@@ -269,6 +279,13 @@ TEST_F(DosAplicar, UnaSolaEjecucionALaVez)
         QThread::msleep(50);
     ASSERT_TRUE(QFile::exists(senal)) << log().toStdString();
 
+    // Another data folder, the same player: the lock beside the player stops it.
+    datos = raiz.path() + QStringLiteral("/otros");
+    preparar(hacerPaquete(archivos()));
+    EXPECT_EQ(correrAparte().estado, 1);
+    EXPECT_TRUE(log().endsWith(QStringLiteral("otra actualización en curso, no se hace nada\n")))
+        << log().toStdString();
+    datos = raiz.path() + QStringLiteral("/datos");
     EXPECT_EQ(correrAparte().estado, 1);
     EXPECT_TRUE(log().endsWith(QStringLiteral("otra actualización en curso, no se hace nada\n")))
         << log().toStdString();

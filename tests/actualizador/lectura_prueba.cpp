@@ -143,6 +143,7 @@ TEST(Manifiesto, ElListadoDebeSerExactamenteLoFirmado)
         {"enlace a otro destino",
          kBase + firma + linea('l', QStringLiteral("ZorvPlayer/usr/libz.so"), 0, QStringLiteral("AppRun")), false},
         {"archivo donde se firmó un enlace", kBase + firma + linea('-', QStringLiteral("ZorvPlayer/usr/libz.so"), 1), false},
+        {"carpeta que no guarda nada firmado", kBase + firma + l + linea('d', QStringLiteral("ZorvPlayer/usr/vacia/")), false},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nombre);

@@ -242,3 +242,28 @@ TEST(BlazeFace, UnaEsquinaDevuelveSusCarasNormalizadasAElla)
     }
     EXPECT_GE(conCara, 2); // the whole picture and at least one corner
 }
+
+TEST(BlazeFace, SegundaMiradaDondeSeLePide)
+{
+    // Asked about a frame's face, both looks find it again; asked about the farthest corner,
+    // they see too little there to keep; asked about nothing, nothing comes back.
+    const FotogramaConCaras f = fotogramaConCaras({41, {70}, 85});
+    ASSERT_FALSE(f.imagen.isNull());
+    const QRectF cara = f.caras[0];
+    const QPointF lejos(cara.center().x() < 960 ? 1800 : 120, cara.center().y() < 540 ? 960 : 120);
+    QRectF vacio = cara;
+    vacio.moveCenter(lejos);
+    DetectorBlazeFace d({}, modelo());
+    std::vector<VistasDeCara> v;
+    QString error;
+    ASSERT_TRUE(d.mirarDeNuevo(f.imagen, {cara, vacio}, v, error)) << qPrintable(error);
+    ASSERT_EQ(v.size(), 2u);
+    for (const Candidata& vista : {v[0].directa, v[0].espejo}) {
+        EXPECT_GT(vista.puntuacion, 0.5f);
+        EXPECT_GT(iou(vista.caja, cara), 0.3);
+    }
+    // Measured: 0.85 and 0.88 on the face, 0.00 and 0.23 on the corner's texture.
+    EXPECT_LT((v[1].directa.puntuacion + v[1].espejo.puntuacion) / 2, 0.3f);
+    ASSERT_TRUE(d.mirarDeNuevo(f.imagen, {}, v, error));
+    EXPECT_TRUE(v.empty());
+}

@@ -7,7 +7,10 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <tuple>
 #include <gtest/gtest.h>
 
 namespace {
@@ -49,7 +52,77 @@ QString todo(const QString& carpeta, DetectorCaras& d)
     return s;
 }
 
+// Frame i is 16 + i pixels wide: one box on the whole picture, or a failure every third
+// frame. With a meeting point, frame 0 waits until frame 1 is done, so frames side by side
+// finish out of order.
+struct Cita {
+    std::mutex m;
+    std::condition_variable cv;
+    bool unoHecho = false;
+};
+
+class PorAncho : public DetectorCaras {
+public:
+    explicit PorAncho(Cita* cita = nullptr)
+        : cita_(cita)
+    {
+    }
+    ResultadoDeteccion detectar(const QImage& img, const QRect& region) override
+    {
+        if (region != img.rect())
+            return {};
+        const int i = img.width() - 16;
+        if (cita_ && i == 0) {
+            std::unique_lock<std::mutex> l(cita_->m);
+            cita_->cv.wait_for(l, std::chrono::seconds(30), [&] { return cita_->unoHecho; });
+        }
+        ResultadoDeteccion r = cajas({QRectF(0, 0, 0.5, 0.5)});
+        if (i % 3 == 2) {
+            r.ok = false;
+            r.error = QStringLiteral("fallo de prueba");
+        }
+        if (cita_ && i == 1) {
+            const std::lock_guard<std::mutex> l(cita_->m);
+            cita_->unoHecho = true;
+            cita_->cv.notify_all();
+        }
+        return r;
+    }
+
+private:
+    Cita* cita_;
+};
+
 } // namespace
+
+TEST(Caras, VariosFotogramasALaVezDanLoMismoQueUnoTrasOtro)
+{
+    QTemporaryDir t;
+    for (int i = 0; i < 25; ++i)
+        guardar(t.path(), QString::asprintf("%06d.jpg", i), 16 + i, 16);
+    // Lines, the progress file at each batch and the standard-error lines.
+    const auto recorrido = [&](const std::function<void(const std::function<void(const QString&)>&)>& recorrer) {
+        QString lineas;
+        QStringList progresos;
+        testing::internal::CaptureStderr();
+        recorrer([&](const QString& lote) {
+            lineas += lote;
+            progresos << leerProgreso(t.path());
+        });
+        return std::tuple{lineas, progresos, testing::internal::GetCapturedStderr()};
+    };
+    PorAncho solo;
+    const auto uno = recorrido([&](const auto& entregar) { recorrerFotogramas(t.path(), solo, entregar); });
+    Cita cita;
+    const auto dos = recorrido([&](const auto& entregar) {
+        recorrerFotogramas(t.path(), 2, [&](int) { return std::make_unique<PorAncho>(&cita); }, entregar);
+    });
+    EXPECT_TRUE(cita.unoHecho);
+    EXPECT_EQ(std::get<1>(dos), QStringList({"10/25", "20/25", "25/25"}));
+    EXPECT_TRUE(std::get<0>(dos).startsWith(QStringLiteral("0 0 8 8 8\n1 0 8 9 8\n3 0 8 10 8\n")));
+    EXPECT_TRUE(std::get<2>(dos).starts_with("000002.jpg: fallo de prueba\n000005.jpg: fallo de prueba\n"));
+    EXPECT_EQ(uno, dos);
+}
 
 TEST(Caras, RegionesDeUnFotograma1080pEnOrden)
 {

@@ -151,6 +151,19 @@ TEST(Seguir, unaPlantillaUniformeSePierdeEnElPrimerFotograma)
     EXPECT_FALSE(QFile::exists(dir.filePath("progreso.txt")));
 }
 
+TEST(Seguir, unaTuberiaTrasLaZonaPerdidaNoRetieneElFinal)
+{
+    // Frames after the lost one are never read: a pipe there that nobody writes into must
+    // not keep the run from ending, however far ahead frames are decoded.
+    QTemporaryDir dir;
+    for (int i = 0; i < 3; ++i)
+        guardar(uniforme(320, 240), dir.filePath(QString::asprintf("%06d.png", i)));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("000003.png")).constData(), 0600), 0);
+    const Corrida c = correr(argsSeguir(dir.path(), 10, 10, 40, 40), 20000);
+    EXPECT_EQ(c.estado, 0);
+    EXPECT_EQ(c.salida, QByteArray("perdida 1\n"));
+}
+
 TEST(Seguir, unFotogramaMenorQueLaPlantillaPierdeLaZona)
 {
     QTemporaryDir dir;

@@ -14,7 +14,7 @@
 bool puedeCrearEspacios() { return geteuid() == 0; }
 
 bool entrarEnEspacio(const QString& espacio) {
-    const QByteArray ruta = QByteArray("/run/netns/") + espacio.toUtf8();
+    const QByteArray ruta = (espacio.startsWith('/') ? QString() : QStringLiteral("/run/netns/")).toUtf8() + espacio.toUtf8();
     const int fd = open(ruta.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     // Only this thread moves: the rest of the process stays where it was.

@@ -10,8 +10,15 @@
 bool puedeCrearEspacios();
 
 // Moves the calling thread (and the threads it starts from then on) into the named network
-// namespace; false when it cannot.
+// namespace (or the one at a path starting with "/"); false when it cannot.
 bool entrarEnEspacio(const QString& espacio);
+
+// The calling thread, and every thread it starts meanwhile (a window's own workers), in
+// the named namespace until the end of the scope; then in the machine's own.
+struct DentroDe {
+    explicit DentroDe(const QString& espacio) { entrarEnEspacio(espacio); }
+    ~DentroDe() { entrarEnEspacio(QStringLiteral("/proc/1/ns/net")); }
+};
 
 // Runs `f` on a fresh thread that has entered the named network namespace; sockets made
 // there belong to that namespace. Returns false (without running f) when it cannot enter.

@@ -23,13 +23,11 @@ QString configuracion(const OpcionesGrabador& o) {
         "\"require\" => \"valid-user\"))\n");
     QStringList reglas;
     if (o.familias.contains(QStringLiteral("hikvision")))
-        reglas << QStringLiteral("\"^/ISAPI/(ContentMgmt/(search|download|InputProxy/channels)|System/(time|Video/inputs/"
-                                 "channels))$\" => \"/hikvision.py\"");
+        reglas << QStringLiteral("\"^/ISAPI/(ContentMgmt/(search|download|InputProxy/channels)|System/(time|Video/inputs/channels))$\" => \"/hikvision.py\"");
     if (o.familias.contains(QStringLiteral("dahua")))
         reglas << QStringLiteral("\"^/cgi-bin/mediaFileFind\\.cgi(\\?.*)?$\" => \"/dahua.py$1\"")
                << QStringLiteral("\"^/cgi-bin/RPC_Loadfile/\" => \"/dahua.py\"")
-               << QStringLiteral("\"^/cgi-bin/(global|configManager|magicBox|devVideoInput)\\.cgi(\\?.*)?$\" => "
-                                 "\"/dahua.py$2\"");
+               << QStringLiteral("\"^/cgi-bin/(global|configManager|magicBox|devVideoInput)\\.cgi(\\?.*)?$\" => \"/dahua.py$2\"");
     if (!reglas.isEmpty())
         c += QStringLiteral("url.rewrite-once = (") + reglas.join(QStringLiteral(", ")) +
              QStringLiteral(")\n");
@@ -69,7 +67,8 @@ bool GrabadorFalso::grabacionHueca(const QString& nombre, qint64 tamano) const {
     return f.open(QIODevice::WriteOnly) && f.resize(tamano);
 }
 
-void GrabadorFalso::hikvision(const QList<ItemHikvision>& items) const {
+void GrabadorFalso::hikvision(const QList<ItemHikvision>& items, const std::optional<QList<Canal>>& proxy,
+                              const std::optional<QList<Canal>>& entradas) const {
     QJsonArray a;
     for (const ItemHikvision& i : items) {
         QJsonObject o{{QStringLiteral("fichero"), i.fichero}};
@@ -80,6 +79,13 @@ void GrabadorFalso::hikvision(const QList<ItemHikvision>& items) const {
         a << o;
     }
     escribirArchivo(datos() + QStringLiteral("/hikvision.json"), QJsonDocument(a).toJson());
+    QJsonObject canales;
+    for (const auto& [clave, lista] : {std::pair{"proxy", proxy}, std::pair{"entradas", entradas}}) {
+        QJsonArray l;
+        for (const Canal& c : lista.value_or(QList<Canal>())) l << QJsonArray{c.numero, c.nombre};
+        if (lista) canales[QLatin1String(clave)] = l;
+    }
+    escribirArchivo(datos() + QStringLiteral("/hikvision-canales.json"), QJsonDocument(canales).toJson());
 }
 
 void GrabadorFalso::dahua(const QList<ItemDahua>& items, const GuionDahua& guion) const {
@@ -93,35 +99,13 @@ void GrabadorFalso::dahua(const QList<ItemDahua>& items, const GuionDahua& guion
         if (i.largo) o[QStringLiteral("largo")] = double(*i.largo);
         a << o;
     }
-    QJsonObject g{{QStringLiteral("items"), a},
-                  {QStringLiteral("sinBuscador"), guion.sinBuscador},
-                  {QStringLiteral("fallarEnPagina"), guion.fallarEnPagina},
-                  {QStringLiteral("inverso"), guion.inverso},
-                  {QStringLiteral("fallarCanal"), guion.fallarCanal}};
-    if (guion.maxRemotas >= 0) g[QStringLiteral("maxRemotas")] = guion.maxRemotas;
-    if (guion.entradas >= 0) g[QStringLiteral("entradas")] = guion.entradas;
-    if (!guion.titulos.isEmpty()) g[QStringLiteral("titulos")] = QJsonArray::fromStringList(guion.titulos);
+    const QJsonObject g{{QStringLiteral("items"), a},
+                        {QStringLiteral("sinBuscador"), guion.sinBuscador},
+                        {QStringLiteral("fallarEnPagina"), guion.fallarEnPagina},
+                        {QStringLiteral("inverso"), guion.inverso},
+                        {QStringLiteral("maxRemotas"), guion.maxRemotas}, {QStringLiteral("entradas"), guion.entradas},
+                        {QStringLiteral("titulos"), QJsonArray::fromStringList(guion.titulos)}};
     escribirArchivo(datos() + QStringLiteral("/dahua.json"), QJsonDocument(g).toJson());
-}
-
-void GrabadorFalso::canalesHikvision(const std::optional<QList<Canal>>& proxy,
-                                     const std::optional<QList<Canal>>& entradas) const {
-    QJsonObject o;
-    for (const auto& [clave, lista] : {std::pair{"proxy", proxy}, std::pair{"entradas", entradas}}) {
-        if (!lista) continue;
-        QJsonArray a;
-        for (const Canal& c : *lista) a << QJsonArray{c.numero, c.nombre};
-        o[QLatin1String(clave)] = a;
-    }
-    escribirArchivo(datos() + QStringLiteral("/hikvision-canales.json"), QJsonDocument(o).toJson());
-}
-
-void GrabadorFalso::pausa(double segundos) const {
-    escribirArchivo(datos() + QStringLiteral("/pausa.json"), QByteArray::number(segundos));
-}
-
-int GrabadorFalso::simultaneas() const {
-    return leerArchivo(datos() + QStringLiteral("/en-curso")).split(' ').value(1).toInt();
 }
 
 void GrabadorFalso::tarjeta(const QString& ruta, const QByteArray& bytes) const {

@@ -33,9 +33,7 @@ struct GuionDahua {
     bool sinBuscador = false;  // factory.create answers without an object
     int fallarEnPagina = 0;    // the n-th findNextFile answers 500 (0: none does)
     bool inverso = false;      // items of a page written last first
-    int fallarCanal = 0;       // that channel's search answers 500
-    // What magicBox (MaxRemoteInputChannels) and devVideoInput (getCollect) say; -1: the
-    // device has no such page. The channels' names; none: no ChannelTitle page.
+    // What magicBox and devVideoInput count (-1: no such page); the ChannelTitle names.
     int maxRemotas = -1, entradas = -1;
     QStringList titulos = {};
 };
@@ -69,14 +67,10 @@ public:
     void grabacion(const QString& nombre, const QByteArray& datos, bool cortada = false) const;
     // A recording of `tamano` zero bytes, sparse on disk (a gigabyte without writing one).
     bool grabacionHueca(const QString& nombre, qint64 tamano) const;
-    void hikvision(const QList<ItemHikvision>& items) const;
+    // With the NVR's IP channel list and the list of video inputs (absent: no such page).
+    void hikvision(const QList<ItemHikvision>& items, const std::optional<QList<Canal>>& proxy = std::nullopt,
+                   const std::optional<QList<Canal>>& entradas = std::nullopt) const;
     void dahua(const QList<ItemDahua>& items, const GuionDahua& guion = {}) const;
-    // The NVR's IP channel list and the list of video inputs; absent: no such page.
-    void canalesHikvision(const std::optional<QList<Canal>>& proxy, const std::optional<QList<Canal>>& entradas) const;
-    // Every search waits this long before it answers, as a busy recorder does.
-    void pausa(double segundos) const;
-    // The most searches it was answering at once.
-    int simultaneas() const;
     // A file on the memory card at `ruta` below "/sd/" ("20240305/record000/x.264");
     // an "index.html" replaces the listing of its folder.
     void tarjeta(const QString& ruta, const QByteArray& datos) const;

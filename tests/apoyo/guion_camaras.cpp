@@ -92,21 +92,14 @@ Operaciones GuionCamaras::operaciones()
     for (const QString& familia : {QStringLiteral("hikvision"), QStringLiteral("dahua"), QStringLiteral("vstarcam"),
                                    QStringLiteral("ftp")}) {
         o.listar[familia] = [this, familia](const OrigenPtr& origen, const Consulta& c) {
-            QString linea = QStringLiteral("listar ") + familia + QLatin1Char(' ') + origen->ip + QLatin1Char(' ') + c.periodo;
-            if (c.ventana)
-                linea += QLatin1Char(' ') + c.ventana->first.toString(Qt::ISODate) + QLatin1Char(' ')
-                    + c.ventana->second.toString(Qt::ISODate);
-            if (c.canal > 0)
-                linea += QStringLiteral(" canal ") + QString::number(c.canal);
-            anotar(linea);
+            const auto v = c.ventana.value_or(std::pair<QDateTime, QDateTime>());
+            anotar(QStringLiteral("listar %1 %2 %3").arg(familia, origen->ip, c.periodo)
+                   + (c.ventana ? ' ' + v.first.toString(Qt::ISODate) + ' ' + v.second.toString(Qt::ISODate) : QString())
+                   + (c.canal > 0 ? QStringLiteral(" canal %1").arg(c.canal) : QString()));
             if (erroresListado.contains(familia))
                 throw ErrorCamara(erroresListado.value(familia));
             const auto listado = listados.value(familia);
-            QList<FicheroPtr> hallados = listado ? listado(origen) : QList<FicheroPtr>();
-            // A recorder with channels lists the one asked for.
-            if (c.canal > 0)
-                hallados.removeIf([&](const FicheroPtr& f) { return f->canal != c.canal; });
-            return Listado{hallados, cortesListado.value(familia), {}, canales.value(familia)};
+            return Listado{listado ? listado(origen) : QList<FicheroPtr>(), cortesListado.value(familia), {}, canales.value(familia)};
         };
         o.descargar[familia] = [this, familia](const FicheroPtr& f, const QString& destino, const QString&,
                                                const Progreso& progreso) {
@@ -128,8 +121,7 @@ Operaciones GuionCamaras::operaciones()
         };
     }
     o.probarRTSP = [this](const Origen& origen, const QString& ffprobe, int canal) {
-        anotar(QStringLiteral("probarRTSP ") + origen.ip + QLatin1Char(' ') + ffprobe
-               + (canal > 0 ? QStringLiteral(" canal ") + QString::number(canal) : QString()));
+        anotar(QStringLiteral("probarRTSP %1 %2").arg(origen.ip, ffprobe) + (canal > 0 ? QStringLiteral(" canal %1").arg(canal) : QString()));
         return rutaRTSP;
     };
     o.grabarRTSP = [this](const Origen& origen, const QString& ruta, int segundos, const QString& salida,
@@ -150,5 +142,6 @@ Operaciones GuionCamaras::operaciones()
         }
         return QFileInfo::exists(salida);
     };
+    o.duracion = [this](const QString&, const QString&) { return segundosGrabados; };
     return o;
 }

@@ -40,6 +40,7 @@ struct GuionCamaras {
     std::optional<QString> rutaRTSP;            // what probarRTSP finds
     QByteArray directo = QByteArray(50000, 'v');
     bool directoHastaParar = false;             // the live recording runs until asked to stop
+    std::optional<double> segundosGrabados;     // what duracion reads of any file
     // Runs on the background thread at the start of each download and live recording;
     // a test can hold the job there.
     std::function<void()> alEmpezar;

@@ -184,6 +184,14 @@ void PantallaVirtual::pulsarEn(const QString& ventana, int x, int y) const
              QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
 }
 
+bool PantallaVirtual::cortarConexion(const QString& ventana) const
+{
+    QProcess p;
+    p.setProcessEnvironment(entorno());
+    p.start(QStringLiteral("/usr/bin/xkill"), {QStringLiteral("-id"), ventana});
+    return p.waitForFinished(15000) && p.exitCode() == 0;
+}
+
 bool PantallaVirtual::captura(const QString& ruta) const
 {
     QProcess p;

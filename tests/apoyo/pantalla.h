@@ -36,6 +36,9 @@ public:
     // Asks the window to close, as its title bar's close button would (WM_DELETE_WINDOW;
     // xdotool's own windowclose destroys the window instead).
     bool cerrarVentana(const QString& ventana) const;
+    // Closes the X connection of the program that owns the window (xkill), as a dying X
+    // server or a dropped remote session would.
+    bool cortarConexion(const QString& ventana) const;
     // Saves the whole screen as a PNG (ImageMagick's import).
     bool captura(const QString& ruta) const;
     // Where the window is on the screen (xdotool's view); empty when it is not known.

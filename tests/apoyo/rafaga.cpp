@@ -50,3 +50,14 @@ bool escribirRafaga(const QString& carpeta, const QList<int>& numeros, const QSi
             return false;
     return true;
 }
+
+bool escribirRafagaRepetida(const QString& carpeta, int n, const QSize& tamano)
+{
+    if (!escribirCaptura(carpeta, 1, imagenCaptura(1, tamano)))
+        return false;
+    const QByteArray primera = QFile::encodeName(carpeta + QStringLiteral("/mini/000001.jpg"));
+    for (int i = 2; i <= n; ++i)
+        if (::link(primera.constData(), QFile::encodeName(carpeta + QString::asprintf("/mini/%06d.jpg", i)).constData()) != 0)
+            return false;
+    return true;
+}

@@ -17,3 +17,6 @@ bool escribirCaptura(const QString& carpeta, int numero, const QImage& imagen);
 // A burst of the given capture numbers at `tamano`.
 bool escribirRafaga(const QString& carpeta, const QList<int>& numeros,
                     const QSize& tamano = QSize(320, 180));
+// A burst of captures 1 to `n` that are all the first one (hard links): a large burst in
+// no time and the disk space of one picture.
+bool escribirRafagaRepetida(const QString& carpeta, int n, const QSize& tamano = QSize(640, 360));

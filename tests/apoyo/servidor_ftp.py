@@ -5,9 +5,12 @@
 
 ESTILO is "unix" (pyftpdlib's own "ls -l" lines) or "dos" (the lines of a Windows
 server); both list "." and ".." first, then the names in order, as many recorders
-do. BYTES_POR_SEGUNDO slows downloads down; 0 leaves them at full speed.
+do. BYTES_POR_SEGUNDO slows downloads down; 0 leaves them at full speed. Names are bytes.
+A name can ask for trouble: "corta.*" (SIZE refused, RETR sends half as if whole),
+"atasca*" (the server hangs in its RETR or LIST), "listado-N-EXT" (a LIST of N files .EXT).
 Prints "listo" once it accepts connections.
 """
+import io
 import os
 import sys
 import time
@@ -18,9 +21,34 @@ from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
+def fallo(ruta):
+    return os.path.basename(ruta.rstrip("/")).replace(".", "-").split("-")
+
+
 class Carpetas(AbstractedFS):
     def listdir(self, path):
         return [".", ".."] + sorted(os.listdir(path))
+
+    def open(self, filename, mode):
+        while fallo(filename)[0] == "atasca":  # the whole server hangs, as a device does
+            time.sleep(1)
+        f = super().open(filename, mode)
+        return io.BytesIO(f.read()[:os.path.getsize(filename) // 2]) if fallo(filename)[0] == "corta" else f
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        while fallo(basedir)[0] == "atasca":
+            time.sleep(1)
+        como = fallo(basedir)
+        if como[0] != "listado":
+            return super().format_list(basedir, listing, ignore_err)
+        return (b"-rw-r--r-- 1 o g 1048576 Mar 05 14:07 f%07d.%s\r\n" % (i, como[2].encode()) for i in range(int(como[1])))
+
+
+class Manejador(FTPHandler):
+    unicode_errors = "surrogateescape"
+
+    def ftp_SIZE(self, path):
+        return self.respond("502 Command not implemented.") if fallo(path)[0] == "corta" else super().ftp_SIZE(path)
 
 
 class CarpetasDOS(Carpetas):
@@ -44,7 +72,7 @@ def main():
     direccion, puerto, usuario, clave, carpeta, estilo, ritmo = sys.argv[1:8]
     autorizador = DummyAuthorizer()
     autorizador.add_user(usuario, clave, carpeta, perm="elr")
-    manejador = FTPHandler
+    manejador = Manejador
     manejador.authorizer = autorizador
     manejador.abstracted_fs = CarpetasDOS if estilo == "dos" else Carpetas
     # Quick answers to a wrong password keep the tests short.

@@ -59,7 +59,8 @@ bool ServidorWeb::certificado() {
                          QStringLiteral("-keyout"), d + QStringLiteral("/clave.pem"),
                          QStringLiteral("-out"), d + QStringLiteral("/cert.pem"),
                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                         QStringLiteral("/CN=zorv-prueba")},
+                         QStringLiteral("/CN=zorv-prueba"), QStringLiteral("-addext"),
+                         QStringLiteral("subjectAltName=IP:") + op.direccion},
                         60000);
     if (r != 0) return false;
     QFile c(d + QStringLiteral("/cert.pem")), k(d + QStringLiteral("/clave.pem")),

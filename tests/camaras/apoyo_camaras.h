@@ -53,13 +53,14 @@ inline QStringList todo(const QString& carpeta)
 struct VentanaGuion {
     // `retocar` may take routines out of the table, as a build that lacks them would.
     explicit VentanaGuion(GuionCamaras& g, const std::function<void(Operaciones&)>& retocar = {},
-                          const QString& caso = QStringLiteral("Robo 12"))
+                          const QString& caso = QStringLiteral("Robo 12"),
+                          const QString& ffmpeg = QStringLiteral("/opt/z/bin/ffmpeg"))
     {
         base = dir.path() + QStringLiteral("/casos");
         Operaciones ops = g.operaciones();
         if (retocar)
             retocar(ops);
-        c = std::make_unique<Camaras>(base, caso, QStringLiteral("/opt/z/bin/ffmpeg"), std::move(ops));
+        c = std::make_unique<Camaras>(base, caso, ffmpeg, std::move(ops));
         c->terminar = [this](int estado, const QString& salida) { fin = std::make_pair(estado, salida); };
         c->pedirCarpeta = [this] { return carpeta; };
         c->pedirDireccion = [this] { return direccion; };

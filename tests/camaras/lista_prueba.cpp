@@ -192,6 +192,41 @@ TEST(ListaCamaras, SinGrabacionesNombraCadaFallo)
     EXPECT_EQ(g.llamadas().size(), antes);
 }
 
+TEST(ListaCamaras, FocoTrasListarYCasillasApagadas)
+{
+    GuionCamaras g;
+    const OrigenPtr e = equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("hikvision"));
+    g.equipos = {e};
+    g.listados[QStringLiteral("hikvision")] = [](const OrigenPtr& o) {
+        return QList<FicheroPtr>{grabacionGuion(o, QStringLiteral("a.mp4"), hora(1)), grabacionGuion(o, QStringLiteral("b.mp4"), hora(2))};
+    };
+    VentanaGuion v(g);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v.c->ventana.get()));
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    // A click on "Listar" gives it the focus; the button goes off while the listing runs.
+    v.c->bListar->setFocus();
+    v.c->bListar->click();
+    EXPECT_NE(QApplication::focusWidget(), v.c->nSeg) << "the keys would change the seconds";
+    v.asentar();
+    EXPECT_EQ(QApplication::focusWidget(), v.c->lista);
+
+    // A tick that cannot change is drawn apart from one that can.
+    const auto casilla = [&](int fila) {
+        const QRect r = v.c->lista->visualRect(v.c->modeloLista()->index(fila, ModeloLista::x));
+        return v.c->lista->viewport()->grab(r).toImage();
+    };
+    const QImage libres[] = {casilla(0), casilla(1)};
+    v.c->ficheros[1]->estado = QStringLiteral("ERROR: la cámara no respondió");
+    v.c->recargarLista();
+    EXPECT_NE(casilla(1), libres[1]) << "failed row";
+    EXPECT_EQ(casilla(0), libres[0]);
+    v.c->bloquear(true);
+    EXPECT_NE(casilla(0), libres[0]) << "while a job runs";
+    v.c->bloquear(false);
+    EXPECT_EQ(casilla(0), libres[0]);
+}
+
 // A listing that stopped early shows what it read, and the count line says so.
 TEST(ListaCamaras, ListadoIncompleto)
 {

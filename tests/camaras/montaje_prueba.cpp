@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,6 +73,27 @@ TEST(MontajeCamaras, MarcosYReglasAlRedimensionar)
     QCoreApplication::processEvents();
     for (const Marco& m : marcos)
         EXPECT_EQ(enVentana(m.vista, w), m.diseno) << "back to the design size";
+
+    // At the smallest size the credentials row takes two lines and nothing sits on
+    // anything else; the list's last column ends where the view does, or fills it.
+    for (const QSize tam : {QSize(900, 560), QSize(1440, 900)}) {
+        w->resize(tam);
+        QCoreApplication::processEvents();
+        QList<QRect> controles;
+        for (QWidget* h : c.pCred->findChildren<QWidget*>())
+            if (h->parentWidget()->parentWidget() == c.pCred && h->isVisibleTo(c.pCred)) {
+                const QRect r = enVentana(h, w);
+                for (const QRect& otro : controles)
+                    EXPECT_FALSE(r.intersects(otro)) << h->metaObject()->className() << " at " << tam.width();
+                EXPECT_TRUE(enVentana(c.pCred, w).contains(r));
+                controles << r;
+            }
+        EXPECT_LT(enVentana(c.pCred, w).bottom(), enVentana(c.pRtsp, w).top());
+        EXPECT_LT(enVentana(c.pRtsp, w).bottom(), enVentana(c.lista, w).top());
+        const QHeaderView* h = c.lista->horizontalHeader();
+        EXPECT_EQ(h->sectionViewportPosition(ModeloLista::ruta) + h->sectionSize(ModeloLista::ruta),
+                  c.lista->viewport()->width());
+    }
 }
 
 TEST(MontajeCamaras, Capturas)
@@ -113,6 +135,10 @@ TEST(MontajeCamaras, Capturas)
     v.c->ficheros[6]->estado = QStringLiteral("ERROR: la cámara no respondió");
     v.c->recargarLista();
     capturar(v.c->ventana.get(), QStringLiteral("camaras-listado.png"));
+    for (const QSize tam : {QSize(900, 560), QSize(1440, 900), QSize(1080, 680)}) {
+        v.c->ventana->resize(tam);
+        capturar(v.c->ventana.get(), QStringLiteral("camaras-listado-%1.png").arg(tam.width()));
+    }
     v.c->bDesc->click();
     ASSERT_TRUE(r.llegada());
     QCoreApplication::processEvents();  // the start of the first file reaches the window

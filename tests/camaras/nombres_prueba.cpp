@@ -136,25 +136,6 @@ TEST(NombresCamaras, ArgumentosDelModo)
 TEST(NombresCamaras, VentanaDeFechasEscrita)
 {
     const QDateTime t(QDate(2024, 3, 5), QTime(14, 10));
-    const struct {
-        const char *desde, *hasta;
-        std::optional<std::pair<QDateTime, QDateTime>> ventana;
-        const char* problema;
-    } casos[] = {
-        {"05/03/2024 14:10", "5/3/2024 14:40:30", std::pair{t, t.addSecs(1830)}, ""},
-        {" 05/03/2024  14:10:00 ", "05/03/2024 14:10:01", std::pair{t, t.addSecs(1)}, ""},
-        {"05/03/2024 14:10", "05/03/2024 14:10", std::nullopt, "El inicio tiene que ser anterior al final."},
-        {"05/03/2024 14:40", "05/03/2024 14:10", std::nullopt, "El inicio tiene que ser anterior al final."},
-        {"2024-03-05 14:10", "05/03/2024 14:10", std::nullopt, "Escribe el inicio"},
-        {"31/02/2024 14:10", "05/03/2024 14:10", std::nullopt, "Escribe el inicio"},
-        {"05/03/2024 14:10", "05/03/2024 25:00", std::nullopt, "Escribe el final"},
-        {"05/03/2024 14:10", "", std::nullopt, "Escribe el final"},
-    };
-    for (const auto& c : casos) {
-        const VentanaEscrita v = leerVentana(QString::fromUtf8(c.desde), QString::fromUtf8(c.hasta));
-        EXPECT_EQ(v.ventana, c.ventana) << c.desde << " / " << c.hasta;
-        EXPECT_EQ(v.problema.left(int(strlen(c.problema))), QString::fromUtf8(c.problema)) << c.desde;
-        EXPECT_EQ(v.problema.isEmpty(), v.ventana.has_value());
-    }
-    EXPECT_EQ(textoFechaHora(t.addSecs(7)), QStringLiteral("05/03/2024 14:10:07"));
+    EXPECT_EQ(leerVentana(" 05/03/2024  14:10 ", "5/3/2024 14:40:30").ventana, std::pair(t, t.addSecs(1830)));
+    EXPECT_EQ(leerVentana("05/03/2024 14:10:00", "05/03/2024 14:10").problema, "El inicio tiene que ser anterior al final.");
 }

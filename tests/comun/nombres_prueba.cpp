@@ -37,6 +37,8 @@ TEST(Nombres, CualquierSecuenciaDeBytesVuelveIgual)
         "\xe2\x82",               // cut short
         "\xf0\x9f\x98\x80\xff",   // a character outside the BMP, then a stray byte
         "\x80\x80\x80",
+        "\xef\xbb\xbfvideo.mp4",  // begins with a byte-order mark
+        "\xff\xef\xbb\xbfx",       // a mark right after a stray byte
     };
     for (const QByteArray& b : casos)
         EXPECT_EQ(bytesDeTexto(textoDeBytes(b)), b) << b.toHex().toStdString();

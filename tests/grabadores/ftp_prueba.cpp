@@ -2,6 +2,7 @@
 #include "apoyo/impresion.h"
 #include "apoyo/programa.h"
 #include "apoyo/servidor_ftp.h"
+#include "comun/nombres.h"
 #include "grabadores/ftp.h"
 
 #include <QDir>
@@ -237,7 +238,7 @@ TEST(FTP, LineasDelListado) {
         {"-rw-r--r-- 1 o g 5 Mar 05 14:07 a\x1b[31mb\xc2\x85.dav", 'f', "a\x1b[31mb\xc2\x85.dav", "a_[31mb_.dav", 5},
         {"total 12", 0, nullptr, nullptr, 0},
         {" \t ", 0, nullptr, nullptr, 0},
-        {"-rw-r--r-- 1 o g 5 Mar 05 14:07 caf\xe9.mp4", 0, nullptr, nullptr, 0},  // Latin-1
+        {"-rw-r--r-- 1 o g 5 Mar 05 14:07 caf\xe9.mp4", 'f', "caf\xe9.mp4", "caf_.mp4", 5},  // Latin-1
     };
     QByteArray listado;
     for (const auto& c : casos) listado += QByteArray(c.linea) + (listado.size() % 2 ? "\r\n" : "\n");
@@ -250,7 +251,7 @@ TEST(FTP, LineasDelListado) {
         ASSERT_LT(i, entradas.size());
         const EntradaFTP& e = entradas[i++];
         EXPECT_EQ(e.carpeta, c.tipo == 'd');
-        EXPECT_EQ(e.nombre, QString::fromUtf8(c.nombre));
+        EXPECT_EQ(e.nombre, textoDeBytes(c.nombre));
         const FicheroPtr f = ficheroFTP(e, QStringLiteral("/d/"), origen);
         ASSERT_EQ(f != nullptr, c.guardado != nullptr);
         if (!f) continue;
@@ -262,8 +263,8 @@ TEST(FTP, LineasDelListado) {
     EXPECT_EQ(i, entradas.size());
 }
 
-// A name that is not UTF-8 must not hide the other recordings of its folder.
-TEST(FTP, NombreQueNoEsUTF8SoloSeSaltaASiMismo) {
+// A name that is not UTF-8 is listed by its own bytes, and hides nothing else.
+TEST(FTP, NombreQueNoEsUTF8SeListaComoEs) {
     OpcionesFTP o;
     o.dos = true;
     ServidorFTP s(o);
@@ -273,8 +274,24 @@ TEST(FTP, NombreQueNoEsUTF8SoloSeSaltaASiMismo) {
     const int fd = open(raro.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_GE(fd, 0);
     close(fd);
-    EXPECT_EQ(rutas(listarFTP(fuente(s, o.usuario, o.clave))), QStringList{"/CH02.MP4"});
+    EXPECT_EQ(rutas(listarFTP(fuente(s, o.usuario, o.clave))), (QStringList{"/CH02.MP4", textoDeBytes("/caf\xe9.mp4")}));
     unlink(raro.constData());  // Qt cannot name it to clean up
+}
+
+// A server that hangs fails a download at the idle limit, and a walk at its own.
+TEST(FTP, ServidorQueSeCuelga) {
+    ServidorFTP s;
+    ASSERT_TRUE(s.listo()) << s.error().toStdString();
+    s.poner(QStringLiteral("atasca/x.mp4"), "x");
+    const OrigenPtr origen = fuente(s, QStringLiteral("admin"), QStringLiteral("clave"));
+    QString corte;
+    listarFTP(origen, {}, &corte, 1);
+    EXPECT_EQ(corte, QStringLiteral("el servidor se dejó de recorrer a los 1 s"));
+    QTemporaryDir dir;
+    const Fichero f(QStringLiteral("x.mp4"), std::nullopt, 1, QStringLiteral("/x.mp4"), origen, QStringLiteral("/x.mp4"));
+    EXPECT_EQ(mensaje([&] { descargarFTP(f, dir.filePath(QStringLiteral("x.mp4")), {}, 2); }),
+              QStringLiteral("el FTP dejó de enviar datos durante 2 s (curl 28)"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("x.mp4"))));
 }
 
 }  // namespace

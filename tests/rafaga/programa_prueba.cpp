@@ -43,6 +43,36 @@ protected:
 
 } // namespace
 
+TEST_F(GaleriaEnPantalla, SoloConTeclado)
+{
+    // The grid has the keyboard from the start; three columns, two rows to a page.
+    pantalla.teclas({QStringLiteral("Right"), QStringLiteral("space"), QStringLiteral("End"), QStringLiteral("space"),
+                     QStringLiteral("Home"), QStringLiteral("Next"), QStringLiteral("space"), QStringLiteral("Prior"),
+                     QStringLiteral("space"), QStringLiteral("Home"), QStringLiteral("Down"), QStringLiteral("v")});
+    QThread::msleep(300);
+    pantalla.teclas({QStringLiteral("space"), QStringLiteral("Escape"), QStringLiteral("Return")});
+    const Corrida c = ejecucion->terminar();
+    EXPECT_EQ(c.estado, 0);
+    EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("1,2,4,7,9"));
+}
+
+// The X connection closed while thumbnails are still being decoded.
+TEST(GaleriaSinPantalla, TerminaSinRomperseNiResponder)
+{
+    PantallaVirtual pantalla;
+    if (!pantalla.lista())
+        GTEST_SKIP() << "sin Xvfb";
+    QTemporaryDir dir;
+    ASSERT_TRUE(escribirRafagaRepetida(dir.path(), 3000));
+    Ejecucion e(pantalla, {QStringLiteral("ajustes"), QStringLiteral("rafaga"), dir.path()});
+    const QString ventana = pantalla.esperarVentana(QStringLiteral("ZorvPlayer - R"));
+    ASSERT_FALSE(ventana.isEmpty());
+    ASSERT_TRUE(pantalla.cortarConexion(ventana));
+    const Corrida c = e.terminar();
+    EXPECT_EQ(c.estado, 1) << "-1: a crash";
+    EXPECT_TRUE(c.salida.isEmpty());
+}
+
 TEST_F(GaleriaEnPantalla, MarcarTresYGuardar)
 {
     for (int i : {4, 0, 2})

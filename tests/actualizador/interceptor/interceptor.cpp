@@ -6,6 +6,8 @@
 //   ZORV_INTERCEPTOR_NO_BORRAR=PREFIJO   removing a path that starts with it fails
 //   ZORV_INTERCEPTOR_PAUSA=P             the first rename from or onto P creates the
 //   ZORV_INTERCEPTOR_SENAL=F             file F and waits until someone removes it
+//   ZORV_INTERCEPTOR_TRAZA=F             renames, removals and flushes are appended to F,
+//                                        one line each: the call and its paths
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,25 @@ const char* regla(const char* nombre)
     return v && *v ? v : nullptr;
 }
 
+std::string deFd(int fd)
+{
+    char enlace[64], destino[4096];
+    std::snprintf(enlace, sizeof enlace, "/proc/self/fd/%d", fd);
+    const ssize_t n = readlink(enlace, destino, sizeof destino - 1);
+    return n > 0 ? std::string(destino, static_cast<size_t>(n)) : std::string();
+}
+
+void anotar(const char* llamada, const std::string& a, const std::string& b = {})
+{
+    const char* traza = regla("ZORV_INTERCEPTOR_TRAZA");
+    const int fd = traza ? open(traza, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644) : -1;
+    if (fd < 0)
+        return;
+    const std::string linea = std::string(llamada) + " " + a + (b.empty() ? "" : " " + b) + "\n";
+    [[maybe_unused]] const ssize_t n = write(fd, linea.data(), linea.size());
+    close(fd);
+}
+
 std::string absoluta(int dir, const char* ruta)
 {
     if (!ruta || ruta[0] == '/' || dir == AT_FDCWD) {
@@ -33,16 +54,13 @@ std::string absoluta(int dir, const char* ruta)
         }
         return ruta ? ruta : "";
     }
-    char enlace[64], destino[4096];
-    std::snprintf(enlace, sizeof enlace, "/proc/self/fd/%d", dir);
-    const ssize_t n = readlink(enlace, destino, sizeof destino - 1);
-    if (n <= 0)
-        return ruta;
-    return std::string(destino, static_cast<size_t>(n)) + "/" + ruta;
+    const std::string carpeta = deFd(dir);
+    return carpeta.empty() ? ruta : carpeta + "/" + ruta;
 }
 
 bool noBorrar(int dir, const char* ruta)
 {
+    anotar("unlink", absoluta(dir, ruta));
     const char* prefijo = regla("ZORV_INTERCEPTOR_NO_BORRAR");
     return prefijo && absoluta(dir, ruta).rfind(prefijo, 0) == 0;
 }
@@ -65,6 +83,7 @@ void quizaPausar(const std::string& de, const std::string& a)
 int fallo(int dirDe, const char* de, int dirA, const char* a, unsigned flags)
 {
     const std::string origen = absoluta(dirDe, de), destino = absoluta(dirA, a);
+    anotar((flags & RENAME_EXCHANGE) ? "intercambio" : "rename", origen, destino);
     quizaPausar(origen, destino);
     if ((flags & RENAME_EXCHANGE) && regla("ZORV_INTERCEPTOR_SIN_INTERCAMBIO"))
         return EINVAL;
@@ -146,6 +165,18 @@ int remove(const char* ruta) noexcept
         return -1;
     }
     return siguiente<int (*)(const char*)>("remove")(ruta);
+}
+
+int fsync(int fd)
+{
+    anotar("fsync", deFd(fd));
+    return siguiente<int (*)(int)>("fsync")(fd);
+}
+
+int syncfs(int fd) noexcept
+{
+    anotar("syncfs", deFd(fd));
+    return siguiente<int (*)(int)>("syncfs")(fd);
 }
 
 } // extern "C"

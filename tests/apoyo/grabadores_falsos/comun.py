@@ -1,12 +1,9 @@
 # What the recorder fakes share: the request as it arrived, the script the test wrote into
 # the data folder (GRABADOR_DATOS), a log of every request for the test to read, answers.
-import contextlib
 import datetime
-import fcntl
 import json
 import os
 import sys
-import time
 
 DATOS = os.environ["GRABADOR_DATOS"]
 METODO = os.environ.get("REQUEST_METHOD", "")
@@ -33,9 +30,18 @@ def guion(nombre, defecto):
 
 
 def responder(estado, texto, tipo="text/plain"):
-    datos = texto.encode("utf-8")
+    datos = texto.encode("utf-8", "surrogateescape")
     sys.stdout.buffer.write(
         b"Status: %d\r\nContent-Type: %s\r\nContent-Length: %d\r\n\r\n" % (estado, tipo.encode(), len(datos)) + datos)
+
+
+# Recordings named "*.aviso" and "*.pagina" come as a 200 with the device's status document
+# or an HTML page; "*.sinLargo" half sent, with no length and a clean end.
+AVISOS = {
+    "aviso": ("application/xml", '<?xml version="1.0"?>\n<ResponseStatus><requestURL>%s</requestURL><statusString>Invalid '
+              'Content</statusString><subStatusCode>badParameters</subStatusCode></ResponseStatus>' % URI),
+    "pagina": ("text/html", "<!DOCTYPE html>\n<html><head><title>Error 500: disco lleno</title></head></html>"),
+}
 
 
 def servir(nombre):
@@ -44,12 +50,15 @@ def servir(nombre):
     if not nombre or not os.path.isfile(ruta):
         responder(404, "no existe")
         return
+    fallo = os.path.splitext(ruta)[1][1:]
+    if fallo in AVISOS:
+        return responder(200, AVISOS[fallo][1], AVISOS[fallo][0])
     salida = sys.stdout.buffer
     largo = os.path.getsize(ruta)
-    salida.write(b"Status: 200\r\nContent-Type: application/octet-stream\r\nContent-Length: %d\r\n\r\n"
-                 % largo)
+    salida.write(b"Status: 200\r\nContent-Type: application/octet-stream\r\n" +
+                 (b"\r\n" if fallo == "sinLargo" else b"Content-Length: %d\r\n\r\n" % largo))
     # A recording marked to be cut goes out half sent, as when a device drops the link.
-    resto = largo // 2 if os.path.exists(ruta + ".cortar") else largo
+    resto = largo // 2 if os.path.exists(ruta + ".cortar") or fallo == "sinLargo" else largo
     with open(ruta, "rb") as f:
         while resto > 0:
             trozo = f.read(min(resto, 1 << 20))
@@ -69,25 +78,3 @@ def hora_equipo():
     """The wall clock and zone reloj.json gives ({"adelanto": s, "zona": min east}), or None."""
     r = guion("reloj.json", None)
     return r and (datetime.datetime.utcnow() + datetime.timedelta(seconds=r["adelanto"] + 60 * r["zona"]), r["zona"])
-
-
-def _contar(cambio):
-    with open(os.path.join(DATOS, "en-curso"), "a+") as f:
-        fcntl.flock(f, fcntl.LOCK_EX)
-        f.seek(0)
-        ahora, maximo = (list(map(int, f.read().split())) + [0, 0])[:2]
-        f.seek(0)
-        f.truncate()
-        f.write("%d %d" % (ahora + cambio, max(maximo, ahora + cambio)))
-
-
-@contextlib.contextmanager
-def en_curso():
-    """A search being answered: counts how many run at once (the most goes to en-curso),
-    each after the pause of pausa.json, as a busy recorder takes."""
-    _contar(1)
-    try:
-        time.sleep(guion("pausa.json", 0))
-        yield
-    finally:
-        _contar(-1)

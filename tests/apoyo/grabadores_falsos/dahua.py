@@ -1,18 +1,16 @@
 # A Dahua recorder's media file finder (factory.create, findFile, findNextFile, close,
 # destroy, one finder object per search) and its file loading. dahua.json holds "items"
-# ({"inicio", "fin", "ruta", "largo", "fichero", "canal" (1 when absent)}; values are
-# written as given) and the script's choices: "sinBuscador" (factory.create gives no
-# object), "fallarEnPagina" (the n-th findNextFile of a finder answers 500), "inverso"
-# (items of a page written last first), "fallarCanal" (that channel's findFile answers
-# 500); the channels: "maxRemotas" and "entradas" (the counts magicBox and devVideoInput
-# give; absent: the device has no such page) and "titulos" (their names).
+# ({"inicio", "fin", "ruta", "largo", "fichero"}; values are written as given) and the
+# script's choices: "sinBuscador" (factory.create gives no object), "fallarEnPagina" (the
+# n-th findNextFile answers 500), "inverso" (items of a page written last first). Channels:
+# each item's "canal"; "maxRemotas", "entradas", "titulos" answer the channel pages.
 import json
 import os
 import random
 import re
 import urllib.parse
 
-from comun import DATOS, URI, anotar, bloqueado, en_curso, guion, hora_equipo, responder, servir
+from comun import DATOS, URI, anotar, bloqueado, guion, hora_equipo, responder, servir
 
 # The query as it came: lighttpd hands scripts a normalised QUERY_STRING ("%2D" already "-").
 CONSULTA = URI.partition("?")[2]
@@ -69,8 +67,6 @@ def buscador():
         canal = int(bien.group(1)) if bien else 0
         if not bien:
             responder(400, "Error\r\nBad Request!\r\n")
-        elif canal == g.get("fallarCanal"):
-            responder(500, "Error\r\nInternal Error\r\n")
         elif not [i for i in g.get("items", []) if i.get("canal", 1) == canal]:
             responder(200, "Error\r\n")
         else:
@@ -105,7 +101,7 @@ def cargar():
     if re.search(r"%2[fF]|[ \[\]]", crudo):
         responder(400, "Error\r\nBad Request!\r\n")
         return
-    ruta = urllib.parse.unquote(crudo)
+    ruta = urllib.parse.unquote(crudo, errors="surrogateescape")
     for i in guion("dahua.json", {}).get("items", []):
         if i.get("ruta") == ruta:
             servir(i.get("fichero"))
@@ -120,14 +116,11 @@ RELOJ = {"/cgi-bin/global.cgi?action=getCurrentTime": lambda h: "result=%s\r\n" 
          "/cgi-bin/configManager.cgi?action=getConfig&name=NTP":
          lambda h: "table.NTP.Enable=false\r\ntable.NTP.TimeZone=%d\r\n" % ZONAS.index(h[1])}
 
-CANALES = {
-    "/cgi-bin/magicBox.cgi?action=getProductDefinition&name=MaxRemoteInputChannels":
-        lambda g: "table.MaxRemoteInputChannels=%d\r\n" % g["maxRemotas"] if "maxRemotas" in g else None,
-    "/cgi-bin/devVideoInput.cgi?action=getCollect": lambda g: "result=%d\r\n" % g["entradas"] if "entradas" in g else None,
-    "/cgi-bin/configManager.cgi?action=getConfig&name=ChannelTitle":
-        lambda g: "".join("table.ChannelTitle[%d].Name=%s\r\n" % t for t in enumerate(g["titulos"]))
-        if "titulos" in g else None,
-}
+CANALES = {"/cgi-bin/magicBox.cgi?action=getProductDefinition&name=MaxRemoteInputChannels":
+           lambda g: "table.MaxRemoteInputChannels=%d\r\n" % g["maxRemotas"] if g["maxRemotas"] >= 0 else None,
+           "/cgi-bin/devVideoInput.cgi?action=getCollect": lambda g: "result=%d\r\n" % g["entradas"] if g["entradas"] >= 0 else None,
+           "/cgi-bin/configManager.cgi?action=getConfig&name=ChannelTitle": lambda g: "".join(
+               "table.ChannelTitle[%d].Name=%s\r\n" % t for t in enumerate(g["titulos"])) if g["titulos"] else None}
 
 if bloqueado():
     responder(401, "Error\r\nUser is locked, remainLockSecond=1800\r\n")
@@ -141,5 +134,4 @@ elif URI.startswith("/cgi-bin/RPC_Loadfile/"):
     cargar()
 else:
     anotar()
-    with en_curso():
-        buscador()
+    buscador()

@@ -1,14 +1,12 @@
 # A Hikvision recorder's ISAPI search and download. The recordings are the list in
 # hikvision.json: {"inicio", "fin", "uri"} as the device writes them into its XML (absent:
-# element left out), "fichero", the recording served for that playback locator, and
-# "canal" (1 when absent), searched as track canal*100+1. hikvision-canales.json holds the
-# NVR's IP channel list ("proxy") and the inputs list ("entradas"), each [[id, name], ...];
-# a list that is absent is a page the device does not have.
+# element left out) and "fichero", the recording served for that playback locator, found
+# on track "canal"*100+1. hikvision-canales.json: the "proxy" and "entradas" channel lists.
 import html
 import os
 import re
 
-from comun import METODO, URI, anotar, bloqueado, cuerpo, en_curso, guion, hora_equipo, responder, servir
+from comun import METODO, URI, anotar, bloqueado, cuerpo, guion, hora_equipo, responder, servir
 
 BUSQUEDA = re.compile(
     r"<\?xml version='1\.0' encoding='utf-8'\?><CMSearchDescription><searchID>([0-9A-F]{8}-[0-9A-F]{4}-"
@@ -83,13 +81,11 @@ def descargar(texto):
 
 def canales(clave, lista, elemento):
     todos = guion("hikvision-canales.json", {}).get(clave)
-    if todos is None:
-        responder(403, estado_xml(4, "Invalid Operation"), XML)
-        return
-    cuerpos = "".join("<%s version=\"2.0\"><id>%s</id><name>%s</name></%s>\n"
-                      % (elemento, i, html.escape(n, quote=False), elemento) for i, n in todos)
-    responder(200, '<?xml version="1.0" encoding="UTF-8"?>\n<%s version="2.0" xmlns="http://www.hikvision.com/ver20/'
-                   'XMLSchema">\n%s</%s>\n' % (lista, cuerpos, lista), XML)
+    cuerpos = "".join("<%s version=\"2.0\"><id>%s</id><name>%s</name></%s>\n" % (elemento, i, html.escape(n, False), elemento)
+                      for i, n in todos or [])
+    responder(403, estado_xml(4, "Invalid Operation"), XML) if todos is None else responder(
+        200, '<?xml version="1.0" encoding="UTF-8"?>\n<%s version="2.0" xmlns="http://www.hikvision.com/ver20/XMLSchema">\n'
+        '%s</%s>\n' % (lista, cuerpos, lista), XML)
 
 
 def hora(local, zona):
@@ -111,8 +107,7 @@ elif URI == "/ISAPI/System/Video/inputs/channels":
     canales("entradas", "VideoInputChannelList", "VideoInputChannel")
 elif METODO == "POST" and URI == "/ISAPI/ContentMgmt/search":
     anotar(datos)
-    with en_curso():
-        buscar(datos.decode("utf-8", "replace"))
+    buscar(datos.decode("utf-8", "replace"))
 elif METODO == "POST" and URI == "/ISAPI/ContentMgmt/download":
     anotar(datos)
     descargar(datos.decode("utf-8", "replace"))
