@@ -4,24 +4,13 @@
 #include "grabadores/descubrir.h"
 #include "grabadores/http.h"
 #include "grabadores/identificar.h"
+#include "grabadores/reloj.h"
 
 #include <QMap>
 #include <QRegularExpression>
 #include <algorithm>
 
 namespace {
-
-// A page the device may not have. Refused credentials stop everything; any other answer
-// that is not a page is a device that cannot say.
-std::optional<QString> preguntar(const Origen& o, const QString& ruta) {
-    try {
-        return pedir(o, baseWeb(o) + ruta, QStringLiteral("GET"), std::nullopt, std::nullopt, {}, true).texto();
-    } catch (const ErrorCredenciales&) {
-        throw;
-    } catch (const ErrorCamara&) {
-        return std::nullopt;
-    }
-}
 
 QString nombreLimpio(const QString& nombre) { return textoDeDispositivo(htmlDecode(nombre)).trimmed(); }
 
@@ -69,18 +58,18 @@ QList<Canal> canalesHikvision(const Origen& origen) {
     };
     // An NVR with no IP camera still answers its list, empty: its inputs are the others.
     for (const auto& [ruta, elemento] : listas)
-        if (const auto xml = preguntar(origen, QString::fromLatin1(ruta)))
+        if (const auto xml = paginaOpcional(origen, QString::fromLatin1(ruta)))
             if (auto canales = leerCanalesHikvision(*xml, QString::fromLatin1(elemento))) return *canales;
     return {Canal{}};
 }
 
 QList<Canal> canalesDahua(const Origen& origen) {
     std::optional<int> cuenta;
-    if (const auto r = preguntar(origen, QStringLiteral("/cgi-bin/magicBox.cgi?action=getProductDefinition&name=MaxRemoteInputChannels")))
+    if (const auto r = paginaOpcional(origen, QStringLiteral("/cgi-bin/magicBox.cgi?action=getProductDefinition&name=MaxRemoteInputChannels")))
         cuenta = leerCuentaDahua(*r, QStringLiteral("table.MaxRemoteInputChannels"));
     if (!cuenta)
-        if (const auto r = preguntar(origen, QStringLiteral("/cgi-bin/devVideoInput.cgi?action=getCollect")))
+        if (const auto r = paginaOpcional(origen, QStringLiteral("/cgi-bin/devVideoInput.cgi?action=getCollect")))
             cuenta = leerCuentaDahua(*r, QStringLiteral("result"));
-    const auto titulos = preguntar(origen, QStringLiteral("/cgi-bin/configManager.cgi?action=getConfig&name=ChannelTitle"));
+    const auto titulos = paginaOpcional(origen, QStringLiteral("/cgi-bin/configManager.cgi?action=getConfig&name=ChannelTitle"));
     return leerTitulosDahua(titulos.value_or(QString()), cuenta.value_or(1));
 }
