@@ -2,6 +2,7 @@
 // lines, the recordings made from them, and the download path of each.
 #include "apoyo.h"
 #include "comun/nombres.h"
+#include "grabadores/canales.h"
 #include "grabadores/dahua.h"
 
 #include <algorithm>
@@ -60,5 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
         EXIGIR(std::all_of(latin.begin(), latin.end(), deRuta));
         EXIGIR(QByteArray::fromPercentEncoding(latin) == bytesDeTexto(f.dato));
     }
+    // The same bytes as the channel pages: a count within bounds, one name per channel.
+    const QString texto = textoDe(datos, largo);
+    const int cuenta = leerCuentaDahua(texto, QStringLiteral("table.MaxRemoteInputChannels")).value_or(1);
+    EXIGIR(cuenta >= 1 && cuenta <= MAXIMO_CANALES);
+    const QList<Canal> canales = leerTitulosDahua(texto, cuenta);
+    EXIGIR(canales.size() == cuenta);
+    for (qsizetype i = 0; i < canales.size(); ++i)
+        EXIGIR(canales[i].numero == i + 1 && std::none_of(canales[i].nombre.begin(), canales[i].nombre.end(), finDeLinea));
     return 0;
 }

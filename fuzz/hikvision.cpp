@@ -1,6 +1,7 @@
 // One page of a Hikvision recorder's search reply, as anything on the network may write
 // it, and the download request made for each recording it lists.
 #include "apoyo.h"
+#include "grabadores/canales.h"
 #include "grabadores/hikvision.h"
 
 namespace {
@@ -26,6 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
         // The locator goes back inside one element: it can neither close it nor open another.
         const QString cuerpo = cuerpoDescargaHikvision(f->dato);
         EXIGIR(cuerpo.count(QLatin1Char('<')) == 5 && cuerpo.count(QLatin1Char('>')) == 5);
+    }
+    // The same bytes as a channel list: numbered channels, in order, each once, their names
+    // device text that can break no line of a record.
+    for (const QString& elemento : {QStringLiteral("InputProxyChannel"), QStringLiteral("VideoInputChannel")}) {
+        const auto canales = leerCanalesHikvision(respuesta, elemento);
+        EXIGIR(!canales || (!canales->isEmpty() && canales->size() <= MAXIMO_CANALES));
+        for (qsizetype i = 0; canales && i < canales->size(); ++i) {
+            const Canal& c = (*canales)[i];
+            EXIGIR(c.numero >= 1 && c.numero <= 9999 && (i == 0 || c.numero > (*canales)[i - 1].numero));
+            EXIGIR(c.nombre.size() <= 128 && !c.nombre.contains(QLatin1Char('\n')) && c.nombre == c.nombre.trimmed());
+        }
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "camaras/listado_equipo.h"
 #include "camaras/modelo_arbol.h"
 #include "camaras/nombres.h"
+#include "camaras/modelo_lista.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -124,35 +125,120 @@ void Camaras::listarRed()
     const OrigenPtr origen = actual;
     origen->usuario = tU->text();
     origen->clave = clave();
-    const QString periodo = cPer->currentIndex() >= 0 ? cPer->currentText() : QStringLiteral("7 días");
+    Consulta consulta = consultaElegida();
+    consulta.simultaneas = simultaneas;
+    const QString ip = origen->ip;
+    consulta.avance = [this, ip](int hechos, int total) {
+        if (total > 1)
+            enVentana([this, ip, hechos, total] {
+                estado(QStringLiteral("Consultando ") + ip + QStringLiteral("… ") + QString::number(hechos)
+                       + QStringLiteral(" de ") + QString::number(total) + QStringLiteral(" canales"));
+            });
+    };
     estado(QStringLiteral("Identificando ") + origen->ip + QStringLiteral("…"));
     lCuenta->setText(QStringLiteral("Identificando la cámara…"));
     bloquear(true);
     // Read here, on the main thread, which alone writes it.
     const QString guardada = origen->familia;
     const Operaciones o = ops;
-    fondo([this, o, origen, periodo, guardada] {
+    fondo([this, o, origen, consulta, guardada] {
         const auto alIdentificar = [this, origen](const QString& identificada, const QString& modelo) {
             enVentana([this, origen, identificada, modelo] { mostrarIdentificacion(origen, identificada, modelo); });
         };
-        ListadoEquipo r = listarEquipo(o, origen, periodo, guardada, alIdentificar);
+        ListadoEquipo r = listarEquipo(o, origen, consulta, guardada, alIdentificar);
         r.listado.ficheros = ordenarRecientes(r.listado.ficheros);
-        enVentana([this, origen, r] {
+        enVentana([this, origen, r, consulta] {
             if (!r.familia.isEmpty())
                 origen->familia = r.familia;
-            if (!r.yaRechazadas)
+            if (!r.yaRechazadas) {
                 origen->desfaseReloj = r.listado.desfaseReloj;
+                if (!r.listado.canales.isEmpty())
+                    origen->canales = r.listado.canales;
+            }
             bloquear(false);
             // Shown only if the user is still looking at this device.
             if (actual == origen) {
                 notaListado = notaIncompleto(r.listado);
-                pintarListaOrdenada(r.listado.ficheros);
+                if (consulta.ventana)
+                    notaListado += QStringLiteral(" · del ") + textoFechaHora(consulta.ventana->first)
+                        + QStringLiteral(" al ") + textoFechaHora(consulta.ventana->second);
+                hallados = r.listado.ficheros;
+                canalListado = consulta.canal;
+                rellenarCanales(origen, true);
+                mostrarCanal();
                 if (r.listado.ficheros.isEmpty())
                     lCuenta->setText(lineaSinGrabaciones(r));
             }
             estado(QString());
         });
     });
+}
+
+int Camaras::canalElegido() const { return cCanal->currentData().toInt(); }
+
+Consulta Camaras::consultaElegida() const
+{
+    Consulta c(cPer->currentIndex() >= 0 ? cPer->currentText() : QStringLiteral("7 días"));
+    if (cPer->currentData().toBool() && fechasElegidas)
+        c.ventana = fechasElegidas;
+    c.canal = canalElegido();
+    return c;
+}
+
+void Camaras::elegirPeriodo(int indice)
+{
+    const int elegir = cPer->count() - 1;
+    if (indice != elegir) {
+        periodoPrevio = indice;
+        return;
+    }
+    const QDateTime ahora = QDateTime::currentDateTime();
+    const auto elegidas = pedirFechas ? pedirFechas(fechasElegidas.value_or(std::pair{ahora.addDays(-1), ahora}))
+                                      : std::nullopt;
+    if (!elegidas) {
+        cPer->setCurrentIndex(periodoPrevio);
+        return;
+    }
+    fechasElegidas = elegidas;
+    // The dates chosen are an item of their own, before "Elegir fechas…"; its data marks it.
+    if (!cPer->itemData(elegir - 1).toBool())
+        cPer->insertItem(elegir, QStringLiteral("a medida"), true);
+    const int item = cPer->count() - 2;
+    const QString texto = QStringLiteral("del ") + textoFechaHora(elegidas->first) + QStringLiteral(" al ")
+        + textoFechaHora(elegidas->second);
+    cPer->setItemData(item, texto, Qt::ToolTipRole);
+    cPer->setCurrentIndex(item);
+    periodoPrevio = item;
+    lCuenta->setText(QStringLiteral("Periodo elegido: ") + texto + QStringLiteral(". «Listar» busca en él."));
+}
+
+void Camaras::rellenarCanales(const OrigenPtr& origen, bool conservar)
+{
+    const int antes = conservar ? canalElegido() : 0;
+    cCanal->clear();
+    cCanal->addItem(QStringLiteral("Todos los canales"), 0);
+    for (const Canal& c : origen->canales)
+        cCanal->addItem(textoCanal(c.numero, c.nombre, QStringLiteral("Canal %1")), c.numero);
+    cCanal->setCurrentIndex(std::max(0, cCanal->findData(antes)));
+    pCanal->setVisible(origen->tipo == QLatin1String("red") && origen->canales.size() > 1);
+}
+
+void Camaras::mostrarCanal()
+{
+    const int canal = canalElegido();
+    QList<FicheroPtr> vistos;
+    if (canal == 0) {
+        vistos = hallados;
+    } else {
+        for (const FicheroPtr& f : hallados)
+            if (f->canal == canal)
+                vistos << f;
+    }
+    pintarListaOrdenada(vistos);
+    // The last listing did not search that channel: only "Listar" can.
+    if (canalListado != 0 && canal != canalListado && !hallados.isEmpty())
+        lCuenta->setText(QStringLiteral("El último listado fue solo del canal ") + QString::number(canalListado)
+                         + QStringLiteral(": «Listar» busca en ") + (canal == 0 ? QStringLiteral("todos.") : QStringLiteral("este.")));
 }
 
 void Camaras::mostrarIdentificacion(const OrigenPtr& origen, const QString& identificada, const QString& modelo)

@@ -1,6 +1,7 @@
 #include "camaras/camaras.h"
 
 #include "camaras/custodia_camaras.h"
+#include "camaras/dialogo_fechas.h"
 #include "camaras/modelo_arbol.h"
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
@@ -52,6 +53,7 @@ Camaras::Camaras(QString b, QString c, QString f, Operaciones o)
         return campo->text();
     };
     terminar = [](int e, const QString& salida) { salir(e, salida); };
+    pedirFechas = pedirVentanaFechas;
     ventana->alCerrar = [this] { alCerrarVentana(); };
     montar();
 }
@@ -177,6 +179,8 @@ void Camaras::mostrarOrigen(const OrigenPtr& origen)
 {
     actual = origen;
     notaListado.clear();
+    hallados.clear();
+    canalListado = 0;
     ficheros.clear();
     recargarLista(true);
     cuenta();
@@ -186,7 +190,8 @@ void Camaras::mostrarOrigen(const OrigenPtr& origen)
     pCred->setVisible(red);
     pRtsp->setVisible(red
                       && (origen->puertos.contains(554) || origen->familia == QLatin1String("onvif")
-                          || origen->familia == QLatin1String("rtsp")));
+                          || origen->familia == QLatin1String("rtsp") || origen->canales.size() > 1));
+    rellenarCanales(origen);
     if (red) {
         lCuenta->setText(lineaAyuda(origen->familia));
     } else {
@@ -200,6 +205,7 @@ void Camaras::escanearOrigen(const OrigenPtr& origen)
     if (origen->tipo == QLatin1String("red") || ocupado)
         return;
     ficheros.clear();
+    hallados.clear();
     recargarLista(true);
     cuenta();
     estado(QStringLiteral("Buscando vídeos en ") + origen->nombre + QStringLiteral("…"));
@@ -333,8 +339,14 @@ void Camaras::cuenta()
     bDesc->setText(QStringLiteral("Descargar marcados (") + QString::number(marcados) + QLatin1Char(')'));
     bDesc->setEnabled(marcados >= 1 && !ocupado);
     mostrarReintentar();
-    lCuenta->setText(QString::number(ficheros.size()) + QStringLiteral(" ficheros · ")
-                     + QString::number(marcados) + QStringLiteral(" marcados") + notaListado);
+    // Narrowed to a channel, the line says of how many.
+    const int canal = canalElegido();
+    const QString parte = canal > 0 && !hallados.isEmpty() ? QStringLiteral("Canal ") + QString::number(canal)
+            + QStringLiteral(": ") + QString::number(ficheros.size()) + QStringLiteral(" de ")
+            + QString::number(hallados.size())
+                                                           : QString::number(ficheros.size());
+    lCuenta->setText(parte + QStringLiteral(" ficheros · ") + QString::number(marcados) + QStringLiteral(" marcados")
+                     + notaListado);
 }
 
 void Camaras::mostrarReintentar()
@@ -397,6 +409,7 @@ void Camaras::pintarLista(const QList<FicheroPtr>& lista_)
 void Camaras::pintarListaOrdenada(const QList<FicheroPtr>& lista_)
 {
     ficheros = lista_;
+    lista->setColumnHidden(ModeloLista::canal, !actual || actual->canales.size() < 2);
     recargarLista(true);
     cuenta();
     // The keys go on where the work does: Space marks the first recording, Return

@@ -13,6 +13,7 @@
 #include "estilo/volteada.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
@@ -67,6 +68,10 @@ public:
     QLineEdit* tPVer = nullptr;
     Casilla* cVer = nullptr;
     QComboBox* cPer = nullptr;
+    // The camera inputs of a recorder, once a listing has found more than one: "Todos los
+    // canales", then "N · nombre". It narrows the list and picks the live stream.
+    Volteada* pCanal = nullptr;
+    QComboBox* cCanal = nullptr;
     QLineEdit* nSeg = nullptr;
     BotonZORV* bBuscar = nullptr;
     BotonZORV* bCarpeta = nullptr;
@@ -82,6 +87,12 @@ public:
     std::function<std::optional<QString>()> pedirCarpeta;    // a folder, or nothing
     std::function<std::optional<QString>()> pedirDireccion;  // typed text, or nothing
     std::function<void(int estado, const QString& salida)> terminar;
+    // A window of local time for "Elegir fechas…", starting from `propuesta`; nothing when
+    // the user cancels.
+    std::function<std::optional<std::pair<QDateTime, QDateTime>>(const std::pair<QDateTime, QDateTime>& propuesta)>
+        pedirFechas;
+    // Requests in flight to one device while it is listed (recorders have weak processors).
+    int simultaneas = 2;
 
     // Layout and source tree.
     void montar();
@@ -111,6 +122,14 @@ public:
     // The same for a list already in that order (sorted off the main thread: ordering
     // 20000 local dates takes longer than the window may stall).
     void pintarListaOrdenada(const QList<FicheroPtr>& lista);
+
+    // Channels and period.
+    int canalElegido() const;
+    // What "Listar" asks for: the period of the menu (or the dates chosen) and the channel.
+    Consulta consultaElegida() const;
+    void elegirPeriodo(int indice);
+    // The list narrowed to the chosen channel, from everything the last listing found.
+    void mostrarCanal();
 
     // Flows behind the buttons.
     void buscarTodo();
@@ -144,6 +163,9 @@ private:
     void montarCredenciales();
     void montarLista();
     void montarDirecto();
+    void montarCanal(FilaFluida* fila, QWidget* periodo);
+    // The channel menu of `origen`; `conservar` keeps the channel chosen when it still exists.
+    void rellenarCanales(const OrigenPtr& origen, bool conservar = false);
     void verClave(bool ver);
     QString modeloDe(const OrigenPtr& origen) const;
     // A listing's identification, shown while its families are tried.
@@ -176,4 +198,10 @@ private:
     std::map<OrigenPtr, QString> modelos;  // model text from the identifications
     // What the count line adds while a listing that stopped early is shown.
     QString notaListado;
+    // Everything the last listing of the source on show found, and the channel it was
+    // asked for (0: all); the list shows the chosen channel's part.
+    QList<FicheroPtr> hallados;
+    int canalListado = 0;
+    std::optional<std::pair<QDateTime, QDateTime>> fechasElegidas;
+    int periodoPrevio = 1;
 };

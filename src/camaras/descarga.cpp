@@ -19,7 +19,7 @@ namespace {
 struct Encargo {
     FicheroPtr fichero;
     QString familia;
-    QString carpetaOrigen;  // sub-folder of the destination, named after the source
+    QString carpetaOrigen;  // sub-folder of the destination, named after the source (and channel)
     Procedencia procedencia;
 };
 
@@ -44,9 +44,14 @@ void Camaras::descargar()
 {
     QList<Encargo> encargos;
     for (const FicheroPtr& f : ficheros)
-        if (f->marcado)
-            encargos << Encargo{f, f->origen->familia, componenteSeguro(f->origen->nombre, QStringLiteral("-")),
-                                procedenciaDe(*f, modeloDe(f->origen))};
+        if (f->marcado) {
+            // A recorder's cameras each get a folder: two of them may start a file in the
+            // same second, under the same name.
+            QString carpeta = componenteSeguro(f->origen->nombre, QStringLiteral("-"));
+            if (f->canal > 0 && f->origen->canales.size() > 1)
+                carpeta = unirRuta(carpeta, carpetaCanal(f->canal));
+            encargos << Encargo{f, f->origen->familia, carpeta, procedenciaDe(*f, modeloDe(f->origen))};
+        }
     if (encargos.isEmpty() || ocupado)
         return;
     const QString custodia = carpetaCasoDe(base, caso);
@@ -185,6 +190,8 @@ void Camaras::grabarDirecto()
     origen->usuario = tU->text();
     origen->clave = clave();
     const int segundos = duracionDirecto(nSeg->text());
+    // "Todos los canales" on a recorder records its first camera, and the record says so.
+    const int canal = canalElegido() > 0 || origen->canales.size() < 2 ? canalElegido() : origen->canales.first().numero;
     nSeg->setText(QString::number(segundos));
     estado(QStringLiteral("Buscando la ruta RTSP…"));
     progreso(0, QStringLiteral("Probando rutas RTSP de la cámara…"));
@@ -195,14 +202,15 @@ void Camaras::grabarDirecto()
     const QString conversor = ffmpeg;
     Procedencia procedencia = procedenciaDe(*origen, modeloDe(origen));
     procedencia.segundosDirecto = segundos;
+    const QList<Canal> canales = origen->canales;
     procedencia.carpetaCaso = carpetaCasoDe(base, caso);
     {
         std::lock_guard<std::mutex> l(mDirecto);
         paradaDirecto = std::stop_source();
     }
     const std::stop_token parar = paradaDirecto.get_token();
-    fondo([this, o, origen, ffprobe, carpeta, conversor, segundos, procedencia, parar]() mutable {
-        const std::optional<QString> ruta = o.probarRTSP ? o.probarRTSP(*origen, ffprobe) : std::nullopt;
+    fondo([this, o, origen, ffprobe, carpeta, conversor, segundos, procedencia, parar, canal, canales]() mutable {
+        const std::optional<QString> ruta = o.probarRTSP ? o.probarRTSP(*origen, ffprobe, canal) : std::nullopt;
         if (!ruta || !o.grabarRTSP) {
             enVentana([this, hay = bool(o.probarRTSP && o.grabarRTSP)] {
                 bloquear(false);
@@ -219,6 +227,11 @@ void Camaras::grabarDirecto()
         const QString nombre = nombreLibre(carpeta, nombreDirecto(origen->ip, ahora), ahora.time());
         const QString temporal = rutaTemporal(carpeta, nombre);
         procedencia.ubicacion = QStringLiteral("rtsp://") + origen->ip + QStringLiteral(":554") + *ruta;
+        // Only a chosen channel was asked for by its own path.
+        if (canal > 0) {
+            procedencia.canal = canal;
+            procedencia.nombreCanal = canalesPedidos(canales, canal).value(0).nombre;
+        }
         procedencia.inicioGrabacion = ahora;
         const QString ip = origen->ip;
         const Progreso alMainHilo = avisoProgreso([this, ip](int p) {

@@ -149,6 +149,10 @@ QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QD
         linea(QStringLiteral("Modelo"), p.modelo);
     if (p.tipo == QLatin1String("red"))
         linea(QStringLiteral("Reloj del equipo"), textoReloj(p.desfaseReloj));
+    if (p.canal > 0)
+        linea(QStringLiteral("Canal"), QString::number(p.canal));
+    if (p.canal > 0 && !p.nombreCanal.isEmpty())
+        linea(QStringLiteral("Nombre del canal"), p.nombreCanal);
     linea(QStringLiteral("Ubicación en el origen"), p.ubicacion);
     linea(QStringLiteral("Inicio de la grabación"),
           p.inicioGrabacion ? horaLocal(*p.inicioGrabacion) : QStringLiteral("desconocido"));

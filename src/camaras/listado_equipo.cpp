@@ -13,7 +13,7 @@ std::optional<QString> rechazoDe(const Origen& o) { return o.rechazo->motivo(o.u
 
 } // namespace
 
-ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const QString& periodo,
+ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const Consulta& consulta,
                            const QString& guardada,
                            const std::function<void(const QString&, const QString&)>& alIdentificar)
 {
@@ -30,7 +30,8 @@ ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const 
     if (alIdentificar)
         alIdentificar(r.identificada, r.modelo);
     const QString familia = r.identificada != QLatin1String("desconocida") ? r.identificada : guardada;
-    for (const QString& f : familiasAProbar(familia)) {
+    const QStringList probar = familiasAProbar(familia);
+    for (const QString& f : probar) {
         // Refused once, refused for every family: trying the next would only count
         // another failure against the account.
         if ((r.rechazo = rechazoDe(*origen)))
@@ -40,13 +41,19 @@ ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const 
             const Operaciones::Listar listar = o.listar.value(f);
             if (!listar)
                 throw ErrorCamara(faltaRutina(f));
-            l = listar(origen, periodo);
+            l = listar(origen, consulta);
         } catch (const std::exception& e) {
             r.fallos << f + QStringLiteral(": ") + motivoDe(e);
             continue;
         }
         if (l.desfaseReloj)
             r.listado.desfaseReloj = l.desfaseReloj;
+        // A family merely tried on a device of another says nothing of its channels.
+        if (!l.ficheros.isEmpty() || probar.size() == 1)
+            r.listado.canales = l.canales;
+        // Channels that failed beside others that had nothing: the failure is still news.
+        for (const QString& corte : l.ficheros.isEmpty() ? l.cortes : QStringList())
+            r.fallos << f + QStringLiteral(": ") + corte;
         if (!l.ficheros.isEmpty()) {
             r.familia = f;
             r.listado.juntar(l);

@@ -24,7 +24,7 @@ struct ListadoEquipo {
 
 // `guardada` is the family the window knew before; `alIdentificar` gets the identification
 // as soon as it is known, before any family is tried.
-ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const QString& periodo,
+ListadoEquipo listarEquipo(const Operaciones& o, const OrigenPtr& origen, const Consulta& consulta,
                            const QString& guardada,
                            const std::function<void(const QString& familia, const QString& modelo)>& alIdentificar);
 

@@ -3,6 +3,7 @@
 #include "comun/texto.h"
 #include "estilo/color.h"
 #include "estilo/etiqueta.h"
+#include "camaras/nombres.h"
 #include "grabadores/ayudas.h"
 
 ModeloLista::ModeloLista(const QList<FicheroPtr>& f, const bool& o, std::function<void()> a,
@@ -31,6 +32,8 @@ QString textoCelda(const Fichero& f, int columna)
         return {};
     case ModeloLista::nombre:
         return f.nombre;
+    case ModeloLista::canal:
+        return textoCanal(f.canal, f.nombreCanal);
     case ModeloLista::fecha: {
         static const FormatoFecha formato = fmt(QStringLiteral("dd/MM/yyyy HH:mm:ss"), false);
         return f.fecha ? formato.texto(*f.fecha) : QString();
@@ -95,7 +98,7 @@ QVariant ModeloLista::headerData(int seccion, Qt::Orientation orientacion, int r
 {
     if (orientacion != Qt::Horizontal || rol != Qt::DisplayRole)
         return {};
-    static const char* const titulos[] = {"", "Fichero", "Fecha", "Tamaño", "Dónde"};
+    static const char* const titulos[] = {"", "Fichero", "Canal", "Fecha", "Tamaño", "Dónde"};
     return seccion >= 0 && seccion < columnas ? QString::fromUtf8(titulos[seccion]) : QVariant();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The recordings list for Qt's table view: a tick, the name, the start time, the size
-// and where the recording is (or what became of it), coloured by its state.
+// The recordings list for Qt's table view: a tick, the name, the recorder's channel, the
+// start time, the size and where the recording is (or what became of it), coloured by its
+// state.
 #include "grabadores/modelo.h"
 
 #include <QAbstractTableModel>
@@ -9,7 +10,7 @@
 class ModeloLista : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Columna { x, nombre, fecha, tam, ruta, columnas };
+    enum Columna { x, nombre, canal, fecha, tam, ruta, columnas };
 
     ModeloLista(const QList<FicheroPtr>& ficheros, const bool& ocupado,
                 std::function<void()> alMarcar, QObject* padre = nullptr);

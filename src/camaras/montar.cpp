@@ -12,6 +12,7 @@
 #include "estilo/etiqueta.h"
 #include "estilo/fondo.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QHeaderView>
@@ -268,9 +269,11 @@ void Camaras::montarLista()
     QHeaderView* columnas = lista->horizontalHeader();
     columnas->setHighlightSections(false);
     columnas->setSectionResizeMode(ModeloLista::x, QHeaderView::Fixed);
-    const int anchos[] = {26, 240, 140, 80};
+    // With the channel's column the fixed ones still leave the last its minimum at 900 points.
+    const int anchos[] = {26, 200, 80, 140, 80};
     for (int c = 0; c < ModeloLista::ruta; ++c)
         lista->setColumnWidth(c, anchos[c]);
+    lista->setColumnHidden(ModeloLista::canal, true);
     // Only the last column follows the view, down to a narrow window: a last section
     // merely stretched never gets narrower than it started, and its cells would be cut
     // by the edge of the view instead of shortened in the middle.
@@ -322,8 +325,13 @@ void Camaras::montarCredenciales()
     cPer->addItems({QStringLiteral("24 horas"), QStringLiteral("7 días"), QStringLiteral("30 días"),
                     QStringLiteral("todo")});
     cPer->setCurrentIndex(1);
+    // Any window of time, from a small dialog; the item of the dates chosen goes before it.
+    cPer->addItem(QStringLiteral("Elegir fechas…"));
+    cPer->view()->setMinimumWidth(150);
+    connect(cPer, &QComboBox::activated, this, &Camaras::elegirPeriodo);
     colocar(cPer, periodo, 58, 4, 108, 26, fijo);
     fila->anadir(periodo, 6, true);
+    montarCanal(fila, periodo);
 
     auto* listar = grupo(108);
     bListar = new BotonZORV(QStringLiteral("Listar"), true, [this] { listarRed(); });
@@ -332,6 +340,22 @@ void Camaras::montarCredenciales()
     // Return lists from this row and from the tree where the device was chosen; the list
     // below has its own main button.
     bListar->returnEn({pCred, arbol});
+}
+
+void Camaras::montarCanal(FilaFluida* fila, QWidget* periodo)
+{
+    // Before the period, shown once a listing found more than one channel; it narrows the
+    // list and chooses the live stream.
+    pCanal = static_cast<Volteada*>(grupo(230));
+    colocar(rotulo(QStringLiteral("Canal")), pCanal, 0, 9, 44, 18, fijo);
+    cCanal = new QComboBox;
+    cCanal->setFont(fuenteSistema(13));
+    cCanal->addItem(QStringLiteral("Todos los canales"), 0);
+    cCanal->view()->setMinimumWidth(260);
+    colocar(cCanal, pCanal, 48, 4, 182, 26, fijo);
+    connect(cCanal, &QComboBox::activated, this, [this] { mostrarCanal(); });
+    fila->anadir(pCanal, 12, true, periodo);
+    pCanal->hide();
 }
 
 void Camaras::montarDirecto()

@@ -154,3 +154,45 @@ QString lineaAyuda(const QString& familia)
         return QStringLiteral("Cámara con directo RTSP: pon usuario y contraseña; «Listar» intenta sacar sus grabaciones y, si no, graba el directo.");
     return QStringLiteral("Pon usuario y contraseña y «Listar»: se identifica la cámara y se buscan sus grabaciones (Hikvision, Dahua, VStarcam, FTP). Si no, graba el directo.");
 }
+
+QString textoCanal(int numero, const QString& nombre, const QString& sinNombre)
+{
+    if (numero <= 0)
+        return QString();
+    if (nombre.isEmpty())
+        return sinNombre.arg(numero);
+    return QString::number(numero) + QStringLiteral(" · ") + nombre;
+}
+
+QString carpetaCanal(int numero)
+{
+    return QStringLiteral("canal-%1").arg(numero, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<QDateTime> leerFechaHora(const QString& texto)
+{
+    const QString t = texto.simplified();
+    for (const char* patron : {"dd/MM/yyyy HH:mm:ss", "dd/MM/yyyy HH:mm"})
+        if (const auto f = fmt(QString::fromLatin1(patron), false).fecha(t))
+            return f;
+    return std::nullopt;
+}
+
+QString textoFechaHora(const QDateTime& fecha)
+{
+    return fmt(QStringLiteral("dd/MM/yyyy HH:mm:ss"), false).texto(fecha);
+}
+
+VentanaEscrita leerVentana(const QString& desde, const QString& hasta)
+{
+    const QString forma = QStringLiteral(" como día/mes/año horas:minutos (los segundos son opcionales).");
+    const auto inicio = leerFechaHora(desde);
+    if (!inicio)
+        return {std::nullopt, QStringLiteral("Escribe el inicio") + forma};
+    const auto fin = leerFechaHora(hasta);
+    if (!fin)
+        return {std::nullopt, QStringLiteral("Escribe el final") + forma};
+    if (*inicio >= *fin)
+        return {std::nullopt, QStringLiteral("El inicio tiene que ser anterior al final.")};
+    return {std::pair{*inicio, *fin}, QString()};
+}

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTime>
+#include <optional>
 #include <utility>
 
 // carpeta + "/" + nombre, without doubling a trailing slash.
@@ -60,3 +61,24 @@ QString textoFilaRed(const Origen& origen);
 
 // What the user should do with a network device of this family.
 QString lineaAyuda(const QString& familia);
+
+// A channel as the list and the channel menu show it: "7 · Entrada", or `sinNombre` with
+// the number in it ("7", "Canal 7") when the device did not name it; empty for channel 0.
+QString textoCanal(int numero, const QString& nombre, const QString& sinNombre = QStringLiteral("%1"));
+
+// The sub-folder of a recorder's downloads for one of its channels: "canal-07". A device
+// with a single channel keeps its files in the source's own folder.
+QString carpetaCanal(int numero);
+
+// A local date and time typed as day/month/year hours:minutes, seconds optional
+// ("5/3/2024 14:10", "05/03/2024 14:10:30"); nothing for anything else.
+std::optional<QDateTime> leerFechaHora(const QString& texto);
+// "05/03/2024 14:10:30", as the dates dialog and the count line write them.
+QString textoFechaHora(const QDateTime& fecha);
+
+// The window typed in the dates dialog, or why it is not one.
+struct VentanaEscrita {
+    std::optional<std::pair<QDateTime, QDateTime>> ventana;
+    QString problema;
+};
+VentanaEscrita leerVentana(const QString& desde, const QString& hasta);

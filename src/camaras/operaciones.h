@@ -4,6 +4,7 @@
 // (operaciones_reales.cpp), the tests hand it scripted ones, so no test ever sweeps or
 // contacts a real network. An empty entry is a routine this build does not have; the
 // window then says so in Spanish instead of failing.
+#include "grabadores/listado.h"
 #include "grabadores/modelo.h"
 
 #include <QList>
@@ -33,13 +34,13 @@ struct Operaciones {
         familia;
     std::function<std::pair<QString, QString>(const Origen& origen)> detectarFamilia;
 
-    // Per family ("hikvision", "dahua", "vstarcam", "ftp"): the listing for a period key
-    // (FTP ignores it) and the download of one recording into a file path. Both throw
-    // ErrorCamara; a listing that read something before it failed returns that and why it
-    // stopped. `ffmpeg` is only used by families that convert what they fetch. A download
-    // that fails for a reason that may pass throws ErrorTransitorio and keeps what arrived,
-    // for the next try (`reanudar.intento` one higher) to resume.
-    using Listar = std::function<Listado(const OrigenPtr& origen, const QString& periodo)>;
+    // Per family ("hikvision", "dahua", "vstarcam", "ftp"): the listing of a period and
+    // channel (FTP ignores both) and the download of one recording into a file path. Both
+    // throw ErrorCamara; a listing that read something before it failed returns that and
+    // why it stopped. `ffmpeg` is only used by families that convert what they fetch. A
+    // download that fails for a reason that may pass throws ErrorTransitorio and keeps what
+    // arrived, for the next try (`reanudar.intento` one higher) to resume.
+    using Listar = std::function<Listado(const OrigenPtr& origen, const Consulta& consulta)>;
     using Descargar = std::function<void(const FicheroPtr& fichero, const QString& destino,
                                          const QString& ffmpeg, const Progreso& progreso,
                                          Reanudacion& reanudar)>;
@@ -49,10 +50,10 @@ struct Operaciones {
     // may pass; as many tries again as pauses.
     QList<int> pausasReintento = {2000, 5000, 15000};
 
-    // The live stream: the first RTSP path that carries video, and a recording of it
-    // (true when the output file exists afterwards). A recording asked to stop through
-    // `parar` ends early and cleanly, keeping what it got.
-    std::function<std::optional<QString>(const Origen& origen, const QString& ffprobe)> probarRTSP;
+    // The live stream: the first RTSP path that carries video (of `canal`, or of any
+    // channel for 0), and a recording of it (true when the output file exists afterwards).
+    // A recording asked to stop through `parar` ends early and cleanly, keeping what it got.
+    std::function<std::optional<QString>(const Origen& origen, const QString& ffprobe, int canal)> probarRTSP;
     std::function<bool(const Origen& origen, const QString& ruta, int segundos, const QString& salida,
                        const QString& ffmpeg, const Progreso& progreso, std::stop_token parar)>
         grabarRTSP;

@@ -24,7 +24,7 @@ Operaciones operacionesReales()
 
     // FTP offers every file, whatever the period. Its walk ends when the window closes, and
     // says why when it stopped before the end.
-    o.listar[QStringLiteral("ftp")] = [parar = o.cierre.get_token()](const OrigenPtr& origen, const QString&) {
+    o.listar[QStringLiteral("ftp")] = [parar = o.cierre.get_token()](const OrigenPtr& origen, const Consulta&) {
         Listado l;
         QString corte;
         l.ficheros = listarFTP(origen, parar, &corte);
@@ -50,7 +50,9 @@ Operaciones operacionesReales()
         descargarVStarcam(*f, destino, ffmpeg, progreso, &r);
     };
 
-    o.probarRTSP = [](const Origen& origen, const QString& ffprobe) { return probarRTSP(origen, ffprobe); };
+    o.probarRTSP = [](const Origen& origen, const QString& ffprobe, int canal) {
+        return probarRTSP(origen, ffprobe, rutasRTSP(origen.familia, canal));
+    };
     o.grabarRTSP = [](const Origen& origen, const QString& ruta, int segundos, const QString& salida,
                       const QString& ffmpeg, const Progreso& progreso, std::stop_token parar) {
         return grabarRTSP(origen, ruta, segundos, salida, ffmpeg, progreso, std::move(parar));

@@ -2,6 +2,7 @@
 
 #include "comun/nombres.h"
 #include "grabadores/ayudas.h"
+#include "grabadores/canales.h"
 #include "grabadores/descargas.h"
 #include "grabadores/reanudar.h"
 #include "grabadores/identificar.h"
@@ -120,8 +121,11 @@ QString rutaCargaDahua(const QString& ruta) {
     return partes.join(QLatin1Char('/'));
 }
 
-Listado listarDahua(const OrigenPtr& origen, const QString& periodo) {
-    const auto [inicio, fin] = fechasPeriodo(periodo);
+namespace {
+
+// One channel's files through a finder of its own, which is released at the end.
+Listado buscarCanal(const OrigenPtr& origen, int canal, const QDateTime& inicio, const QDateTime& fin,
+                    std::optional<int> zona) {
     const QString buscador = baseWeb(*origen) + QStringLiteral("/cgi-bin/mediaFileFind.cgi");
     auto pide = [&](const QString& consulta) {
         return pedir(*origen, buscador + QStringLiteral("?action=") + consulta, QStringLiteral("GET"),
@@ -136,16 +140,13 @@ Listado listarDahua(const OrigenPtr& origen, const QString& periodo) {
     };
 
     Listado l;
-    const auto reloj = relojDahua(*origen);
-    const std::optional<int> zona = reloj ? reloj->zona : std::nullopt;
-    if (reloj) l.desfaseReloj = reloj->desfase;
     const QString creado = pide(QStringLiteral("factory.create")).texto();
     const auto objeto = uno(creado, QStringLiteral("result=(\\d+)"));
     if (!objeto)
         throw ErrorCamara(QStringLiteral("la cámara no devolvió un buscador de ficheros: ") + creado);
     const QString buscar =
-        QStringLiteral("findFile&object=") + *objeto +
-        QStringLiteral("&condition.Channel=1&condition.StartTime=") + codificarFecha(inicio, zona) +
+        QStringLiteral("findFile&object=") + *objeto + QStringLiteral("&condition.Channel=") +
+        QString::number(canal) + QStringLiteral("&condition.StartTime=") + codificarFecha(inicio, zona) +
         QStringLiteral("&condition.EndTime=") + codificarFecha(fin, zona) +
         QStringLiteral("&condition.Types[0]=dav&condition.Types[1]=mp4");
     if (!pide(buscar).texto().contains(QLatin1String("OK"))) {
@@ -166,6 +167,23 @@ Listado listarDahua(const OrigenPtr& origen, const QString& periodo) {
     }
     soltar(QStringLiteral("close"), *objeto);
     soltar(QStringLiteral("destroy"), *objeto);
+    return l;
+}
+
+}  // namespace
+
+Listado listarDahua(const OrigenPtr& origen, const Consulta& consulta) {
+    // Named, not bound: a structured binding cannot be captured by the search below.
+    const auto fechas = consulta.fechas();
+    const QDateTime inicio = fechas.first, fin = fechas.second;
+    Listado l;
+    const auto reloj = relojDahua(*origen);
+    const std::optional<int> zona = reloj ? reloj->zona : std::nullopt;
+    if (reloj) l.desfaseReloj = reloj->desfase;
+    l.canales = canalesDahua(*origen);
+    l.juntar(porCanales(canalesPedidos(l.canales, consulta.canal), consulta.simultaneas,
+                        [&](const Canal& c) { return buscarCanal(origen, c.numero, inicio, fin, zona); },
+                        consulta.avance));
     return l;
 }
 

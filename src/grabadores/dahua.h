@@ -1,8 +1,9 @@
 #pragma once
-// Recordings of Dahua (and Imou, EZ-IP) recorders and cameras: channel 1's dav and mp4
+// Recordings of Dahua (and Imou, EZ-IP) recorders and cameras: each channel's dav and mp4
 // files, found through the device's media file finder and fetched through its file
 // loading interface. Both block a background thread.
 #include "grabadores/http.h"
+#include "grabadores/listado.h"
 #include "grabadores/modelo.h"
 
 #include <QByteArray>
@@ -10,10 +11,11 @@
 #include <QString>
 #include <optional>
 
-// At most about 5000 recordings, in the device's order, their local times read in the
-// device's own zone when it says it, and its clock. Throws ErrorCamara when nothing could
-// be read; a later page's failure ends the listing with what was read.
-Listado listarDahua(const OrigenPtr& origen, const QString& periodo);
+// At most about 5000 recordings a channel, channel by channel in the device's order, their
+// local times read in the device's own zone when it says it, its channels and its clock.
+// Throws ErrorCamara when no channel could be searched; a later page's or another
+// channel's failure ends that channel's part with what was read.
+Listado listarDahua(const OrigenPtr& origen, const Consulta& consulta);
 // Writes the file as the device sends it (a ".dav" stays in the device's own container).
 // Throws ErrorCamara.
 // With `r`, a failure that may pass throws ErrorTransitorio and leaves what arrived in

@@ -1,6 +1,7 @@
 #include "grabadores/hikvision.h"
 
 #include "grabadores/ayudas.h"
+#include "grabadores/canales.h"
 #include "grabadores/descargas.h"
 #include "grabadores/reanudar.h"
 #include "grabadores/identificar.h"
@@ -34,12 +35,12 @@ int64_t tamanoDe(const QString& uri) {
 }  // namespace
 
 QString cuerpoBusquedaHikvision(const QString& searchID, const QDateTime& inicio,
-                                const QDateTime& fin, int posicion) {
+                                const QDateTime& fin, int posicion, int canal) {
     // "searchResultPostion" is the element's name on the devices, spelled so.
     return QStringLiteral("<?xml version='1.0' encoding='utf-8'?><CMSearchDescription><searchID>") +
            searchID +
-           QStringLiteral("</searchID><trackIDList><trackID>101</trackID></trackIDList>"
-                          "<timeSpanList><timeSpan><startTime>") +
+           QStringLiteral("</searchID><trackIDList><trackID>") + QString::number(canal * 100 + 1) +
+           QStringLiteral("</trackID></trackIDList><timeSpanList><timeSpan><startTime>") +
            fechaBusqueda(inicio) + QStringLiteral("</startTime><endTime>") + fechaBusqueda(fin) +
            QStringLiteral("</endTime></timeSpan></timeSpanList><maxResults>100</maxResults>"
                           "<searchResultPostion>") +
@@ -66,14 +67,12 @@ QList<FicheroPtr> leerPaginaHikvision(const QString& respuesta, const OrigenPtr&
     return res;
 }
 
-Listado listarHikvision(const OrigenPtr& origen, const QString& periodo) {
-    // Named copies, not a structured binding: the page lambda below captures them.
-    const auto fechas = fechasPeriodo(periodo);
-    const QDateTime inicio = fechas.first, fin = fechas.second;
+namespace {
+
+// One channel's main stream, page by page.
+Listado buscarCanal(const OrigenPtr& origen, const Canal& canal, const QDateTime& inicio, const QDateTime& fin) {
     const QString url = baseWeb(*origen) + QStringLiteral("/ISAPI/ContentMgmt/search");
     Listado l;
-    // Its times carry their offset: the clock is read for the record alone.
-    if (const auto reloj = relojHikvision(*origen)) l.desfaseReloj = reloj->desfase;
     int posicion = 0;
     for (int numero = 1;; ++numero) {
         // Devices keep a search by its ID: each page is a new search from `posicion`. Only
@@ -82,7 +81,8 @@ Listado listarHikvision(const OrigenPtr& origen, const QString& periodo) {
         QList<FicheroPtr> pagina;
         if (!pasoListado(l, QStringLiteral("la página %1").arg(numero), [&] {
                 const Http h = pedir(*origen, url, QStringLiteral("POST"),
-                                     cuerpoBusquedaHikvision(id, inicio, fin, posicion), std::nullopt, {}, true);
+                                     cuerpoBusquedaHikvision(id, inicio, fin, posicion, canal.numero), std::nullopt,
+                                     {}, true);
                 pagina = leerPaginaHikvision(h.texto(), origen);
             }))
             break;
@@ -91,6 +91,21 @@ Listado listarHikvision(const OrigenPtr& origen, const QString& periodo) {
         posicion += int(pagina.size());
         if (pagina.size() < POR_PAGINA || posicion >= MAXIMO) break;
     }
+    return l;
+}
+
+}  // namespace
+
+Listado listarHikvision(const OrigenPtr& origen, const Consulta& consulta) {
+    // Named, not bound: a structured binding cannot be captured by the search below.
+    const auto fechas = consulta.fechas();
+    const QDateTime inicio = fechas.first, fin = fechas.second;
+    Listado l;
+    // Its times carry their offset: the clock is read for the record alone.
+    if (const auto reloj = relojHikvision(*origen)) l.desfaseReloj = reloj->desfase;
+    l.canales = canalesHikvision(*origen);
+    l.juntar(porCanales(canalesPedidos(l.canales, consulta.canal), consulta.simultaneas,
+                        [&](const Canal& c) { return buscarCanal(origen, c, inicio, fin); }, consulta.avance));
     return l;
 }
 

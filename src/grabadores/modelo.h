@@ -42,6 +42,14 @@ private:
 };
 using OrigenPtr = std::shared_ptr<Origen>;
 
+// One camera input of a recorder: its number on the device, from 1, and its name there
+// (cleaned device text; empty when the device gives none).
+struct Canal {
+    int numero = 1;
+    QString nombre;
+    bool operator==(const Canal&) const = default;
+};
+
 class Origen {
 public:
     Origen(QString tipo, QString nombre, QString ruta, QString detalle)
@@ -61,6 +69,8 @@ public:
     // The device's clock minus the PC's, in milliseconds, read when it was last listed;
     // absent when the device does not say its time.
     std::optional<qint64> desfaseReloj;
+    // The camera inputs its last listing found; empty until then.
+    QList<Canal> canales;
     std::optional<QList<OrigenPtr>> hijos;
     std::shared_ptr<Rechazo> rechazo = std::make_shared<Rechazo>();
 };
@@ -94,11 +104,13 @@ struct Listado {
     QList<FicheroPtr> ficheros;
     QStringList cortes;
     std::optional<qint64> desfaseReloj;  // device clock minus PC clock, ms, when it said
+    QList<Canal> canales;  // every camera input of the device, searched or not
 
     void juntar(const Listado& otro) {
         ficheros << otro.ficheros;
         cortes << otro.cortes;
         if (!desfaseReloj) desfaseReloj = otro.desfaseReloj;
+        if (canales.isEmpty()) canales = otro.canales;
     }
 };
 

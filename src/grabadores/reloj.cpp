@@ -40,17 +40,17 @@ auto preguntar(F&& f) {
     return std::pair{r, antes.addMSecs(antes.msecsTo(despues) / 2)};
 }
 
-std::optional<QString> pagina(const Origen& o, const QString& ruta) {
+}  // namespace
+
+std::optional<QString> paginaOpcional(const Origen& o, const QString& ruta) {
     try {
         return pedir(o, baseWeb(o) + ruta, QStringLiteral("GET"), std::nullopt, std::nullopt, {}, true).texto();
     } catch (const ErrorCredenciales&) {
         throw;
     } catch (const ErrorCamara&) {
-        return std::nullopt;  // an older device without the page: its clock stays unknown
+        return std::nullopt;  // an older device without the page: what it would say stays unknown
     }
 }
-
-}  // namespace
 
 std::optional<RelojEquipo> leerRelojHikvision(const QString& xml, const QDateTime& pc) {
     const QString hora = uno(xml, QStringLiteral("<localTime>\\s*(.*?)\\s*</localTime>")).value_or(QString());
@@ -89,14 +89,14 @@ std::optional<RelojEquipo> leerRelojDahua(const QString& hora, const QString& nt
 }
 
 std::optional<RelojEquipo> relojHikvision(const Origen& origen) {
-    const auto [xml, pc] = preguntar([&] { return pagina(origen, QStringLiteral("/ISAPI/System/time")); });
+    const auto [xml, pc] = preguntar([&] { return paginaOpcional(origen, QStringLiteral("/ISAPI/System/time")); });
     return xml ? leerRelojHikvision(*xml, pc) : std::nullopt;
 }
 
 std::optional<RelojEquipo> relojDahua(const Origen& origen) {
     const auto [hora, pc] =
-        preguntar([&] { return pagina(origen, QStringLiteral("/cgi-bin/global.cgi?action=getCurrentTime")); });
+        preguntar([&] { return paginaOpcional(origen, QStringLiteral("/cgi-bin/global.cgi?action=getCurrentTime")); });
     if (!hora) return std::nullopt;
-    const auto ntp = pagina(origen, QStringLiteral("/cgi-bin/configManager.cgi?action=getConfig&name=NTP"));
+    const auto ntp = paginaOpcional(origen, QStringLiteral("/cgi-bin/configManager.cgi?action=getConfig&name=NTP"));
     return ntp ? leerRelojDahua(*hora, *ntp, pc) : std::nullopt;
 }

@@ -21,6 +21,10 @@ std::optional<RelojEquipo> leerRelojHikvision(const QString& xml, const QDateTim
 // Summer time is not in the index: the hour ahead is taken when the clock shows it.
 std::optional<RelojEquipo> leerRelojDahua(const QString& hora, const QString& ntp, const QDateTime& pc);
 
+// A page a device may not have: its text, or nothing for any failure but refused
+// credentials, which are thrown (nothing more may be sent with them).
+std::optional<QString> paginaOpcional(const Origen& o, const QString& ruta);
+
 // Asked of the device; absent when it does not say. Refused credentials throw
 // ErrorCredenciales: the listing must stop there.
 std::optional<RelojEquipo> relojHikvision(const Origen& origen);

@@ -82,13 +82,26 @@ QString urlRTSP(const Origen& origen, const QString& ruta)
     return QStringLiteral("rtsp://") + prefijo + origen.ip + QStringLiteral(":554") + ruta;
 }
 
-std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe)
+QStringList rutasRTSP(const QString& familia, int canal)
+{
+    if (canal <= 0)
+        return RUTAS_RTSP;
+    const QString hikvision = QStringLiteral("/Streaming/Channels/%1").arg(canal * 100 + 1);
+    const QString dahua = QStringLiteral("/cam/realmonitor?channel=%1&subtype=0").arg(canal);
+    if (familia == QLatin1String("hikvision"))
+        return {hikvision};
+    if (familia == QLatin1String("dahua"))
+        return {dahua};
+    return {hikvision, dahua};
+}
+
+std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe, const QStringList& rutas)
 {
     // Credentials the device refused are not sent again: each path tried with them would
     // count one more failure against the account.
     if (origen.rechazo->motivo(origen.usuario, origen.clave))
         return std::nullopt;
-    for (const QString& ruta : RUTAS_RTSP) {
+    for (const QString& ruta : rutas) {
         const ResultadoProceso r = ejecutar(
             ffprobe,
             QStringList{QStringLiteral("-v"), QStringLiteral("error")} + ENTRADA_RTSP +

@@ -20,8 +20,15 @@ extern const QStringList RUTAS_RTSP;
 // digits; no credentials at all when the user name is empty.
 QString urlRTSP(const Origen& origen, const QString& ruta);
 
-// The first path of RUTAS_RTSP whose stream has video, or nothing.
-std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe);
+// The paths to try for one channel of a recorder of this family: every path of
+// RUTAS_RTSP for channel 0 (none chosen), else the family's path of that channel
+// (Hikvision "/Streaming/Channels/N01", Dahua "/cam/realmonitor?channel=N&subtype=0"; both
+// for a family that is neither), since any other path would show another camera.
+QStringList rutasRTSP(const QString& familia, int canal);
+
+// The first of `rutas` whose stream has video, or nothing.
+std::optional<QString> probarRTSP(const Origen& origen, const QString& ffprobe,
+                                  const QStringList& rutas = RUTAS_RTSP);
 
 // Records `segundos` of the stream at `ruta` into `salida` (stream copy), calling
 // `progreso` with 0..100 about twice a second. A recording still running 30 s past its

@@ -93,8 +93,8 @@ FicheroPtr ficheroVStarcam(const QString& ruta, const OrigenPtr& origen, const Q
     return f;
 }
 
-Listado listarVStarcam(const OrigenPtr& origen, const QString& periodo) {
-    const auto [inicio, fin] = fechasPeriodo(periodo);
+Listado listarVStarcam(const OrigenPtr& origen, const Consulta& consulta) {
+    const auto [inicio, fin] = consulta.fechas();
     QStringList dias = indiceLinks(*origen, QStringLiteral("/sd/"));
     std::sort(dias.begin(), dias.end(), std::greater<QString>());
     Listado l;

@@ -5,6 +5,7 @@
 // the camera's own block container and are turned into MP4 by ffmpeg. All block a
 // background thread.
 #include "grabadores/http.h"
+#include "grabadores/listado.h"
 #include "grabadores/modelo.h"
 
 #include <QDateTime>
@@ -14,9 +15,10 @@
 
 // The device paths the index page at `ruta` links to, in page order. Throws ErrorCamara.
 QStringList indiceLinks(const Origen& origen, const QString& ruta);
-// Newest day first, at most 3000. Throws ErrorCamara when nothing could be read; a folder
-// that fails later ends the listing with what was read.
-Listado listarVStarcam(const OrigenPtr& origen, const QString& periodo);
+// Newest day first, at most 3000, for the days the period touches (the card has no
+// channels). Throws ErrorCamara when nothing could be read; a folder that fails later ends
+// the listing with what was read.
+Listado listarVStarcam(const OrigenPtr& origen, const Consulta& consulta);
 // Downloads the file; a raw one is converted by the ffmpeg at `ffmpeg` into an MP4 at
 // `destino`, which counts only when the ffprobe beside it finds in the MP4 the frames the
 // raw stream held (within one group of pictures). Throws ErrorCamara; when only the

@@ -23,11 +23,11 @@ QString configuracion(const OpcionesGrabador& o) {
         "\"require\" => \"valid-user\"))\n");
     QStringList reglas;
     if (o.familias.contains(QStringLiteral("hikvision")))
-        reglas << QStringLiteral("\"^/ISAPI/(ContentMgmt/(search|download)|System/time)$\" => \"/hikvision.py\"");
+        reglas << QStringLiteral("\"^/ISAPI/(ContentMgmt/(search|download|InputProxy/channels)|System/(time|Video/inputs/channels))$\" => \"/hikvision.py\"");
     if (o.familias.contains(QStringLiteral("dahua")))
         reglas << QStringLiteral("\"^/cgi-bin/mediaFileFind\\.cgi(\\?.*)?$\" => \"/dahua.py$1\"")
                << QStringLiteral("\"^/cgi-bin/RPC_Loadfile/\" => \"/dahua.py\"")
-               << QStringLiteral("\"^/cgi-bin/(global|configManager)\\.cgi(\\?.*)?$\" => \"/dahua.py$2\"");
+               << QStringLiteral("\"^/cgi-bin/(global|configManager|magicBox|devVideoInput)\\.cgi(\\?.*)?$\" => \"/dahua.py$2\"");
     if (!reglas.isEmpty())
         c += QStringLiteral("url.rewrite-once = (") + reglas.join(QStringLiteral(", ")) +
              QStringLiteral(")\n");
@@ -76,16 +76,25 @@ bool GrabadorFalso::grabacionHueca(const QString& nombre, qint64 tamano) const {
     return f.open(QIODevice::WriteOnly) && f.resize(tamano);
 }
 
-void GrabadorFalso::hikvision(const QList<ItemHikvision>& items) const {
+void GrabadorFalso::hikvision(const QList<ItemHikvision>& items, const std::optional<QList<Canal>>& proxy,
+                              const std::optional<QList<Canal>>& entradas) const {
     QJsonArray a;
     for (const ItemHikvision& i : items) {
         QJsonObject o{{QStringLiteral("fichero"), i.fichero}};
         if (i.inicio) o[QStringLiteral("inicio")] = *i.inicio;
         if (i.fin) o[QStringLiteral("fin")] = *i.fin;
         if (i.uri) o[QStringLiteral("uri")] = *i.uri;
+        o[QStringLiteral("canal")] = i.canal;
         a << o;
     }
     escribirArchivo(datos() + QStringLiteral("/hikvision.json"), QJsonDocument(a).toJson());
+    QJsonObject canales;
+    for (const auto& [clave, lista] : {std::pair{"proxy", proxy}, std::pair{"entradas", entradas}}) {
+        QJsonArray l;
+        for (const Canal& c : lista.value_or(QList<Canal>())) l << QJsonArray{c.numero, c.nombre};
+        if (lista) canales[QLatin1String(clave)] = l;
+    }
+    escribirArchivo(datos() + QStringLiteral("/hikvision-canales.json"), QJsonDocument(canales).toJson());
 }
 
 void GrabadorFalso::dahua(const QList<ItemDahua>& items, const GuionDahua& guion) const {
@@ -94,14 +103,17 @@ void GrabadorFalso::dahua(const QList<ItemDahua>& items, const GuionDahua& guion
         QJsonObject o{{QStringLiteral("inicio"), i.inicio},
                       {QStringLiteral("fin"), i.fin},
                       {QStringLiteral("ruta"), i.ruta},
-                      {QStringLiteral("fichero"), i.fichero}};
+                      {QStringLiteral("fichero"), i.fichero},
+                      {QStringLiteral("canal"), i.canal}};
         if (i.largo) o[QStringLiteral("largo")] = double(*i.largo);
         a << o;
     }
     const QJsonObject g{{QStringLiteral("items"), a},
                         {QStringLiteral("sinBuscador"), guion.sinBuscador},
                         {QStringLiteral("fallarEnPagina"), guion.fallarEnPagina},
-                        {QStringLiteral("inverso"), guion.inverso}};
+                        {QStringLiteral("inverso"), guion.inverso},
+                        {QStringLiteral("maxRemotas"), guion.maxRemotas}, {QStringLiteral("entradas"), guion.entradas},
+                        {QStringLiteral("titulos"), QJsonArray::fromStringList(guion.titulos)}};
     escribirArchivo(datos() + QStringLiteral("/dahua.json"), QJsonDocument(g).toJson());
 }
 

@@ -6,6 +6,7 @@
 // a device only on port 80 or 8080, so it runs inside a test network namespace; the whole
 // program can be pointed at it there too.
 #include "apoyo/servidor_web.h"
+#include "grabadores/modelo.h"
 
 #include <QByteArray>
 #include <QList>
@@ -18,18 +19,23 @@ struct ItemHikvision {
     // As the device writes them into its XML; absent: the element is left out.
     std::optional<QString> inicio, fin, uri;
     QString fichero;  // the recording served for this playback locator
+    int canal = 1;    // searched as track canal*100+1
 };
 
 struct ItemDahua {
     QString inicio, fin, ruta;      // written into the reply as given
     std::optional<qint64> largo;    // absent: the size of `fichero`
     QString fichero;                // the recording served for `ruta`
+    int canal = 1;
 };
 
 struct GuionDahua {
     bool sinBuscador = false;  // factory.create answers without an object
     int fallarEnPagina = 0;    // the n-th findNextFile answers 500 (0: none does)
     bool inverso = false;      // items of a page written last first
+    // What magicBox and devVideoInput count (-1: no such page); the ChannelTitle names.
+    int maxRemotas = -1, entradas = -1;
+    QStringList titulos = {};
 };
 
 struct OpcionesGrabador {
@@ -64,7 +70,9 @@ public:
     void fallos(const QString& nombre, const QList<int64_t>& cortes, bool rangos, const QString& otro = {}) const;
     // A recording of `tamano` zero bytes, sparse on disk (a gigabyte without writing one).
     bool grabacionHueca(const QString& nombre, qint64 tamano) const;
-    void hikvision(const QList<ItemHikvision>& items) const;
+    // With the NVR's IP channel list and the list of video inputs (absent: no such page).
+    void hikvision(const QList<ItemHikvision>& items, const std::optional<QList<Canal>>& proxy = std::nullopt,
+                   const std::optional<QList<Canal>>& entradas = std::nullopt) const;
     void dahua(const QList<ItemDahua>& items, const GuionDahua& guion = {}) const;
     // A file on the memory card at `ruta` below "/sd/" ("20240305/record000/x.264");
     // an "index.html" replaces the listing of its folder.

@@ -111,12 +111,15 @@ Operaciones GuionCamaras::operaciones()
     };
     for (const QString& familia : {QStringLiteral("hikvision"), QStringLiteral("dahua"), QStringLiteral("vstarcam"),
                                    QStringLiteral("ftp")}) {
-        o.listar[familia] = [this, familia](const OrigenPtr& origen, const QString& periodo) {
-            anotar(QStringLiteral("listar ") + familia + QLatin1Char(' ') + origen->ip + QLatin1Char(' ') + periodo);
+        o.listar[familia] = [this, familia](const OrigenPtr& origen, const Consulta& c) {
+            const auto v = c.ventana.value_or(std::pair<QDateTime, QDateTime>());
+            anotar(QStringLiteral("listar %1 %2 %3").arg(familia, origen->ip, c.periodo)
+                   + (c.ventana ? ' ' + v.first.toString(Qt::ISODate) + ' ' + v.second.toString(Qt::ISODate) : QString())
+                   + (c.canal > 0 ? QStringLiteral(" canal %1").arg(c.canal) : QString()));
             if (erroresListado.contains(familia))
                 throw ErrorCamara(erroresListado.value(familia));
             const auto listado = listados.value(familia);
-            return Listado{listado ? listado(origen) : QList<FicheroPtr>(), cortesListado.value(familia), {}};
+            return Listado{listado ? listado(origen) : QList<FicheroPtr>(), cortesListado.value(familia), {}, canales.value(familia)};
         };
         o.descargar[familia] = [this, familia](const FicheroPtr& f, const QString& destino, const QString&,
                                                const Progreso& progreso, Reanudacion& r) {
@@ -140,8 +143,8 @@ Operaciones GuionCamaras::operaciones()
         };
     }
     o.pausasReintento = {0, 0, 0};
-    o.probarRTSP = [this](const Origen& origen, const QString& ffprobe) {
-        anotar(QStringLiteral("probarRTSP ") + origen.ip + QLatin1Char(' ') + ffprobe);
+    o.probarRTSP = [this](const Origen& origen, const QString& ffprobe, int canal) {
+        anotar(QStringLiteral("probarRTSP %1 %2").arg(origen.ip, ffprobe) + (canal > 0 ? QStringLiteral(" canal %1").arg(canal) : QString()));
         return rutaRTSP;
     };
     o.grabarRTSP = [this](const Origen& origen, const QString& ruta, int segundos, const QString& salida,

@@ -32,6 +32,7 @@ struct GuionCamaras {
     QMap<QString, std::function<QList<FicheroPtr>(const OrigenPtr&)>> listados;
     QMap<QString, QString> erroresListado;
     QMap<QString, QStringList> cortesListado;  // why a family's listing stopped early
+    QMap<QString, QList<Canal>> canales;        // the channels a family's listing finds
     QMap<QString, QByteArray> contenidos;       // download bytes by `dato`
     QMap<QString, QString> erroresDescarga;     // by `dato`
     // By `dato`, what each try throws after a further piece: ErrorTransitorio, ErrorCamara

@@ -546,3 +546,41 @@ TEST(DescargaCamaras, FTPConProxyCortesNombresCrudosTopeYRestos)
     v.asentar();
     EXPECT_LT(t.elapsed(), 3000);
 }
+
+// An NVR's channels listed, narrowed, the live one recorded and named; chosen dates listed.
+TEST(DescargaCamaras, CanalesDeUnGrabadorYFechasElegidas)
+{
+    GuionCamaras g;
+    g.equipos = {equipoGuion(QStringLiteral("10.77.0.5"), QStringLiteral("hikvision"))};
+    const QList<Canal> canales = {{1, "Entrada"}, {2, "<i>Caja</i>"}, {3, ""}};
+    g.canales[QStringLiteral("hikvision")] = canales;
+    const QDateTime t(QDate(2024, 3, 5), QTime(14, 7, 9));
+    g.listados[QStringLiteral("hikvision")] = [&](const OrigenPtr& o) {
+        QList<FicheroPtr> l;
+        for (const Canal& c : canales) {
+            l << grabacionGuion(o, "a.mp4", t.addSecs(-c.numero));
+            std::tie(l.last()->canal, l.last()->nombreCanal) = std::pair{c.numero, c.nombre};
+        }
+        return l;
+    };
+    g.rutaRTSP = QStringLiteral("/Streaming/Channels/201");
+    VentanaGuion v(g);
+    v.barrer();
+    v.elegir(v.c->nRED->hijos[0]);
+    v.c->bListar->click();
+    v.asentar();
+    EXPECT_EQ(v.celdas(ModeloLista::canal), QStringList({"1 · Entrada", "2 · <i>Caja</i>", "3"}));
+    v.c->cCanal->setCurrentIndex(2);
+    v.c->mostrarCanal();
+    EXPECT_EQ(v.c->lCuenta->text(), QStringLiteral("Canal 2: 1 de 3 ficheros · 0 marcados"));
+    v.c->bGrabar->click();
+    v.asentar();
+    EXPECT_TRUE(g.llamadas().contains(QStringLiteral("probarRTSP 10.77.0.5 /opt/z/bin/ffprobe canal 2")));
+    EXPECT_TRUE(leerArchivo(v.c->descargados.value(0) + ".txt").contains("Canal: 2\nNombre del canal: <i>Caja</i>\n"));
+    v.c->pedirFechas = [&](const auto&) { return std::optional(std::pair{t, t.addSecs(1800)}); };
+    v.c->cCanal->setCurrentIndex(3);
+    v.c->elegirPeriodo(4);
+    v.c->bListar->click();
+    v.asentar();
+    EXPECT_EQ(g.llamadas().filter("listar ").last(), "listar hikvision 10.77.0.5 a medida 2024-03-05T14:07:09 2024-03-05T14:37:09 canal 3");
+}

@@ -131,3 +131,11 @@ TEST(NombresCamaras, ArgumentosDelModo)
         EXPECT_EQ(a.ffmpeg, k.ffmpeg);
     }
 }
+
+// "Elegir fechas…": day/month/year, seconds optional, the start strictly first.
+TEST(NombresCamaras, VentanaDeFechasEscrita)
+{
+    const QDateTime t(QDate(2024, 3, 5), QTime(14, 10));
+    EXPECT_EQ(leerVentana(" 05/03/2024  14:10 ", "5/3/2024 14:40:30").ventana, std::pair(t, t.addSecs(1830)));
+    EXPECT_EQ(leerVentana("05/03/2024 14:10:00", "05/03/2024 14:10").problema, "El inicio tiene que ser anterior al final.");
+}

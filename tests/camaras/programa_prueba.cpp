@@ -54,7 +54,7 @@ const QPoint SEGUNDOS(504, 186);
 const QPoint GRABAR(702, 190);
 const QRect LISTA(322, 216, 736, 360);
 // Names in the list, left of where the header's "Fichero" could be.
-const QRect NOMBRES(LISTA.x() + 29, LISTA.y(), 90, LISTA.height());
+const QRect NOMBRES(LISTA.x() + 29, LISTA.y(), 70, LISTA.height());
 const int CASILLAS_X = LISTA.x() + 9;
 const QRect DESCARGAR(776, 634, 200, 32);
 
@@ -464,6 +464,41 @@ TEST_F(CamarasEnPantalla, MatarloAMitadDeUnaDescargaNoDejaNadaConNombreFinal)
     QThread::msleep(1500);
     EXPECT_EQ(QFileInfo(temporal).size(), antes);
     EXPECT_LT(antes, TAMANO);
+}
+
+// A 4-channel NVR: every channel listed, every recording downloaded, each channel's into
+// its own folder (two start in the same second), each record naming its channel.
+TEST_F(CamarasEnPantalla, GrabadorDeCuatroCanales)
+{
+    const QList<Canal> canales = {{1, "Puerta"}, {2, "Caja <b>&</b>"}, {3, ""}, {4, "Patio"}};
+    QList<ItemHikvision> items;
+    for (const auto& [c, nombre] : canales) {
+        const QString t = QDateTime::currentDateTimeUtc().addSecs(c > 2 ? 60 * c - 3600 : -3600).toString(Qt::ISODate);
+        grabadores[0]->grabacion(QStringLiteral("c%1.mp4").arg(c), QByteArray(100000 + c, char('0' + c)));
+        items << ItemHikvision{t, t, QStringLiteral("rtsp://x/%1?size=%2").arg(c).arg(100000 + c), QStringLiteral("c%1.mp4").arg(c), c};
+    }
+    grabadores[0]->hikvision(items, canales);
+    ASSERT_NO_FATAL_FAILURE(abrir());
+    ASSERT_NO_FATAL_FAILURE(elegirCamara());
+    elegirAnterior(3);
+    ASSERT_NO_FATAL_FAILURE(listar(4));
+    pulsar(QPoint(994, 598));  // "Marcar todos"
+    ASSERT_NO_FATAL_FAILURE(descargar());
+    const QString nvr = destino + QLatin1Char('/') + HIKVISION;
+    ASSERT_TRUE(esperar([&] { return todo(nvr).size() == 8; }, 60000)) << todo(nvr).join(' ').toStdString();
+    pantalla->teclas({QStringLiteral("ctrl+w")});
+    QStringList dichas = QString::fromUtf8(ejecucion->terminar(30000).salida).split(QLatin1Char('\n'));
+    dichas.sort();
+    ASSERT_EQ(dichas.size(), 4) << dichas.join(' ').toStdString();
+    for (const auto& [k, nombre] : canales) {
+        const QString& f = dichas[k - 1];
+        EXPECT_EQ(f, nvr + QStringLiteral("/canal-0%1/").arg(k) + QFileInfo(dichas[k > 2 ? k - 1 : 0]).fileName());
+        EXPECT_EQ(leerArchivo(f), QByteArray(100000 + k, char('0' + k)));
+        const QString registro = QString::fromUtf8(leerArchivo(f + QStringLiteral(".txt")));
+        EXPECT_TRUE(registro.contains(QStringLiteral("SHA-256: ") + sha256sum(f) + '\n')) << registro.toStdString();
+        EXPECT_TRUE(registro.contains(QStringLiteral("Canal: %1\n").arg(k) + (nombre.isEmpty() ? "" : "Nombre del canal: " + nombre + '\n')));
+    }
+    EXPECT_EQ(leerArchivo(base + QStringLiteral("/Robo 12/registro-de-custodia.html")).count("<h2>"), 4) << "a table a channel";
 }
 
 } // namespace

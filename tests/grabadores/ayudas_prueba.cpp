@@ -1,12 +1,15 @@
 #include "grabadores/ayudas.h"
 #include "grabadores/descubrir.h"
 #include "grabadores/identificar.h"
+#include "grabadores/listado.h"
 #include "grabadores/modelo.h"
 
 #include "apoyo/impresion.h"
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+#include <thread>
 #include <sys/resource.h>
 
 TEST(Modelo, OrigenNuevoYErrorSinAdornos) {
@@ -179,4 +182,31 @@ TEST(Descubrir, RespuestasONVIFYNombres) {
         {QStringLiteral("Cámara 1 · Entrada"), QStringLiteral("Cámara 1 · Entrada")},
     };
     for (const auto& n : nombres) EXPECT_EQ(textoDeDispositivo(n.nombre), n.limpio);
+}
+
+// Channels searched two at a time: what each found in channel order, failures named by
+// channel once per message, all failing is the listing's failure, refusal ends it at once.
+TEST(Ayudas, BusquedaPorCanales) {
+    QList<Canal> canales;
+    for (int i = 1; i <= 6; ++i) canales << Canal{i, QStringLiteral("c%1").arg(i)};
+    std::atomic<int> buscados{0}, enCurso{0}, maximo{0};
+    const auto buscar = [&](const QSet<int>& fallan, int credenciales) {
+        return [&, fallan, credenciales](const Canal& c) {
+            for (int m = maximo, a = (++buscados, ++enCurso); a > m && !maximo.compare_exchange_weak(m, a);) {}
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            --enCurso;
+            if (c.numero == credenciales) throw ErrorCredenciales("usuario o contraseña incorrectos");
+            if (fallan.contains(c.numero)) throw ErrorCamara(c.numero == 4 ? "otro" : "la cámara respondió 500");
+            return Listado{{std::make_shared<Fichero>("f", std::nullopt, 0, "", nullptr, "")}, {}, {}, {}};
+        };
+    };
+    const Listado l = porCanales(canales, 2, buscar({2, 4, 5}, 0));
+    EXPECT_EQ(l.ficheros.size(), 3);
+    EXPECT_EQ(QString::number(l.ficheros[1]->canal) + l.ficheros[1]->nombreCanal, QStringLiteral("3c3"));
+    EXPECT_EQ(l.cortes, QStringList({"canales 2 y 5: la cámara respondió 500", "canal 4: otro"}));
+    EXPECT_EQ(maximo, 2) << "two requests at a time, never more";
+    EXPECT_THROW(porCanales(canales, 2, buscar({1, 2, 3, 4, 5, 6}, 0)), ErrorCamara);
+    buscados = 0;
+    EXPECT_THROW(porCanales(canales, 1, buscar({}, 2)), ErrorCredenciales);
+    EXPECT_EQ(buscados, 2);
 }

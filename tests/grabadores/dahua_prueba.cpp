@@ -212,3 +212,25 @@ TEST_F(DahuaEnRed, ZonaDelEquipo) {
     EXPECT_EQ(r.ficheros[0]->nombre, QStringLiteral("2024-03-05-07-07-09.dav"));
     EXPECT_NEAR(double(r.desfaseReloj.value_or(0)), 192000, 1500);
 }
+
+// The channels from the remote inputs, else the video inputs, else one, named by their titles.
+TEST_F(DahuaEnRed, CanalesDeCadaClaseDeEquipo) {
+    QList<ItemDahua> items;
+    for (int c : {1, 2, 3})  // channels 1 and 2 start a recording in the same second
+        items << ItemDahua{c == 3 ? "2024-03-05 14:08:00" : "2024-03-05 14:07:09", "2024-03-05 14:09:00",
+                           QStringLiteral("/mnt/dvr/%1.dav").arg(c), 10, "clip.dav", c};
+    GuionDahua remotas, entradas, ninguna;
+    remotas.titulos = QStringList{"Patio", " \tCaja\x7f\r "};
+    std::tie(remotas.maxRemotas, entradas.maxRemotas, entradas.entradas) = std::tuple{3, 0, 2};
+    const std::pair<GuionDahua, QStringList> casos[] = {{remotas, {"1 Patio /mnt/dvr/1.dav", "2 Caja /mnt/dvr/2.dav", "3  /mnt/dvr/3.dav"}},
+                                                        {entradas, {"1  /mnt/dvr/1.dav", "2  /mnt/dvr/2.dav"}},
+                                                        {ninguna, {"1  /mnt/dvr/1.dav"}}};
+    for (const auto& [g, esperados] : casos) {
+        grabador->dahua(items, g);
+        Listado l;
+        ASSERT_EQ(enRed([&] { l = listarDahua(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+        QStringList hallados;
+        for (const FicheroPtr& f : l.ficheros) hallados << QStringLiteral("%1 %2 %3").arg(f->canal).arg(f->nombreCanal, f->dato);
+        EXPECT_EQ(hallados, esperados);
+    }
+}

@@ -207,3 +207,26 @@ TEST_F(HikvisionEnRed, RedQueCortaReanudaSinEmpalmarOtrosBytes) {
         EXPECT_TRUE(leerArchivo(destino) == (*k.otro ? otro : datos));
     }
 }
+
+// An NVR's IP channels, a DVR's inputs (the NVR list empty) or neither; hostile names cleaned.
+TEST_F(HikvisionEnRed, CanalesDeCadaClaseDeEquipo) {
+    const QList<Canal> dados = {{1, "Entrada"}, {2, "<b>Caja\n\x1b[31m</b>"}, {7, ""}};
+    QList<ItemHikvision> items;
+    for (int c : {1, 2, 7})  // channels 1 and 2 start a recording in the same second
+        items << ItemHikvision{"2024-03-05T14:07:0" + QString::number(c == 7) + "Z", "2024-03-05T14:08:00Z",
+                               QStringLiteral("rtsp://x/tracks/%1/?size=9").arg(c * 100 + 1), "clip.mp4", c};
+    const QStringList todos = {"1 Entrada 101", "2 <b>Caja[31m</b> 201", "7  701"};
+    const struct {
+        std::optional<QList<Canal>> proxy, entradas;
+        QStringList vistos;
+    } casos[] = {{dados, std::nullopt, todos}, {QList<Canal>{}, dados, todos}, {std::nullopt, std::nullopt, {"1  101"}}};
+    for (const auto& c : casos) {
+        grabador->hikvision(items, c.proxy, c.entradas);
+        Listado l;
+        ASSERT_EQ(enRed([&] { l = listarHikvision(origen(), QStringLiteral("Todo")); }), SIN_ERROR);
+        QStringList vistos;
+        for (const FicheroPtr& f : l.ficheros)
+            vistos << QStringLiteral("%1 %2 %3").arg(f->canal).arg(f->nombreCanal, f->dato.section('/', 4, 4));
+        EXPECT_EQ(vistos, c.vistos);
+    }
+}

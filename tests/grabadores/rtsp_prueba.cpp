@@ -61,6 +61,8 @@ TEST(RTSP, DireccionConCredencialesEscapadas) {
     };
     for (const auto& c : casos)
         EXPECT_EQ(urlRTSP(camara("10.0.0.9", c.usuario, c.clave), "/x"), c.url);
+    // A chosen channel is asked for by its own path only: any other would show another camera.
+    EXPECT_EQ(rutasRTSP("dahua", 12) + rutasRTSP("hikvision", 3), QStringList({"/cam/realmonitor?channel=12&subtype=0", "/Streaming/Channels/301"}));
     ASSERT_EQ(RUTAS_RTSP.size(), 12);
     EXPECT_EQ(RUTAS_RTSP.first(), QStringLiteral("/"));
     EXPECT_EQ(RUTAS_RTSP.last(), QStringLiteral("/user=admin_password=_channel=1_stream=0.sdp"));

@@ -2,7 +2,8 @@
 # destroy, one finder object per search) and its file loading. dahua.json holds "items"
 # ({"inicio", "fin", "ruta", "largo", "fichero"}; values are written as given) and the
 # script's choices: "sinBuscador" (factory.create gives no object), "fallarEnPagina" (the
-# n-th findNextFile answers 500), "inverso" (items of a page written last first).
+# n-th findNextFile answers 500), "inverso" (items of a page written last first). Channels:
+# each item's "canal"; "maxRemotas", "entradas", "titulos" answer the channel pages.
 import json
 import os
 import random
@@ -60,15 +61,16 @@ def buscador():
         responder(400, "Error\r\nBad Request!\r\n")
         return
     if accion == "findFile":
-        bien = re.fullmatch(r"action=findFile&object=\d+&condition\.Channel=1&condition\.StartTime=%s"
+        bien = re.fullmatch(r"action=findFile&object=\d+&condition\.Channel=([1-9]\d*)&condition\.StartTime=%s"
                             r"&condition\.EndTime=%s&condition\.Types\[0\]=dav&condition\.Types\[1\]=mp4"
                             % (FECHA, FECHA), CONSULTA)
+        canal = int(bien.group(1)) if bien else 0
         if not bien:
             responder(400, "Error\r\nBad Request!\r\n")
-        elif not g.get("items"):
+        elif not [i for i in g.get("items", []) if i.get("canal", 1) == canal]:
             responder(200, "Error\r\n")
         else:
-            estado["abierto"] = True
+            estado.update(abierto=True, canal=canal)
             guardar(objeto, estado)
             responder(200, "OK\r\n")
     elif accion == "findNextFile":
@@ -77,7 +79,7 @@ def buscador():
         if not estado["abierto"] or estado["paginas"] == g.get("fallarEnPagina"):
             responder(500, "Error\r\nInternal Error\r\n")
             return
-        todos = g.get("items", [])
+        todos = [i for i in g.get("items", []) if i.get("canal", 1) == estado.get("canal")]
         pagina = todos[estado["pos"]:estado["pos"] + int(q.get("count", "0"))]
         estado["pos"] += len(pagina)
         guardar(objeto, estado)
@@ -114,8 +116,17 @@ RELOJ = {"/cgi-bin/global.cgi?action=getCurrentTime": lambda h: "result=%s\r\n" 
          "/cgi-bin/configManager.cgi?action=getConfig&name=NTP":
          lambda h: "table.NTP.Enable=false\r\ntable.NTP.TimeZone=%d\r\n" % ZONAS.index(h[1])}
 
+CANALES = {"/cgi-bin/magicBox.cgi?action=getProductDefinition&name=MaxRemoteInputChannels":
+           lambda g: "table.MaxRemoteInputChannels=%d\r\n" % g["maxRemotas"] if g["maxRemotas"] >= 0 else None,
+           "/cgi-bin/devVideoInput.cgi?action=getCollect": lambda g: "result=%d\r\n" % g["entradas"] if g["entradas"] >= 0 else None,
+           "/cgi-bin/configManager.cgi?action=getConfig&name=ChannelTitle": lambda g: "".join(
+               "table.ChannelTitle[%d].Name=%s\r\n" % t for t in enumerate(g["titulos"])) if g["titulos"] else None}
+
 if bloqueado():
     responder(401, "Error\r\nUser is locked, remainLockSecond=1800\r\n")
+elif URI in CANALES:
+    texto = CANALES[URI](guion("dahua.json", {}))
+    responder(200, texto) if texto is not None else responder(400, "Error\r\nBad Request!\r\n")
 elif URI in RELOJ:
     responder(200, RELOJ[URI](hora_equipo())) if hora_equipo() else responder(400, "Error\r\nBad Request!\r\n")
 elif URI.startswith("/cgi-bin/RPC_Loadfile/"):
