@@ -5,10 +5,17 @@
 
 void modoRafaga(const QString& carpeta, double seg, double base)
 {
-    ControladorRafaga c(carpeta, seg, base);
-    c.ventana->mostrarModal();
-    const QString numeros = c.elegidas();
-    if (c.resultado != 0 || numeros.isEmpty())
+    QString numeros;
+    int resultado = 1;
+    {
+        ControladorRafaga c(carpeta, seg, base);
+        c.ventana->mostrarModal();
+        numeros = c.elegidas();
+        resultado = c.resultado;
+        // The thumbnail workers end with the controller, before the exit's leak check:
+        // stopping threads that are still decoding is what made that check crash.
+    }
+    if (resultado != 0 || numeros.isEmpty())
         salir(1);
     salir(0, numeros);
 }

@@ -52,7 +52,7 @@ TEST_F(GaleriaEnPantalla, SoloConTeclado)
     QThread::msleep(300);
     pantalla.teclas({QStringLiteral("space"), QStringLiteral("Escape"), QStringLiteral("Return")});
     const Corrida c = ejecucion->terminar();
-    EXPECT_EQ(c.estado, 0);
+    EXPECT_EQ(c.estado, 0) << c.errores.toStdString();
     EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("1,2,4,7,9"));
 }
 
@@ -79,7 +79,7 @@ TEST_F(GaleriaEnPantalla, MarcarTresYGuardar)
         pulsar(i);
     pantalla.teclas({QStringLiteral("Return")});
     const Corrida c = ejecucion->terminar();
-    EXPECT_EQ(c.estado, 0);
+    EXPECT_EQ(c.estado, 0) << c.errores.toStdString();
     EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("1,3,5"));
 }
 
@@ -106,6 +106,6 @@ TEST_F(GaleriaEnPantalla, VisorPorDobleClicConEspacioYFlechas)
     QThread::msleep(200);
     pantalla.teclas({QStringLiteral("Return")});
     const Corrida c = ejecucion->terminar();
-    EXPECT_EQ(c.estado, 0);
+    EXPECT_EQ(c.estado, 0) << c.errores.toStdString();
     EXPECT_EQ(QString::fromUtf8(c.salida), QStringLiteral("3,5"));
 }
