@@ -20,13 +20,6 @@
 
 namespace {
 
-double cpuHijos()
-{
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 struct Medida {
     int estado = -1;
     double segundos = 0, cpu = 0;

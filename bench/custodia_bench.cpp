@@ -22,13 +22,6 @@
 
 namespace {
 
-double cpuHijos()
-{
-    rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 struct Vez {
     double segundos, cpu;
     int estado;
