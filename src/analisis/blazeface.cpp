@@ -42,7 +42,7 @@ struct DetectorBlazeFace::Impl {
 
     Impl(AjustesBlazeFace ajustes, QStringList rutas)
         : a(ajustes)
-        , red(std::move(rutas))
+        , red(std::move(rutas), ajustes.motor)
     {
     }
     void prepararImagen(const QImage& imagen);
@@ -130,6 +130,11 @@ QString DetectorBlazeFace::preparar()
 long DetectorBlazeFace::inferencias() const
 {
     return d->red.inferencias();
+}
+
+MotorRed DetectorBlazeFace::motor() const
+{
+    return d->red.motor();
 }
 
 DetectorBlazeFace::Tiempos DetectorBlazeFace::tiempos() const
