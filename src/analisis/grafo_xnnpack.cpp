@@ -4,7 +4,10 @@
 
 #include <opencv2/dnn/all_layers.hpp>
 #include <xnnpack.h>
+#include <sys/mman.h>
 #include <algorithm>
+#include <cstddef>
+#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -12,79 +15,144 @@
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
-// External values: the input, then the network's four outputs.
-constexpr uint32_t kIdEntrada = 0;
-constexpr uint32_t kExternos = 5;
 
-// One tensor of the graph, NHWC. `relleno`: the output of an explicit padding, which only
-// the convolution after it may read (it takes the padding as its own). `reordenado`: a
-// transposed or reshaped view on the way to an output, which nothing may compute on.
-struct Valor {
-    uint32_t id = XNN_INVALID_VALUE_ID;
+enum class Operacion { convolucion, suma, maximo, relleno, recorte };
+
+// One tensor, NHWC, and where it lives once the buffers are shared out.
+struct Tensor {
     int alto = 0, ancho = 0, canales = 0;
+    int ultimoUso = -1;     // last step that reads it
+    float* datos = nullptr; // set when outside the shared buffers (input, outputs)
+    int memoria = -1;
+    size_t tamano() const { return size_t(alto) * size_t(ancho) * size_t(canales); }
+};
+
+// What a layer's output is: a tensor, possibly still to be padded by the convolution that
+// reads it (`relleno`), or transposed and reshaped on its way to an output (`reordenado`),
+// which nothing may compute on.
+struct Ref {
+    int tensor = -1;
     bool relleno = false;
     bool reordenado = false;
 };
 
+// One operator to be: its kind, tensors, and parameters.
+struct Paso {
+    Operacion op = Operacion::convolucion;
+    int entrada = -1, otra = -1, salida = -1;
+    float minimo = -kInf;
+    uint32_t arriba = 0, derecha = 0, abajo = 0, izquierda = 0, kh = 1, kw = 1, paso = 1, grupos = 1;
+    size_t porGrupoEntra = 0, porGrupoSale = 0;
+    std::vector<float> filtro, sesgo; // XNNPACK's layout: [grupos][sale][kh][kw][entra]
+    size_t ceros = 0;
+};
+
+// Blocks this big go on huge pages. A graph for a 1280×736 input holds about 70 MB of
+// tensors and 130 MB of XNNPACK's own tables (pointers to each output pixel's inputs); on
+// 4 KB pages their first touch took 0.7 s a graph on this virtual machine, a page fault
+// every 14 µs. The kernel gives huge pages only where asked (transparent huge pages set to
+// "madvise").
+constexpr size_t kPaginaGrande = size_t(2) << 20;
+
+void* reservar(void*, size_t alineacion, size_t tamano)
+{
+    const bool grande = tamano >= kPaginaGrande;
+    void* p = nullptr;
+    if (posix_memalign(&p, grande ? kPaginaGrande : std::max(alineacion, sizeof(void*)), tamano) != 0)
+        return nullptr;
+    if (grande)
+        madvise(p, (tamano + kPaginaGrande - 1) / kPaginaGrande * kPaginaGrande, MADV_HUGEPAGE);
+    return p;
+}
+
+void* reservarSinAlinear(void* contexto, size_t tamano)
+{
+    return reservar(contexto, alignof(std::max_align_t), tamano);
+}
+
+void* cambiar(void*, void* p, size_t tamano)
+{
+    return std::realloc(p, tamano);
+}
+
+void liberar(void*, void* p)
+{
+    std::free(p);
+}
+
 bool xnnpackIniciado()
 {
     // Once for the process: it fills XNNPACK's tables of the kernels this CPU runs best.
-    static const bool iniciado = xnn_initialize(nullptr) == xnn_status_success;
+    static const xnn_allocator asignador{nullptr, reservarSinAlinear, cambiar, liberar, reservar, liberar};
+    static const bool iniciado = xnn_initialize(&asignador) == xnn_status_success;
     return iniciado;
 }
 
 } // namespace
 
-// Walks OpenCV's layers in their order and defines each as XNNPACK nodes. OpenCV holds the
-// model NCHW; XNNPACK works NHWC, which is the model's own input and output layout, so the
-// transposes around the network vanish and the weights are reordered instead.
+void GrafoXnnpack::Liberar::operator()(float* p) const
+{
+    std::free(p);
+}
+
+// `n` floats, left as they come, and the few past them that XNNPACK may read, zeroed.
+GrafoXnnpack::Bloque GrafoXnnpack::bloque(size_t n)
+{
+    constexpr size_t extra = XNN_EXTRA_BYTES / sizeof(float);
+    Bloque b(static_cast<float*>(reservar(nullptr, 64, (n + extra) * sizeof(float))));
+    if (b)
+        std::fill_n(b.get() + n, extra, 0.0f);
+    return b;
+}
+
+// Walks OpenCV's layers in their order into steps. OpenCV holds the model NCHW; XNNPACK works
+// NHWC, which is the model's own input and output layout, so the transposes around the
+// network vanish and the weights are reordered instead.
 class GrafoXnnpack::Traduccion {
 public:
     Traduccion(GrafoXnnpack& g, cv::dnn::Net& red, int ancho, int alto)
         : g_(g), red_(red), ancho_(ancho), alto_(alto)
     {
     }
-    ~Traduccion()
-    {
-        if (sg_)
-            xnn_delete_subgraph(sg_);
-    }
     bool traducir(QString& error);
-    bool crearRuntime(int hilos, QString& error);
+    bool construir(QString& error);
 
 private:
     bool capa(int id, QString& error);
-    bool convolucion(const cv::Ptr<cv::dnn::Layer>& l, const Valor& a, Valor& o);
-    bool salida(int indice, const Valor& a);
-    Valor nuevo(int alto, int ancho, int canales);
-    uint32_t constante(std::vector<size_t> forma, std::vector<float> datos);
+    bool convolucion(const cv::Ptr<cv::dnn::Layer>& l, const Ref& a, Paso& p);
+    bool salida(int tensor);
+    int tensor(int alto, int ancho, int canales);
+    bool repartirMemoria();
+    xnn_operator* operador(const Paso& p);
 
     GrafoXnnpack& g_;
     cv::dnn::Net& red_;
     const int ancho_, alto_;
-    xnn_subgraph_t sg_ = nullptr;
-    std::map<int, Valor> valores_;
+    std::vector<Tensor> tensores_;
+    std::vector<Paso> pasos_;
+    std::map<int, Ref> capas_;
+    std::map<int, int> lectores_; // layers reading each layer's output
     std::vector<cv::String> salidas_;
-    std::vector<xnn_external_value> externos_;
     int halladas_ = 0;
 };
 
+int GrafoXnnpack::Traduccion::tensor(int alto, int ancho, int canales)
+{
+    tensores_.push_back({alto, ancho, canales});
+    return int(tensores_.size()) - 1;
+}
+
 bool GrafoXnnpack::Traduccion::traducir(QString& error)
 {
-    if (xnn_create_subgraph(kExternos, 0, &sg_) != xnn_status_success) {
-        error = QStringLiteral("XNNPACK no pudo crear el grafo");
-        return false;
-    }
-    const size_t forma[4] = {1, size_t(alto_), size_t(ancho_), 3};
-    Valor entrada{kIdEntrada, alto_, ancho_, 3};
-    if (xnn_define_tensor_value(sg_, xnn_datatype_fp32, 4, forma, nullptr, kIdEntrada, XNN_VALUE_FLAG_EXTERNAL_INPUT,
-                                &entrada.id) != xnn_status_success) {
-        error = QStringLiteral("XNNPACK no acepta la entrada");
-        return false;
-    }
-    valores_[0] = entrada;
+    tensores_.push_back({alto_, ancho_, 3});
+    tensores_[0].datos = g_.entrada_.get();
+    capas_[0] = Ref{0};
     salidas_ = red_.getUnconnectedOutLayersNames();
-    for (const cv::String& nombre : red_.getLayerNames())
+    const std::vector<cv::String> nombres = red_.getLayerNames();
+    for (const cv::String& nombre : nombres)
+        for (const cv::Ptr<cv::dnn::Layer>& e : red_.getLayerInputs(red_.getLayerId(nombre)))
+            ++lectores_[red_.getLayerId(e->name)];
+    for (const cv::String& nombre : nombres)
         if (!capa(red_.getLayerId(nombre), error))
             return false;
     if (salidas_.size() != 4 || halladas_ != 4) {
@@ -92,23 +160,6 @@ bool GrafoXnnpack::Traduccion::traducir(QString& error)
         return false;
     }
     return true;
-}
-
-Valor GrafoXnnpack::Traduccion::nuevo(int alto, int ancho, int canales)
-{
-    const size_t forma[4] = {1, size_t(alto), size_t(ancho), size_t(canales)};
-    Valor v{XNN_INVALID_VALUE_ID, alto, ancho, canales};
-    xnn_define_tensor_value(sg_, xnn_datatype_fp32, 4, forma, nullptr, XNN_INVALID_VALUE_ID, 0, &v.id);
-    return v;
-}
-
-uint32_t GrafoXnnpack::Traduccion::constante(std::vector<size_t> forma, std::vector<float> datos)
-{
-    g_.pesos_.push_back(std::move(datos));
-    uint32_t id = XNN_INVALID_VALUE_ID;
-    xnn_define_tensor_value(sg_, xnn_datatype_fp32, forma.size(), forma.data(), g_.pesos_.back().data(),
-                            XNN_INVALID_VALUE_ID, 0, &id);
-    return id;
 }
 
 bool GrafoXnnpack::Traduccion::capa(int id, QString& error)
@@ -120,156 +171,179 @@ bool GrafoXnnpack::Traduccion::capa(int id, QString& error)
                     .arg(QString::fromStdString(l->name), QString::fromStdString(tipo));
         return false;
     };
-    const auto hecho = [&](xnn_status estado) { return estado == xnn_status_success || desconocida(); };
     // The zero planes that widen the channels; the concatenation reading them pads instead.
     if (tipo == "Const")
         return true;
-    std::vector<Valor> entradas;
-    int ceros = 0;
+    std::vector<Ref> entradas;
+    size_t ceros = 0;
+    int primera = -1; // the layer whose output comes first
     for (const cv::Ptr<cv::dnn::Layer>& e : red_.getLayerInputs(id)) {
         if (e->type == "Const") {
             if (entradas.empty() || e->blobs.size() != 1 || e->blobs[0].dims != 4)
                 return desconocida();
-            ceros += e->blobs[0].size[1];
+            ceros += size_t(e->blobs[0].size[1]);
             continue;
         }
-        const auto it = valores_.find(red_.getLayerId(e->name));
-        if (it == valores_.end())
+        const auto it = capas_.find(red_.getLayerId(e->name));
+        if (it == capas_.end())
             return desconocida();
+        if (entradas.empty())
+            primera = it->first;
         entradas.push_back(it->second);
     }
-    if (entradas.empty())
+    if (entradas.empty() || entradas.size() > 2)
         return desconocida();
-    const Valor a = entradas[0];
-    Valor o;
+    const Ref a = entradas[0];
+    const Tensor ta = tensores_[size_t(a.tensor)];
+    Ref o;
+    Paso p;
+    p.entrada = a.tensor;
     if (tipo == "Permute" || tipo == "Reshape" || tipo == "Identity") {
         // The input's NHWC-to-NCHW transpose is XNNPACK's own layout; the heads' transposes
-        // and reshapes back to NHWC become the outputs' reshape below.
+        // and reshapes back to NHWC are the heads' own NHWC outputs.
         if (entradas.size() != 1 || (tipo == "Reshape" && !a.reordenado))
             return desconocida();
         o = a;
-        o.reordenado = a.id != kIdEntrada;
+        o.reordenado = a.tensor != 0;
     } else if (a.reordenado || (a.relleno && tipo != "Convolution")) {
         return desconocida();
     } else if (tipo == "Padding") {
         o = a;
         o.relleno = true;
     } else if (tipo == "Convolution") {
-        if (entradas.size() != 1 || !convolucion(l, a, o))
+        if (entradas.size() != 1 || !convolucion(l, a, p))
             return desconocida();
     } else if (tipo == "ReLU") {
         const auto r = l.dynamicCast<cv::dnn::ReLULayer>();
         if (!r || r->negativeSlope != 0.0f || entradas.size() != 1)
             return desconocida();
-        o = nuevo(a.alto, a.ancho, a.canales);
-        if (!hecho(xnn_define_clamp(sg_, 0.0f, kInf, a.id, o.id, 0)))
-            return false;
+        // Folded into the step that made its input when nothing else reads that.
+        if (!pasos_.empty() && pasos_.back().salida == a.tensor && lectores_[primera] == 1 &&
+            pasos_.back().op != Operacion::relleno) {
+            pasos_.back().minimo = 0.0f;
+            capas_[id] = a;
+            return true;
+        }
+        p.op = Operacion::recorte;
+        p.minimo = 0.0f;
+        p.salida = tensor(ta.alto, ta.ancho, ta.canales);
     } else if (tipo == "Eltwise") {
         // The model's only elementwise operation is the residual sum.
-        const Valor& b = entradas.back();
-        if (entradas.size() != 2 || ceros || b.reordenado || b.relleno || b.alto != a.alto || b.ancho != a.ancho ||
-            b.canales != a.canales)
+        const Ref b = entradas.back();
+        const Tensor& tb = tensores_[size_t(b.tensor)];
+        if (entradas.size() != 2 || ceros || b.reordenado || b.relleno || tb.alto != ta.alto ||
+            tb.ancho != ta.ancho || tb.canales != ta.canales)
             return desconocida();
-        o = nuevo(a.alto, a.ancho, a.canales);
-        if (!hecho(xnn_define_add2(sg_, -kInf, kInf, a.id, b.id, o.id, 0)))
-            return false;
+        p.op = Operacion::suma;
+        p.otra = b.tensor;
+        p.salida = tensor(ta.alto, ta.ancho, ta.canales);
     } else if (tipo == "Pooling") {
-        const auto p = l.dynamicCast<cv::dnn::PoolingLayer>();
-        if (!p || p->type != 0 || p->globalPooling || p->ceilMode || p->kernel_size.size() != 2 ||
-            p->kernel_size[0] != p->kernel_size[1] || p->strides.size() != 2 || p->strides[0] != p->strides[1] ||
-            std::count(p->pads_begin.begin(), p->pads_begin.end(), 0u) != long(p->pads_begin.size()) ||
-            std::count(p->pads_end.begin(), p->pads_end.end(), 0u) != long(p->pads_end.size()))
+        const auto m = l.dynamicCast<cv::dnn::PoolingLayer>();
+        if (!m || m->type != 0 || m->globalPooling || m->ceilMode || m->kernel_size.size() != 2 ||
+            m->kernel_size[0] != m->kernel_size[1] || m->strides.size() != 2 || m->strides[0] != m->strides[1] ||
+            std::count(m->pads_begin.begin(), m->pads_begin.end(), 0u) != long(m->pads_begin.size()) ||
+            std::count(m->pads_end.begin(), m->pads_end.end(), 0u) != long(m->pads_end.size()) ||
+            entradas.size() != 1)
             return desconocida();
-        const int k = int(p->kernel_size[0]), s = int(p->strides[0]);
-        o = nuevo((a.alto - k) / s + 1, (a.ancho - k) / s + 1, a.canales);
-        if (!hecho(xnn_define_max_pooling_2d(sg_, 0, 0, 0, 0, k, k, s, s, 1, 1, -kInf, kInf, a.id, o.id, 0)))
-            return false;
+        p.op = Operacion::maximo;
+        p.kh = p.kw = uint32_t(m->kernel_size[0]);
+        p.paso = uint32_t(m->strides[0]);
+        p.salida = tensor((ta.alto - int(p.kh)) / int(p.paso) + 1, (ta.ancho - int(p.kw)) / int(p.paso) + 1,
+                          ta.canales);
     } else if (tipo == "Concat") {
         // Channels widened with zero planes (checked zero when the model was loaded).
         const auto c = l.dynamicCast<cv::dnn::ConcatLayer>();
-        if (!c || (c->axis != 1 && c->axis != -3) || entradas.size() != 1 || ceros <= 0)
+        if (!c || (c->axis != 1 && c->axis != -3) || entradas.size() != 1 || ceros == 0)
             return desconocida();
-        o = nuevo(a.alto, a.ancho, a.canales + ceros);
-        const size_t antes[4] = {0, 0, 0, 0}, despues[4] = {0, 0, 0, size_t(ceros)};
-        if (!hecho(xnn_define_static_constant_pad(sg_, antes, despues, 0.0f, a.id, o.id, 0)))
-            return false;
+        p.op = Operacion::relleno;
+        p.ceros = ceros;
+        p.salida = tensor(ta.alto, ta.ancho, ta.canales + int(ceros));
     } else {
         return desconocida();
     }
-    if (o.id == XNN_INVALID_VALUE_ID)
-        return desconocida();
-    valores_[id] = o;
-    const auto s = std::find(salidas_.begin(), salidas_.end(), l->name);
-    if (s != salidas_.end() && !salida(int(s - salidas_.begin()), o)) {
+    if (p.salida >= 0) {
+        for (const Ref& e : entradas)
+            tensores_[size_t(e.tensor)].ultimoUso = int(pasos_.size());
+        pasos_.push_back(std::move(p));
+        o.tensor = pasos_.back().salida;
+    }
+    capas_[id] = o;
+    if (std::find(salidas_.begin(), salidas_.end(), l->name) != salidas_.end() && !salida(o.tensor)) {
         error = QStringLiteral("las salidas del modelo no tienen la forma esperada");
         return false;
     }
     return true;
 }
 
-bool GrafoXnnpack::Traduccion::convolucion(const cv::Ptr<cv::dnn::Layer>& l, const Valor& a, Valor& o)
+bool GrafoXnnpack::Traduccion::convolucion(const cv::Ptr<cv::dnn::Layer>& l, const Ref& a, Paso& p)
 {
     const auto c = l.dynamicCast<cv::dnn::BaseConvolutionLayer>();
     if (!c || l->blobs.empty() || l->blobs[0].dims != 4 || l->blobs[0].type() != CV_32F ||
-        c->strides.size() != 2 || c->strides[0] != c->strides[1] || c->pads_begin.size() != 2 ||
-        c->pads_end.size() != 2 || std::count(c->dilations.begin(), c->dilations.end(), 1u) != 2)
+        !l->blobs[0].isContinuous() || c->strides.size() != 2 || c->strides[0] != c->strides[1] ||
+        c->pads_begin.size() != 2 || c->pads_end.size() != 2 ||
+        std::count(c->dilations.begin(), c->dilations.end(), 1u) != 2)
         return false;
+    const Tensor ta = tensores_[size_t(a.tensor)];
     const cv::Mat& w = l->blobs[0];
     const int salen = w.size[0], porGrupo = w.size[1], kh = w.size[2], kw = w.size[3];
-    const int paso = int(c->strides[0]);
-    int arriba = int(c->pads_begin[0]), izquierda = int(c->pads_begin[1]);
-    int abajo = int(c->pads_end[0]), derecha = int(c->pads_end[1]);
+    if (porGrupo <= 0 || ta.canales % porGrupo)
+        return false;
+    const int grupos = ta.canales / porGrupo;
+    if (salen % grupos)
+        return false;
+    p.paso = uint32_t(c->strides[0]);
+    p.arriba = uint32_t(c->pads_begin[0]);
+    p.izquierda = uint32_t(c->pads_begin[1]);
+    p.abajo = uint32_t(c->pads_end[0]);
+    p.derecha = uint32_t(c->pads_end[1]);
     if (a.relleno) {
         // The padding written out before a strided convolution is TensorFlow's "same": the
         // odd pixel goes after. The convolution takes it as its own.
-        if (arriba || izquierda || abajo || derecha)
+        if (p.arriba || p.izquierda || p.abajo || p.derecha)
             return false;
-        const auto mismo = [paso](int lado, int k, int& antes, int& despues) {
-            const int total = std::max(((lado + paso - 1) / paso - 1) * paso + k - lado, 0);
-            antes = total / 2;
-            despues = total - antes;
+        const int s = int(p.paso);
+        const auto mismo = [s](int lado, int k, uint32_t& antes, uint32_t& despues) {
+            const int total = std::max(((lado + s - 1) / s - 1) * s + k - lado, 0);
+            antes = uint32_t(total / 2);
+            despues = uint32_t(total - total / 2);
         };
-        mismo(a.alto, kh, arriba, abajo);
-        mismo(a.ancho, kw, izquierda, derecha);
+        mismo(ta.alto, kh, p.arriba, p.abajo);
+        mismo(ta.ancho, kw, p.izquierda, p.derecha);
     }
-    std::vector<float> sesgo(size_t(salen), 0.0f);
+    p.kh = uint32_t(kh);
+    p.kw = uint32_t(kw);
+    p.grupos = uint32_t(grupos);
+    p.porGrupoEntra = size_t(porGrupo);
+    p.porGrupoSale = size_t(salen / grupos);
+    p.sesgo.assign(size_t(salen), 0.0f);
     if (l->blobs.size() > 1) {
         const cv::Mat& b = l->blobs[1];
         if (b.total() != size_t(salen) || b.type() != CV_32F || !b.isContinuous())
             return false;
-        std::copy_n(b.ptr<float>(), salen, sesgo.begin());
+        std::copy_n(b.ptr<float>(), salen, p.sesgo.begin());
     }
-    o = nuevo((a.alto + arriba + abajo - kh) / paso + 1, (a.ancho + izquierda + derecha - kw) / paso + 1, salen);
-    const uint32_t idSesgo = constante({size_t(salen)}, std::move(sesgo));
-    // OpenCV's weights are OIHW; XNNPACK's OHWI, and [1, H, W, C] for a depthwise filter.
-    std::vector<float> f(w.total());
+    // OpenCV's weights are [out][in][h][w]; XNNPACK's [out][h][w][in] (group-major either way).
+    p.filtro.resize(w.total());
     const size_t k = size_t(kh) * size_t(kw);
-    if (porGrupo == 1 && a.canales == salen && salen > 1) {
-        for (int oc = 0; oc < salen; ++oc)
-            for (size_t i = 0; i < k; ++i)
-                f[i * size_t(salen) + size_t(oc)] = w.ptr<float>(oc, 0)[i];
-        const uint32_t filtro = constante({1, size_t(kh), size_t(kw), size_t(salen)}, std::move(f));
-        return xnn_define_depthwise_convolution_2d(sg_, arriba, derecha, abajo, izquierda, kh, kw, paso, paso, 1, 1, 1,
-                                                   size_t(salen), -kInf, kInf, a.id, filtro, idSesgo, o.id,
-                                                   0) == xnn_status_success;
-    }
-    if (porGrupo != a.canales)
-        return false;
     for (int oc = 0; oc < salen; ++oc)
         for (int ic = 0; ic < porGrupo; ++ic)
             for (size_t i = 0; i < k; ++i)
-                f[(size_t(oc) * k + i) * size_t(porGrupo) + size_t(ic)] = w.ptr<float>(oc, ic)[i];
-    const uint32_t filtro = constante({size_t(salen), size_t(kh), size_t(kw), size_t(porGrupo)}, std::move(f));
-    return xnn_define_convolution_2d(sg_, arriba, derecha, abajo, izquierda, kh, kw, paso, paso, 1, 1, 1,
-                                     size_t(porGrupo), size_t(salen), -kInf, kInf, a.id, filtro, idSesgo, o.id,
-                                     0) == xnn_status_success;
+                p.filtro[(size_t(oc) * k + i) * size_t(porGrupo) + size_t(ic)] = w.ptr<float>(oc, ic)[i];
+    const int altoSale = (ta.alto + int(p.arriba + p.abajo) - kh) / int(p.paso) + 1;
+    const int anchoSale = (ta.ancho + int(p.izquierda + p.derecha) - kw) / int(p.paso) + 1;
+    if (altoSale <= 0 || anchoSale <= 0)
+        return false;
+    p.op = Operacion::convolucion;
+    p.salida = tensor(altoSale, anchoSale, salen);
+    return true;
 }
 
-// A head's NHWC output read as the model's [1, anchors, 1 or 16], into the grid its stride
-// and width say it belongs to.
-bool GrafoXnnpack::Traduccion::salida(int indice, const Valor& a)
+// A head's NHWC output is the model's [1, anchors, 1 or 16] as it stands: the head writes it
+// straight into the grid its stride and width say it belongs to.
+bool GrafoXnnpack::Traduccion::salida(int t)
 {
-    if (a.ancho <= 0 || ancho_ % a.ancho)
+    Tensor& a = tensores_[size_t(t)];
+    if (t == 0 || a.datos || a.ancho <= 0 || ancho_ % a.ancho)
         return false;
     const int paso = ancho_ / a.ancho;
     for (int g = 0; g < 2; ++g) {
@@ -280,47 +354,142 @@ bool GrafoXnnpack::Traduccion::salida(int indice, const Valor& a)
         cv::Mat& m = ultima == 1 ? g_.puntuaciones_[g] : g_.cajas_[g];
         if (!ultima || !m.empty())
             return false;
-        const int anclas = a.alto * a.ancho * rj.porCelda;
-        m.create(anclas, ultima, CV_32F);
-        const size_t forma[3] = {1, size_t(anclas), size_t(ultima)};
-        const uint32_t id = kIdEntrada + 1 + uint32_t(indice);
-        uint32_t definido = XNN_INVALID_VALUE_ID;
-        if (xnn_define_tensor_value(sg_, xnn_datatype_fp32, 3, forma, nullptr, id, XNN_VALUE_FLAG_EXTERNAL_OUTPUT,
-                                    &definido) != xnn_status_success ||
-            xnn_define_static_reshape(sg_, 3, forma, a.id, definido, 0) != xnn_status_success)
-            return false;
-        externos_.push_back({definido, m.ptr<float>()});
+        m.create(a.alto * a.ancho * rj.porCelda, ultima, CV_32F);
+        a.datos = m.ptr<float>();
         ++halladas_;
         return true;
     }
     return false;
 }
 
-bool GrafoXnnpack::Traduccion::crearRuntime(int hilos, QString& error)
+// Each tensor takes a free buffer, the smallest that holds it or else the largest, grown;
+// a buffer is free again once its tensor's last reader has run. A step's output never
+// shares a buffer with its inputs.
+bool GrafoXnnpack::Traduccion::repartirMemoria()
 {
-    if (hilos > 1)
-        g_.hilos_ = pthreadpool_create(size_t(hilos));
-    externos_.push_back({kIdEntrada, g_.entrada_.data()});
-    if (xnn_create_runtime_v2(sg_, g_.hilos_, 0, &g_.runtime_) != xnn_status_success ||
-        xnn_setup_runtime(g_.runtime_, externos_.size(), externos_.data()) != xnn_status_success) {
-        error = QStringLiteral("XNNPACK no pudo preparar el grafo");
+    std::vector<size_t> capacidad;
+    std::vector<int> libres;
+    for (size_t i = 0; i < pasos_.size(); ++i) {
+        Tensor& t = tensores_[size_t(pasos_[i].salida)];
+        if (!t.datos) {
+            auto mejor = libres.end();
+            for (auto it = libres.begin(); it != libres.end(); ++it) {
+                const size_t c = capacidad[size_t(*it)], m = mejor == libres.end() ? 0 : capacidad[size_t(*mejor)];
+                const bool cabe = c >= t.tamano(), cabiaMejor = mejor != libres.end() && m >= t.tamano();
+                if (mejor == libres.end() || (cabe && (!cabiaMejor || c < m)) || (!cabe && !cabiaMejor && c > m))
+                    mejor = it;
+            }
+            if (mejor == libres.end()) {
+                capacidad.push_back(0);
+                t.memoria = int(capacidad.size()) - 1;
+            } else {
+                t.memoria = *mejor;
+                libres.erase(mejor);
+            }
+            capacidad[size_t(t.memoria)] = std::max(capacidad[size_t(t.memoria)], t.tamano());
+        }
+        const int otra = pasos_[i].otra == pasos_[i].entrada ? -1 : pasos_[i].otra;
+        for (const int e : {pasos_[i].entrada, otra})
+            if (e >= 0 && tensores_[size_t(e)].memoria >= 0 && tensores_[size_t(e)].ultimoUso == int(i))
+                libres.push_back(tensores_[size_t(e)].memoria);
+    }
+    for (const size_t c : capacidad) {
+        g_.memoria_.push_back(bloque(c));
+        if (!g_.memoria_.back())
+            return false;
+    }
+    for (Tensor& t : tensores_)
+        if (t.memoria >= 0)
+            t.datos = g_.memoria_[size_t(t.memoria)].get();
+    return true;
+}
+
+xnn_operator* GrafoXnnpack::Traduccion::operador(const Paso& p)
+{
+    const Tensor& e = tensores_[size_t(p.entrada)];
+    const Tensor& s = tensores_[size_t(p.salida)];
+    const size_t c = size_t(e.canales);
+    xnn_operator* op = nullptr;
+    bool hecho = false;
+    switch (p.op) {
+    case Operacion::convolucion:
+        hecho = xnn_create_convolution2d_nhwc_f32(p.arriba, p.derecha, p.abajo, p.izquierda, p.kh, p.kw, p.paso,
+                                                  p.paso, 1, 1, p.grupos, p.porGrupoEntra, p.porGrupoSale, c,
+                                                  size_t(s.canales), p.filtro.data(), p.sesgo.data(), p.minimo,
+                                                  kInf, 0, &op) == xnn_status_success &&
+                xnn_setup_convolution2d_nhwc_f32(op, 1, size_t(e.alto), size_t(e.ancho), e.datos, s.datos,
+                                                 nullptr) == xnn_status_success;
+        break;
+    case Operacion::suma: {
+        const size_t forma[4] = {1, size_t(e.alto), size_t(e.ancho), c};
+        hecho = xnn_create_add_nd_f32(p.minimo, kInf, 0, &op) == xnn_status_success &&
+                xnn_setup_add_nd_f32(op, 4, forma, 4, forma, e.datos, tensores_[size_t(p.otra)].datos, s.datos,
+                                     nullptr) == xnn_status_success;
+        break;
+    }
+    case Operacion::maximo:
+        hecho = xnn_create_max_pooling2d_nhwc_f32(0, 0, 0, 0, p.kh, p.kw, p.paso, p.paso, 1, 1, c, c, c, p.minimo,
+                                                  kInf, 0, &op) == xnn_status_success &&
+                xnn_setup_max_pooling2d_nhwc_f32(op, 1, size_t(e.alto), size_t(e.ancho), e.datos, s.datos,
+                                                 nullptr) == xnn_status_success;
+        break;
+    case Operacion::relleno: {
+        const float cero = 0.0f;
+        const size_t forma[4] = {1, size_t(e.alto), size_t(e.ancho), c};
+        const size_t antes[4] = {0, 0, 0, 0}, despues[4] = {0, 0, 0, p.ceros};
+        hecho = xnn_create_constant_pad_nd_x32(&cero, 0, &op) == xnn_status_success &&
+                xnn_setup_constant_pad_nd_x32(op, 4, forma, antes, despues, e.datos, s.datos, nullptr) ==
+                    xnn_status_success;
+        break;
+    }
+    case Operacion::recorte:
+        hecho = xnn_create_clamp_nc_f32(c, c, c, p.minimo, kInf, 0, &op) == xnn_status_success &&
+                xnn_setup_clamp_nc_f32(op, size_t(e.alto) * size_t(e.ancho), e.datos, s.datos, nullptr) ==
+                    xnn_status_success;
+        break;
+    }
+    if (!hecho && op) {
+        xnn_delete_operator(op);
+        op = nullptr;
+    }
+    return op;
+}
+
+bool GrafoXnnpack::Traduccion::construir(QString& error)
+{
+    if (!repartirMemoria()) {
+        error = QStringLiteral("no hay memoria para la red de caras");
         return false;
+    }
+    for (Paso& p : pasos_) {
+        xnn_operator* op = operador(p);
+        if (!op) {
+            error = QStringLiteral("XNNPACK no pudo preparar la red");
+            return false;
+        }
+        g_.operadores_.push_back(op);
+        // Packed into the operator; the translated copy is no longer needed.
+        p.filtro = {};
+        p.sesgo = {};
     }
     return true;
 }
 
-std::unique_ptr<GrafoXnnpack> GrafoXnnpack::crear(cv::dnn::Net& red, int ancho, int alto, int hilos, QString& error)
+std::unique_ptr<GrafoXnnpack> GrafoXnnpack::crear(cv::dnn::Net& red, int ancho, int alto, QString& error)
 {
     if (!xnnpackIniciado()) {
         error = QStringLiteral("XNNPACK no funciona en este procesador");
         return nullptr;
     }
     std::unique_ptr<GrafoXnnpack> g(new GrafoXnnpack());
-    // XNNPACK may read a few bytes past its input.
-    g->entrada_.assign(size_t(ancho) * size_t(alto) * 3 + XNN_EXTRA_BYTES / sizeof(float), 0.0f);
+    g->entrada_ = bloque(size_t(ancho) * size_t(alto) * 3);
+    if (!g->entrada_) {
+        error = QStringLiteral("no hay memoria para la red de caras");
+        return nullptr;
+    }
     try {
         Traduccion t(*g, red, ancho, alto);
-        if (!t.traducir(error) || !t.crearRuntime(hilos, error))
+        if (!t.traducir(error) || !t.construir(error))
             return nullptr;
     } catch (const cv::Exception& e) {
         error = QString::fromStdString(e.msg);
@@ -331,18 +500,17 @@ std::unique_ptr<GrafoXnnpack> GrafoXnnpack::crear(cv::dnn::Net& red, int ancho, 
 
 GrafoXnnpack::~GrafoXnnpack()
 {
-    if (runtime_)
-        xnn_delete_runtime(runtime_);
-    if (hilos_)
-        pthreadpool_destroy(hilos_);
+    for (xnn_operator* op : operadores_)
+        xnn_delete_operator(op);
 }
 
 bool GrafoXnnpack::inferir(Salidas& s, QString& error)
 {
-    if (xnn_invoke_runtime(runtime_) != xnn_status_success) {
-        error = QStringLiteral("el detector de caras falló al ejecutar la red");
-        return false;
-    }
+    for (xnn_operator* op : operadores_)
+        if (xnn_run_operator(op, nullptr) != xnn_status_success) {
+            error = QStringLiteral("el detector de caras falló al ejecutar la red");
+            return false;
+        }
     for (int g = 0; g < 2; ++g) {
         s.puntuaciones[g] = puntuaciones_[g];
         s.cajas[g] = cajas_[g];

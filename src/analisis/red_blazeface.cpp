@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <opencv2/core/utility.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -185,8 +184,7 @@ GrafoXnnpack* RedBlazeFace::grafo(int ancho, int alto)
         return it->second.get();
     if (grafos_.size() >= kMaximoRedes)
         grafos_.clear();
-    // As many threads as OpenCV was given for each detector (see repartirNucleos).
-    std::unique_ptr<GrafoXnnpack> g = GrafoXnnpack::crear(plantilla_, ancho, alto, cv::getNumThreads(), motivoOpenCV_);
+    std::unique_ptr<GrafoXnnpack> g = GrafoXnnpack::crear(plantilla_, ancho, alto, motivoOpenCV_);
     if (!g) {
         motor_ = MotorRed::opencv;
         grafos_.clear();
