@@ -4,8 +4,9 @@
 // frame through the mode's own walk over a folder of JPEG frames (decoding, the five
 // regions, merging, lines and progress file), with the CPU time of each step. The walk
 // runs as the mode runs it (frames side by side, one detector each) and, for comparison in
-// the same run, with one detector whose network runs share the cores (the former way);
-// both must print the same lines. With ZORV_BANCO_CURVA=1, recall and precision over the
+// the same run, with one detector whose OpenCV work shares the cores (the former way), and
+// with the network on OpenCV's DNN instead of XNNPACK (the engine before; how many lines
+// differ and by how much). The first two must print the same lines. With ZORV_BANCO_CURVA=1, recall and precision over the
 // score threshold.
 //
 //   banco-caras [ajuste|reserva] [frames] [solo]   ("solo": only the mode's way)
@@ -331,7 +332,7 @@ int main(int argc, char** argv)
                 hilosParaCaras(), modo.conOpenCV ? "OpenCV DNN" : "XNNPACK", porFotograma(modo.pared),
                 porFotograma(modo.cpu), double(modo.inferencias) / n, qPrintable(cargaAntes), qPrintable(cargaModo));
     if (!soloModo)
-        std::printf("  con un detector que reparte cada red entre los nucleos (como antes): %.1f ms de pared y %.1f "
+        std::printf("  con un solo detector, que reparte entre los nucleos lo que hace OpenCV: %.1f ms de pared y %.1f "
                     "ms de CPU por fotograma; misma salida: %s; carga media %s despues\n",
                     porFotograma(uno.pared), porFotograma(uno.cpu), uno.lineas == modo.lineas ? "si" : "NO",
                     qPrintable(cargaDespues));

@@ -108,10 +108,11 @@ int hilosParaCaras()
 
 void repartirNucleos(int detectores)
 {
-    // A frame's network runs split well over two threads (the 1280×736 pass of a 1080p
-    // frame: 265 ms on one, 140 on two), but whole frames side by side split better still:
+    // Whole frames side by side split the cores better than one frame's layers over them:
     // nothing waits for the slowest thread of each layer, and the decoding and scaling
-    // around the network run in parallel too.
+    // around the network run in parallel too. XNNPACK runs the network on the detector's
+    // own thread; OpenCV's threads scale the pyramid, and run the network where OpenCV's
+    // DNN is the engine.
     cv::setNumThreads(std::max(1, std::clamp(QThread::idealThreadCount(), 1, 4) / std::max(1, detectores)));
 }
 
