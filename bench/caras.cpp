@@ -5,9 +5,9 @@
 // regions, merging, lines and progress file), with the CPU time of each step. The walk
 // runs as the mode runs it (frames side by side, one detector each) and, for comparison in
 // the same run, with one detector whose OpenCV work shares the cores (the former way), and
-// with the network on OpenCV's DNN instead of XNNPACK (the engine before; how many lines
-// differ and by how much). The first two must print the same lines. With ZORV_BANCO_CURVA=1, recall and precision over the
-// score threshold.
+// with the network on OpenCV's DNN instead of XNNPACK (the engine before: how many lines
+// differ and by how much). The first two must print the same lines. With
+// ZORV_BANCO_CURVA=1, recall and precision over the score threshold.
 //
 //   banco-caras [ajuste|reserva] [frames] [solo]   ("solo": only the mode's way)
 //
