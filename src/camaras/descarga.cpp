@@ -135,6 +135,9 @@ void Camaras::descargar()
                         guardado = c.original;
                         bloqueoCrudo.emplace(guardado);
                         procedencia.intentos = r.intento;
+                        procedencia.reanudadaEn = r.anteriores;
+                        if (r.reanudadaEn >= 0)
+                            procedencia.reanudadaEn << r.reanudadaEn;
                         base = conExtension(original, QFileInfo(guardado).suffix());
                         nombre = nombreLibre(sub, base, QTime::currentTime());
                         procedencia.notas << QStringLiteral("no se pudo convertir a MP4 (") + c.description

@@ -107,7 +107,7 @@ TEST(Evidencia, HuellaDeVariosIntentos)
         ASSERT_TRUE(escribirArchivo(ruta, a));
         for (int i = 0; i < 2000 && h.leidos() < a.size(); ++i)
             QThread::msleep(5);
-        h.acabaIntento(Reanudacion{1, 0, -1});
+        h.acabaIntento(Reanudacion{1, 0, -1, {}});
         // Past the first 64 KiB, which the reader checks by itself.
         QByteArray final = caso == 2 ? a.left(1 << 17) + b + a.mid(1 << 17) : a + b;
         struct stat st {};
@@ -122,7 +122,7 @@ TEST(Evidencia, HuellaDeVariosIntentos)
         }
         h.empiezaIntento();
         f.seek(caso == 2 ? 0 : a.size()), f.write(final.mid(caso == 2 ? 0 : a.size())), f.close();
-        h.acabaIntento(Reanudacion{2, a.size(), caso == 2 ? -1 : a.size()});
+        h.acabaIntento(Reanudacion{2, a.size(), caso == 2 ? -1 : a.size(), {}});
         const std::optional<Huella> r = h.terminar(ruta);
         ASSERT_TRUE(r);
         EXPECT_EQ(r->sha256, sha(final)) << caso;
