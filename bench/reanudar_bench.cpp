@@ -1,8 +1,8 @@
 // What a bad network costs a download that resumes: a Hikvision recording of 1 GiB fetched
 // through the cameras window (SHA-256 of the whole file, record) from the recorder fake,
 // once whole and once with the link dropped at five random points, each try after a cut
-// resuming where the last stopped (the last 64 KiB fetched again and compared, the kept
-// part hashed again). Goal: the cut download takes at most 1.3 times the whole one. The
+// resuming where the last stopped (the last 64 KiB fetched again and compared; the kept
+// part hashed again only if it changed between tries). Goal: the cut download takes at most 1.3 times the whole one. The
 // pauses between tries are left out: the figure is the cost of resuming, not of waiting.
 // Peak memory of the process beside. The recorder lives in a test network namespace (the
 // routine speaks to port 80), and so does this program once it is up; run it as root.

@@ -28,6 +28,8 @@ QString anotarEnCustodia(const QString& final, const Procedencia& p, const QDate
         e.inicioGrabacion = horaLocalISO(*p.inicioGrabacion);
     e.segundosDirecto = p.segundosDirecto;
     e.detenidoAlCerrar = p.detenidoAlCerrar;
+    e.intentos = p.intentos;
+    e.reanudadaEn = p.reanudadaEn;
     e.inicioDescarga = inicio.toUTC().toString(Qt::ISODateWithMs);
     e.finDescarga = fin.toUTC().toString(Qt::ISODateWithMs);
     e.tamano = h.bytes;

@@ -4,6 +4,7 @@
 #include "camaras/camaras.h"
 #include "camaras/custodia_camaras.h"
 #include "camaras/evidencia.h"
+#include "camaras/huella_intentos.h"
 #include "camaras/modelo_lista.h"
 #include "camaras/nombres.h"
 #include "grabadores/descargas.h"
@@ -100,8 +101,7 @@ void Camaras::descargar()
                     const Operaciones::Descargar bajar = o.descargar.value(e.familia);
                     if (!bajar)
                         throw ErrorCamara(QStringLiteral("esta versión aún no sabe descargar de ") + e.familia);
-                    // One reader per try: a resumed file is hashed again from its first byte.
-                    std::optional<SeguidorHash> seguidor;
+                    HuellaPorIntentos seguidor(temporal);
                     Reanudacion r;
                     try {
                         const int de = int(o.pausasReintento.size());
@@ -117,8 +117,14 @@ void Camaras::descargar()
                         procedencia.reanudadaEn = intentarConPausas(
                             r, o.pausasReintento,
                             [&] {
-                                seguidor.emplace(temporal);
-                                bajar(f, temporal, conversor, alMainHilo, r);
+                                seguidor.empiezaIntento();
+                                try {
+                                    bajar(f, temporal, conversor, alMainHilo, r);
+                                } catch (...) {
+                                    seguidor.acabaIntento(r);
+                                    throw;
+                                }
+                                seguidor.acabaIntento(r);
                             },
                             reintento, o.cierre.get_token());
                         procedencia.intentos = r.intento;
@@ -129,6 +135,9 @@ void Camaras::descargar()
                         guardado = c.original;
                         bloqueoCrudo.emplace(guardado);
                         procedencia.intentos = r.intento;
+                        procedencia.reanudadaEn = r.anteriores;
+                        if (r.reanudadaEn >= 0)
+                            procedencia.reanudadaEn << r.reanudadaEn;
                         base = conExtension(original, QFileInfo(guardado).suffix());
                         nombre = nombreLibre(sub, base, QTime::currentTime());
                         procedencia.notas << QStringLiteral("no se pudo convertir a MP4 (") + c.description
@@ -138,10 +147,7 @@ void Camaras::descargar()
                     // The lock made the file: a routine that wrote nothing leaves it empty.
                     if (QFileInfo(guardado).size() == 0)
                         throw ErrorCamara(QStringLiteral("la cámara no envió ningún dato"));
-                    // A try that started over on a file it had found partly written wrote
-                    // under the reader's feet: the whole file is read once more.
-                    const bool deNuevo = guardado != temporal || (r.desde > 0 && r.reanudadaEn < 0);
-                    huella = deNuevo ? SeguidorHash(guardado).terminar() : seguidor->terminar();
+                    huella = seguidor.terminar(guardado);
                     if (!huella)
                         throw ErrorCamara(QStringLiteral("no se pudo leer lo descargado"));
                 } else {

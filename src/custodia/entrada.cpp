@@ -1,5 +1,6 @@
 #include "custodia/entrada.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -53,6 +54,14 @@ public:
         nombre(clave);
         b += QByteArray::number(qlonglong(v));
     }
+    void numeros(const char* clave, const QList<int64_t>& v)
+    {
+        nombre(clave);
+        b += '[';
+        for (qsizetype i = 0; i < v.size(); ++i)
+            b += (i ? "," : "") + QByteArray::number(qlonglong(v[i]));
+        b += ']';
+    }
     QByteArray fin() { return b + '}'; }
 
 private:
@@ -105,6 +114,10 @@ QByteArray lineaDeEntrada(const EntradaCustodia& e)
         o.numero("segundosDirecto", e.segundosDirecto);
     if (e.detenidoAlCerrar)
         o.numero("detenidoAlCerrar", 1);
+    if (e.intentos > 1)
+        o.numero("intentos", e.intentos);
+    if (!e.reanudadaEn.isEmpty())
+        o.numeros("reanudadaEn", e.reanudadaEn);
     o.texto("inicioDescarga", e.inicioDescarga);
     o.texto("finDescarga", e.finDescarga);
     o.numero("tamano", e.tamano);
@@ -190,8 +203,17 @@ std::optional<EntradaCustodia> entradaDeLinea(const QByteArray& linea, QString* 
         return falla(QStringLiteral("falta el campo «tamano»"));
     e.tamano = *tamano;
     if (!numero("canal", e.canal) || !numero("segundosDirecto", e.segundosDirecto)
-        || !numero("detenidoAlCerrar", detenido))
+        || !numero("detenidoAlCerrar", detenido) || !numero("intentos", e.intentos))
         return falla(QStringLiteral("un campo numérico no es un número entero válido"));
+    const QJsonValue reanudada = o.value(QLatin1String("reanudadaEn"));
+    if (!reanudada.isUndefined() && !reanudada.isArray())
+        return falla(QStringLiteral("el campo «reanudadaEn» no es una lista"));
+    for (const QJsonValue& v : reanudada.toArray()) {
+        const std::optional<int64_t> n = entero(v);
+        if (!n || *n < 0)
+            return falla(QStringLiteral("el campo «reanudadaEn» no es una lista de posiciones"));
+        e.reanudadaEn << *n;
+    }
     e.detenidoAlCerrar = detenido != 0;
     const QJsonValue desfase = o.value(QLatin1String("desfaseRelojMs"));
     if (!desfase.isUndefined()) {

@@ -5,6 +5,7 @@
 // line of JSON; the register's format is described in the README.
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,8 @@ struct EntradaCustodia {
     QString inicioGrabacion;  // ISO 8601 local time with its offset; empty when unknown
     int segundosDirecto = 0;
     bool detenidoAlCerrar = false;
+    int intentos = 1;  // a download's tries: more than one when the link failed on the way
+    QList<int64_t> reanudadaEn;  // where tries took up the bytes earlier ones had kept
     QString inicioDescarga, finDescarga;  // ISO 8601 UTC
     int64_t tamano = 0;
     QString sha256, sha256Registro;  // of the file, and of its record "<fichero>.txt"

@@ -149,6 +149,7 @@ struct Reanudacion {
     int intento = 1;           // 1: the first try, which starts from an empty file
     int64_t desde = 0;         // what the file held when this try began
     int64_t reanudadaEn = -1;  // where this try appended after checking; -1: it did not
+    QList<int64_t> anteriores;  // where the tries that ended so far did, in order
 };
 
 struct RedLocal {

@@ -37,12 +37,12 @@ std::optional<std::pair<int64_t, int64_t>> leerRango(const QString& valor) {
 
 QList<int64_t> intentarConPausas(Reanudacion& r, const QList<int>& pausasMs, const std::function<void()>& intento,
                                  const std::function<void(const ErrorTransitorio&)>& antes, std::stop_token parar) {
-    QList<int64_t> reanudadas;
+    r.anteriores.clear();
     for (r.intento = 1;; ++r.intento) {
         try {
             intento();
         } catch (const ErrorTransitorio& e) {
-            if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
+            if (r.reanudadaEn >= 0) r.anteriores << r.reanudadaEn;
             if (r.intento > pausasMs.size()) throw;
             if (antes) antes(e);
             // In short steps: whoever waits for this thread is not held a whole pause.
@@ -52,8 +52,8 @@ QList<int64_t> intentarConPausas(Reanudacion& r, const QList<int>& pausasMs, con
             if (parar.stop_requested()) throw;
             continue;
         }
-        if (r.reanudadaEn >= 0) reanudadas << r.reanudadaEn;
-        return reanudadas;
+        if (r.reanudadaEn >= 0) r.anteriores << r.reanudadaEn;
+        return r.anteriores;
     }
 }
 

@@ -133,6 +133,7 @@ TEST(DescargaCamaras, LoteConChoquesErroresYResumen)
     QStringList dichas;
     EXPECT_EQ(verificarCarpeta(v.base + QStringLiteral("/Robo 12"), [&](const QString& t) { dichas << t; }), 0);
     EXPECT_TRUE(dichas.last().startsWith(QStringLiteral("todo coincide: 5 entradas, 5 ficheros"))) << dichas.join('\n').toStdString();
+    EXPECT_TRUE(leerArchivo(v.base + QStringLiteral("/Robo 12/") + kNombreRegistro).contains("\"intentos\":3,\"reanudadaEn\":[23333,46666]"));
     EXPECT_TRUE(QFile::exists(v.base + QStringLiteral("/Robo 12/registro-de-custodia.html")));
     EXPECT_FALSE(v.c->ocupado);
     EXPECT_FALSE(v.c->barra->isVisible());

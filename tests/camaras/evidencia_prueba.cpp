@@ -3,6 +3,7 @@
 #include "apoyo/zona_horaria.h"
 #include "apoyo_camaras.h"
 #include "camaras/evidencia.h"
+#include "camaras/huella_intentos.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -89,6 +91,37 @@ TEST(Evidencia, HuellaMientrasLlegan)
     QTemporaryDir dir;
     SeguidorHash nada(dir.filePath(QStringLiteral("nunca")));
     EXPECT_FALSE(nada.terminar());
+}
+
+// Two tries: the first reader goes on only while the kept part is untouched between them
+// (not case 1) and the second try appended (not case 2, which wrote again from zero).
+TEST(Evidencia, HuellaDeVariosIntentos)
+{
+    const QByteArray a = datosDePrueba(1 << 20, 'a'), b = datosDePrueba(1 << 19, 'b');
+    for (const int caso : {0, 1, 2}) {
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(QStringLiteral("v.mp4"));
+        HuellaPorIntentos h(ruta);
+        h.empiezaIntento();
+        ASSERT_TRUE(escribirArchivo(ruta, a));
+        for (int i = 0; i < 2000 && h.leidos() < a.size(); ++i)
+            QThread::msleep(5);
+        h.acabaIntento(Reanudacion{1, 0, -1, {}});
+        // Past the first 64 KiB, which the reader checks by itself; times put back.
+        QByteArray final = caso == 2 ? a.left(1 << 17) + b + a.mid(1 << 17) : a + b;
+        QFile f(ruta);
+        struct stat st {};
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && ::fstat(f.handle(), &st) == 0);
+        const struct timespec antes[2] = {st.st_atim, st.st_mtim};
+        if (caso == 1)
+            final[700000] = a[700000] ^ 1, f.seek(700000), f.write(final.mid(700000, 1)), f.flush(),
+                ::futimens(f.handle(), antes);
+        h.empiezaIntento();
+        f.seek(caso == 2 ? 0 : a.size()), f.write(final.mid(caso == 2 ? 0 : a.size())), f.close();
+        h.acabaIntento(Reanudacion{2, a.size(), caso == 2 ? -1 : a.size(), {}});
+        EXPECT_EQ(h.terminar(ruta).value_or(Huella{}).sha256, sha(final)) << caso;
+        EXPECT_EQ(h.lecturasDeNuevo(), caso == 1 ? 1 : 0) << caso;
+    }
 }
 
 TEST(Evidencia, CopiaConHuellaYErrores)
