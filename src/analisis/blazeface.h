@@ -155,7 +155,7 @@ struct VistasDeCara {
 QStringList rutasModeloCaras();
 
 // How many frames the mode looks at side by side: two while there are two cores, for each
-// detector holds its networks (about 200 MB for 1080p frames).
+// detector holds its networks (about 270 MB for 1080p frames).
 int hilosParaCaras();
 
 // Shares the cores (at most four, the player is decoding video beside us) out among
