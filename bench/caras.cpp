@@ -4,9 +4,10 @@
 // frame through the mode's own walk over a folder of JPEG frames (decoding, the five
 // regions, merging, lines and progress file), with the CPU time of each step. The walk
 // runs as the mode runs it (frames side by side, one detector each) and, for comparison in
-// the same run, with one detector whose network runs share the cores (the former way);
-// both must print the same lines. With ZORV_BANCO_CURVA=1, recall and precision over the
-// score threshold.
+// the same run, with one detector whose OpenCV work shares the cores (the former way), and
+// with the network on OpenCV's DNN instead of XNNPACK (the engine before: how many lines
+// differ and by how much). The first two must print the same lines. With
+// ZORV_BANCO_CURVA=1, recall and precision over the score threshold.
 //
 //   banco-caras [ajuste|reserva] [frames] [solo]   ("solo": only the mode's way)
 //
@@ -26,7 +27,9 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <map>
 
 namespace {
@@ -52,6 +55,11 @@ void aplicarAjustes(AjustesBlazeFace& a, const QString& texto)
     for (const QString& par : texto.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString clave = par.section(QLatin1Char('='), 0, 0).trimmed();
         const double v = par.section(QLatin1Char('='), 1).toDouble();
+        if (clave == QLatin1String("motor")) {
+            a.motor = par.section(QLatin1Char('='), 1).trimmed() == QLatin1String("opencv") ? MotorRed::opencv
+                                                                                         : MotorRed::xnnpack;
+            continue;
+        }
         if (clave == QLatin1String("escalaFina")) a.escalaFina = v;
         else if (clave == QLatin1String("umbral")) a.umbral = static_cast<float>(v);
         else if (clave == QLatin1String("anchoMaximo")) a.anchoMaximo = v;
@@ -82,6 +90,7 @@ struct Recorrido {
     double pared = 0, cpu = 0; // seconds, whole walk
     long inferencias = 0;
     DetectorBlazeFace::Tiempos pasos;
+    bool conOpenCV = false; // some detector ran the network on OpenCV's DNN
 };
 
 // The mode's detector, which hands what it counted to the walk's record when the walk
@@ -97,6 +106,7 @@ public:
     {
         const DetectorBlazeFace::Tiempos t = d_.tiempos();
         r_.inferencias += d_.inferencias();
+        r_.conOpenCV = r_.conOpenCV || d_.motor() == MotorRed::opencv;
         r_.pasos.color += t.color;
         r_.pasos.piramide += t.piramide;
         r_.pasos.redPiramide += t.redPiramide;
@@ -142,6 +152,35 @@ std::map<int, std::vector<QRectF>> cajasDeLineas(const QString& lineas)
     return r;
 }
 
+// How the lines of two walks differ: lines not the same, and the largest difference of a
+// number between lines at the same place that name the same frame.
+struct Diferencia {
+    int distintas = 0, total = 0;
+    double maxima = 0;
+};
+
+Diferencia compararLineas(const QString& a, const QString& b)
+{
+    const QStringList la = a.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lb = b.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    Diferencia d;
+    d.total = int(std::max(la.size(), lb.size()));
+    for (int i = 0; i < d.total; ++i) {
+        if (i < la.size() && i < lb.size() && la[i] == lb[i])
+            continue;
+        ++d.distintas;
+        const QStringList ca = i < la.size() ? la[i].split(QLatin1Char(' ')) : QStringList();
+        const QStringList cb = i < lb.size() ? lb[i].split(QLatin1Char(' ')) : QStringList();
+        if (ca.size() != cb.size() || ca.isEmpty() || ca[0] != cb[0]) {
+            d.maxima = std::numeric_limits<double>::infinity();
+            continue;
+        }
+        for (int k = 1; k < ca.size(); ++k)
+            d.maxima = std::max(d.maxima, std::abs(ca[k].toDouble() - cb[k].toDouble()));
+    }
+    return d;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -184,10 +223,15 @@ int main(int argc, char** argv)
     const QString cargaAntes = cargaMedia();
     const Recorrido modo = recorrer(destino, hilosParaCaras(), a);
     const QString cargaModo = cargaMedia();
-    Recorrido uno;
+    Recorrido uno, opencv;
+    AjustesBlazeFace conOpenCV = a;
+    conOpenCV.motor = MotorRed::opencv;
     if (!soloModo)
         uno = recorrer(destino, 1, a);
     const QString cargaDespues = cargaMedia();
+    if (!soloModo && a.motor != MotorRed::opencv)
+        opencv = recorrer(destino, hilosParaCaras(), conOpenCV);
+    const QString cargaOpenCV = cargaMedia();
     const std::map<int, std::vector<QRectF>> porNumero = cajasDeLineas(modo.lineas);
 
     std::map<QString, Cuenta> grupos;
@@ -282,16 +326,25 @@ int main(int argc, char** argv)
                 a.anchoPequenas, a.ladoVerificacionPequenas, double(a.umbralPropuestasPequenas), double(a.umbralPequenas),
                 a.ensancheLados, a.ensancheArriba, a.ensancheAbajo);
     const auto porFotograma = [&](double segundos) { return 1000.0 * segundos / n; };
-    std::printf("  tiempo del modo (%d fotogramas a la vez, un detector cada uno): %.1f ms de pared y %.1f ms de "
-                "CPU por fotograma (objetivo: <= 200 de pared, <= 300 de CPU), %.1f inferencias por fotograma; "
-                "carga media %s antes, %s despues\n",
-                hilosParaCaras(), porFotograma(modo.pared), porFotograma(modo.cpu), double(modo.inferencias) / n,
-                qPrintable(cargaAntes), qPrintable(cargaModo));
+    std::printf("  tiempo del modo (%d fotogramas a la vez, un detector cada uno, red en %s): %.1f ms de pared y "
+                "%.1f ms de CPU por fotograma (objetivo: <= 200 de pared, <= 300 de CPU), %.1f inferencias por "
+                "fotograma; carga media %s antes, %s despues\n",
+                hilosParaCaras(), modo.conOpenCV ? "OpenCV DNN" : "XNNPACK", porFotograma(modo.pared),
+                porFotograma(modo.cpu), double(modo.inferencias) / n, qPrintable(cargaAntes), qPrintable(cargaModo));
     if (!soloModo)
-        std::printf("  con un detector que reparte cada red entre los nucleos (como antes): %.1f ms de pared y %.1f "
+        std::printf("  con un solo detector, que reparte entre los nucleos lo que hace OpenCV: %.1f ms de pared y %.1f "
                     "ms de CPU por fotograma; misma salida: %s; carga media %s despues\n",
                     porFotograma(uno.pared), porFotograma(uno.cpu), uno.lineas == modo.lineas ? "si" : "NO",
                     qPrintable(cargaDespues));
+    if (!soloModo && a.motor != MotorRed::opencv) {
+        const Diferencia d = compararLineas(modo.lineas, opencv.lineas);
+        std::printf("  con la red en OpenCV DNN (el motor de antes), del mismo modo: %.1f ms de pared y %.1f ms de "
+                    "CPU por fotograma, red %.1f ms; lineas distintas %d de %d, diferencia maxima %.2f px; carga "
+                    "media %s despues\n",
+                    porFotograma(opencv.pared), porFotograma(opencv.cpu),
+                    porFotograma(opencv.pasos.redPiramide + opencv.pasos.redMirada), d.distintas, d.total, d.maxima,
+                    qPrintable(cargaOpenCV));
+    }
     const DetectorBlazeFace::Tiempos& t = modo.pasos;
     const double medido = t.color + t.piramide + t.redPiramide + t.mirada + t.redMirada;
     std::printf("  CPU por fotograma y paso: leer el JPEG y lo demas %.1f ms, RGB %.1f, niveles de la piramide "

@@ -42,7 +42,7 @@ struct DetectorBlazeFace::Impl {
 
     Impl(AjustesBlazeFace ajustes, QStringList rutas)
         : a(ajustes)
-        , red(std::move(rutas))
+        , red(std::move(rutas), ajustes.motor)
     {
     }
     void prepararImagen(const QImage& imagen);
@@ -108,10 +108,11 @@ int hilosParaCaras()
 
 void repartirNucleos(int detectores)
 {
-    // A frame's network runs split well over two threads (the 1280×736 pass of a 1080p
-    // frame: 265 ms on one, 140 on two), but whole frames side by side split better still:
+    // Whole frames side by side split the cores better than one frame's layers over them:
     // nothing waits for the slowest thread of each layer, and the decoding and scaling
-    // around the network run in parallel too.
+    // around the network run in parallel too. XNNPACK runs the network on the detector's
+    // own thread; OpenCV's threads scale the pyramid, and run the network where OpenCV's
+    // DNN is the engine.
     cv::setNumThreads(std::max(1, std::clamp(QThread::idealThreadCount(), 1, 4) / std::max(1, detectores)));
 }
 
@@ -130,6 +131,11 @@ QString DetectorBlazeFace::preparar()
 long DetectorBlazeFace::inferencias() const
 {
     return d->red.inferencias();
+}
+
+MotorRed DetectorBlazeFace::motor() const
+{
+    return d->red.motor();
 }
 
 DetectorBlazeFace::Tiempos DetectorBlazeFace::tiempos() const

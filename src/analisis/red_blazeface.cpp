@@ -15,14 +15,6 @@ namespace {
 // The exact file the build fetched; anything else would silently change the results.
 constexpr const char* kHuellaModelo = ZORV_HUELLA_MODELO;
 
-// The model's anchor grids, in output order: stride 16 with 2 anchors a cell, stride 32
-// with 6.
-struct Rejilla {
-    int paso;
-    int porCelda;
-};
-constexpr Rejilla kRejillas[2] = {{16, 2}, {32, 6}};
-
 // A folder of frames of many sizes must not keep a network for each; a frame size takes
 // three, and the second looks two more.
 constexpr size_t kMaximoRedes = 8;
@@ -79,7 +71,7 @@ std::vector<Candidata> decodificar(const Salidas& s, int ancho, float umbral, bo
     const float logit = std::log(umbral / (1.0f - umbral));
     std::vector<Candidata> r;
     for (int g = 0; g < 2; ++g) {
-        const Rejilla rj = kRejillas[g];
+        const RejillaBlazeFace rj = kRejillasBlazeFace[g];
         const int columnas = ancho / rj.paso;
         const float* p = s.puntuaciones[g].ptr<float>();
         const float* c = s.cajas[g].ptr<float>();
@@ -105,8 +97,9 @@ std::vector<Candidata> decodificar(const Salidas& s, int ancho, float umbral, bo
     return r;
 }
 
-RedBlazeFace::RedBlazeFace(QStringList rutas)
+RedBlazeFace::RedBlazeFace(QStringList rutas, MotorRed preferido)
     : rutas_(std::move(rutas))
+    , motor_(preferido)
 {
 }
 
@@ -143,7 +136,61 @@ bool RedBlazeFace::cargar()
         errorCarga_ = error;
         return false;
     }
+    if (motor_ == MotorRed::xnnpack) {
+        try {
+            plantilla_ = leerRed(kEntradaBlazeFace, kEntradaBlazeFace);
+            grafo(kEntradaBlazeFace, kEntradaBlazeFace);
+        } catch (const cv::Exception& e) {
+            motor_ = MotorRed::opencv;
+            motivoOpenCV_ = QString::fromStdString(e.msg);
+        }
+    }
     return true;
+}
+
+// The model read and its constant planes sized to the input; throws cv::Exception.
+cv::dnn::Net RedBlazeFace::leerRed(int ancho, int alto)
+{
+    cv::dnn::Net n = cv::dnn::readNetFromONNX(modelo_.data(), modelo_.size());
+    n.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+    n.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    // The graph widens its channels by appending constant zero planes sized for a
+    // 256×256 input; they are resized to this input (1/8 and 1/16 of its sides).
+    int constantes = 0;
+    for (const cv::String& nombre : n.getLayerNames()) {
+        const int id = n.getLayerId(nombre);
+        const cv::Ptr<cv::dnn::Layer> capa = n.getLayer(id);
+        if (capa->type != "Const")
+            continue;
+        const cv::Mat& b = capa->blobs.empty() ? cv::Mat() : capa->blobs[0];
+        if (b.dims != 4 || b.size[0] != 1 || b.size[2] <= 0 || kEntradaBlazeFace % b.size[2] != 0 ||
+            cv::countNonZero(b.reshape(1, 1)) != 0)
+            throw cv::Exception(cv::Error::StsBadArg, "constante inesperada", "", "", 0);
+        const int f = kEntradaBlazeFace / b.size[2];
+        n.setParam(id, 0, cv::Mat(std::vector<int>{1, b.size[1], alto / f, ancho / f}, CV_32F, cv::Scalar(0)));
+        ++constantes;
+    }
+    if (n.empty() || n.getUnconnectedOutLayersNames().size() != 4 || constantes != 2)
+        throw cv::Exception(cv::Error::StsBadArg, "forma inesperada", "", "", 0);
+    return n;
+}
+
+// XNNPACK's graph for this input size; null, with OpenCV's DNN the engine from then on, when
+// it cannot be built.
+GrafoXnnpack* RedBlazeFace::grafo(int ancho, int alto)
+{
+    const auto clave = std::make_pair(ancho, alto);
+    if (auto it = grafos_.find(clave); it != grafos_.end())
+        return it->second.get();
+    if (grafos_.size() >= kMaximoRedes)
+        grafos_.clear();
+    std::unique_ptr<GrafoXnnpack> g = GrafoXnnpack::crear(plantilla_, ancho, alto, motivoOpenCV_);
+    if (!g) {
+        motor_ = MotorRed::opencv;
+        grafos_.clear();
+        return nullptr;
+    }
+    return grafos_.emplace(clave, std::move(g)).first->second.get();
 }
 
 cv::dnn::Net* RedBlazeFace::red(int ancho, int alto, QString& error)
@@ -156,28 +203,7 @@ cv::dnn::Net* RedBlazeFace::red(int ancho, int alto, QString& error)
         entradas_.clear();
     }
     try {
-        cv::dnn::Net n = cv::dnn::readNetFromONNX(modelo_.data(), modelo_.size());
-        n.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-        n.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
-        // The graph widens its channels by appending constant zero planes sized for a
-        // 256×256 input; they are resized to this input (1/8 and 1/16 of its sides).
-        int constantes = 0;
-        for (const cv::String& nombre : n.getLayerNames()) {
-            const int id = n.getLayerId(nombre);
-            const cv::Ptr<cv::dnn::Layer> capa = n.getLayer(id);
-            if (capa->type != "Const")
-                continue;
-            const cv::Mat& b = capa->blobs.empty() ? cv::Mat() : capa->blobs[0];
-            if (b.dims != 4 || b.size[0] != 1 || b.size[2] <= 0 || kEntradaBlazeFace % b.size[2] != 0 ||
-                cv::countNonZero(b.reshape(1, 1)) != 0)
-                throw cv::Exception(cv::Error::StsBadArg, "constante inesperada", "", "", 0);
-            const int f = kEntradaBlazeFace / b.size[2];
-            n.setParam(id, 0, cv::Mat(std::vector<int>{1, b.size[1], alto / f, ancho / f}, CV_32F,
-                                      cv::Scalar(0)));
-            ++constantes;
-        }
-        if (n.empty() || n.getUnconnectedOutLayersNames().size() != 4 || constantes != 2)
-            throw cv::Exception(cv::Error::StsBadArg, "forma inesperada", "", "", 0);
+        cv::dnn::Net n = leerRed(ancho, alto);
         return &redes_.emplace(clave, std::move(n)).first->second;
     } catch (const cv::Exception& e) {
         error = QStringLiteral("no se pudo cargar el modelo de detección de caras: %1")
@@ -187,6 +213,22 @@ cv::dnn::Net* RedBlazeFace::red(int ancho, int alto, QString& error)
 }
 
 bool RedBlazeFace::inferir(const cv::Mat& lienzo, Salidas& s, QString& error)
+{
+    GrafoXnnpack* g = motor_ == MotorRed::xnnpack ? grafo(lienzo.cols, lienzo.rows) : nullptr;
+    if (!g)
+        return inferirOpenCV(lienzo, s, error);
+    // NHWC, RGB scaled to [-1, 1]: the layout and range the model was trained with.
+    cv::Mat vista(lienzo.rows, lienzo.cols, CV_32FC3, g->entrada());
+    lienzo.convertTo(vista, CV_32FC3, 1.0 / 127.5, -1.0);
+    const double antes = cpuDelHilo();
+    if (!g->inferir(s, error))
+        return false;
+    segundos_ += cpuDelHilo() - antes;
+    ++inferencias_;
+    return true;
+}
+
+bool RedBlazeFace::inferirOpenCV(const cv::Mat& lienzo, Salidas& s, QString& error)
 {
     const int w = lienzo.cols, h = lienzo.rows;
     cv::dnn::Net* n = red(w, h, error);

@@ -1,7 +1,9 @@
 #pragma once
 // The BlazeFace network itself: the model file checked and its fixed shapes freed, one
-// OpenCV network per input size, and its raw outputs read as scored boxes.
+// runnable network per input size, and its raw outputs read as scored boxes.
 // Internal to the face detector.
+#include "analisis/blazeface.h"
+#include "analisis/grafo_xnnpack.h"
 #include "analisis/supresion.h"
 
 #include <QString>
@@ -9,6 +11,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/dnn.hpp>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -16,6 +19,14 @@
 inline constexpr int kEntradaBlazeFace = 256;
 // The coarsest stride of the network: every input side is a multiple of it.
 inline constexpr int kPasoBlazeFace = 32;
+
+// The model's anchor grids, in output order: stride 16 with 2 anchors a cell, stride 32
+// with 6.
+struct RejillaBlazeFace {
+    int paso;
+    int porCelda;
+};
+inline constexpr RejillaBlazeFace kRejillasBlazeFace[2] = {{16, 2}, {32, 6}};
 
 // The smallest multiple of the network's stride that holds `v` pixels.
 int multiploDePaso(int v);
@@ -33,10 +44,13 @@ std::vector<Candidata> decodificar(const Salidas& s, int ancho, float umbral, bo
 
 class RedBlazeFace {
 public:
-    explicit RedBlazeFace(QStringList rutas);
+    explicit RedBlazeFace(QStringList rutas, MotorRed preferido = MotorRed::xnnpack);
     // Finds, checks and reads the model once; false (with `errorCarga`) when it cannot run.
     bool cargar();
     const QString& errorCarga() const { return errorCarga_; }
+    // The engine in use once loaded, and why it is not XNNPACK when XNNPACK was preferred.
+    MotorRed motor() const { return motor_; }
+    const QString& motivoOpenCV() const { return motivoOpenCV_; }
     // One network run over `lienzo`, an 8-bit RGB picture whose sides are multiples of 32.
     //
     // Batches were measured and left out: the graph runs them once its constant planes are
@@ -51,11 +65,19 @@ public:
 
 private:
     cv::dnn::Net* red(int ancho, int alto, QString& error);
+    cv::dnn::Net leerRed(int ancho, int alto);
+    GrafoXnnpack* grafo(int ancho, int alto);
+    bool inferirOpenCV(const cv::Mat& lienzo, Salidas& s, QString& error);
 
     QStringList rutas_;
     bool intentada_ = false;
     QString errorCarga_;
     std::vector<char> modelo_;
+    MotorRed motor_;
+    QString motivoOpenCV_;
+    // XNNPACK's graphs, one per input size, translated from a parsed network never run.
+    cv::dnn::Net plantilla_;
+    std::map<std::pair<int, int>, std::unique_ptr<GrafoXnnpack>> grafos_;
     // One network per input size: each keeps its layers allocated for that size.
     std::map<std::pair<int, int>, cv::dnn::Net> redes_;
     // The network's float input, one per size, so no frame allocates it again.

@@ -267,3 +267,37 @@ TEST(BlazeFace, SegundaMiradaDondeSeLePide)
     ASSERT_TRUE(d.mirarDeNuevo(f.imagen, {}, v, error));
     EXPECT_TRUE(v.empty());
 }
+
+TEST(BlazeFace, XnnpackYOpenCVVenLasMismasCaras)
+{
+    // The engines over real frames, whole pyramid and second looks (crops of 128 and, for
+    // faces under 32 px, 256): the same candidates, apart from float rounding. A weight laid
+    // out in the wrong order, a padding on the wrong side or a lost residual sum moves boxes
+    // by pixels or loses faces outright.
+    const std::vector<PedidoFotograma> pedidos = {{41, {70}, 85}, {31, {22, 28, 44, 90, 160}, 85}};
+    AjustesBlazeFace conOpenCV;
+    conOpenCV.motor = MotorRed::opencv;
+    DetectorBlazeFace xnnpack({}, modelo()), opencv(conOpenCV, modelo());
+    ASSERT_TRUE(xnnpack.preparar().isEmpty());
+    ASSERT_TRUE(opencv.preparar().isEmpty());
+    EXPECT_EQ(xnnpack.motor(), MotorRed::xnnpack);
+    EXPECT_EQ(opencv.motor(), MotorRed::opencv);
+    for (const PedidoFotograma& p : pedidos) {
+        const FotogramaConCaras f = fotogramaConCaras(p);
+        ASSERT_FALSE(f.imagen.isNull());
+        std::vector<Candidata> a, b;
+        QString error;
+        ASSERT_TRUE(xnnpack.candidatas(f.imagen, f.imagen.rect(), a, error)) << qPrintable(error);
+        ASSERT_TRUE(opencv.candidatas(f.imagen, f.imagen.rect(), b, error)) << qPrintable(error);
+        ASSERT_EQ(a.size(), b.size()) << p.semilla;
+        EXPECT_GE(a.size(), p.anchos.size() - 1) << p.semilla;
+        for (size_t i = 0; i < a.size(); ++i) {
+            EXPECT_NEAR(a[i].puntuacion, b[i].puntuacion, 1e-4) << p.semilla << " " << i;
+            for (const auto& [x, y] : {std::pair{a[i].caja.left(), b[i].caja.left()},
+                                       {a[i].caja.top(), b[i].caja.top()},
+                                       {a[i].caja.right(), b[i].caja.right()},
+                                       {a[i].caja.bottom(), b[i].caja.bottom()}})
+                EXPECT_NEAR(x, y, 0.01) << p.semilla << " " << i;
+        }
+    }
+}
