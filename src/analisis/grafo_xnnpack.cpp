@@ -1,11 +1,10 @@
 #include "analisis/grafo_xnnpack.h"
 
+#include "analisis/memoria_xnnpack.h"
 #include "analisis/red_blazeface.h"
 
 #include <opencv2/dnn/all_layers.hpp>
 #include <xnnpack.h>
-#include <malloc.h>
-#include <sys/mman.h>
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
@@ -49,71 +48,7 @@ struct Paso {
     size_t ceros = 0;
 };
 
-// Blocks this big go on huge pages. A graph for a 1280×736 input holds about 70 MB of
-// tensors and more of XNNPACK's own tables (pointers to each output pixel's inputs); on
-// 4 KB pages, touching them first made building the graph take 0.7-0.8 s CPU on this
-// virtual machine (a page fault every 14 µs), on huge pages 0.35 s. The kernel gives huge
-// pages only where asked (transparent huge pages set to "madvise").
-constexpr size_t kPaginaGrande = size_t(2) << 20;
-
-void* reservar(void*, size_t alineacion, size_t tamano)
-{
-    const bool grande = tamano >= kPaginaGrande;
-    void* p = nullptr;
-    if (posix_memalign(&p, grande ? kPaginaGrande : std::max(alineacion, sizeof(void*)), tamano) != 0)
-        return nullptr;
-    if (grande)
-        madvise(p, (tamano + kPaginaGrande - 1) / kPaginaGrande * kPaginaGrande, MADV_HUGEPAGE);
-    return p;
-}
-
-void* reservarSinAlinear(void* contexto, size_t tamano)
-{
-    return reservar(contexto, alignof(std::max_align_t), tamano);
-}
-
-// XNNPACK grows its tables with this; big ones move to huge pages too.
-void* cambiar(void* contexto, void* p, size_t tamano)
-{
-    if (tamano < kPaginaGrande)
-        return std::realloc(p, tamano);
-    void* nuevo = reservar(contexto, alignof(std::max_align_t), tamano);
-    if (nuevo && p) {
-        std::memcpy(nuevo, p, std::min(malloc_usable_size(p), tamano));
-        std::free(p);
-    }
-    return nuevo;
-}
-
-void liberar(void*, void* p)
-{
-    std::free(p);
-}
-
-bool xnnpackIniciado()
-{
-    // Once for the process: it fills XNNPACK's tables of the kernels this CPU runs best.
-    static const xnn_allocator asignador{nullptr, reservarSinAlinear, cambiar, liberar, reservar, liberar};
-    static const bool iniciado = xnn_initialize(&asignador) == xnn_status_success;
-    return iniciado;
-}
-
 } // namespace
-
-void GrafoXnnpack::Liberar::operator()(float* p) const
-{
-    std::free(p);
-}
-
-// `n` floats, left as they come, and the few past them that XNNPACK may read, zeroed.
-GrafoXnnpack::Bloque GrafoXnnpack::bloque(size_t n)
-{
-    constexpr size_t extra = XNN_EXTRA_BYTES / sizeof(float);
-    Bloque b(static_cast<float*>(reservar(nullptr, 64, (n + extra) * sizeof(float))));
-    if (b)
-        std::fill_n(b.get() + n, extra, 0.0f);
-    return b;
-}
 
 // Walks OpenCV's layers in their order into steps. OpenCV holds the model NCHW; XNNPACK works
 // NHWC, which is the model's own input and output layout, so the transposes around the
@@ -404,7 +339,7 @@ bool GrafoXnnpack::Traduccion::repartirMemoria()
                 libres.push_back(tensores_[size_t(e)].memoria);
     }
     for (const size_t c : capacidad) {
-        g_.memoria_.push_back(bloque(c));
+        g_.memoria_.push_back(bloqueFlotantes(c));
         if (!g_.memoria_.back())
             return false;
     }
@@ -492,7 +427,7 @@ std::unique_ptr<GrafoXnnpack> GrafoXnnpack::crear(cv::dnn::Net& red, int ancho, 
         return nullptr;
     }
     std::unique_ptr<GrafoXnnpack> g(new GrafoXnnpack());
-    g->entrada_ = bloque(size_t(ancho) * size_t(alto) * 3);
+    g->entrada_ = bloqueFlotantes(size_t(ancho) * size_t(alto) * 3);
     if (!g->entrada_) {
         error = QStringLiteral("no hay memoria para la red de caras");
         return nullptr;

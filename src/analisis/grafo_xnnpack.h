@@ -1,6 +1,8 @@
 #pragma once
 // The BlazeFace network run by XNNPACK: the layers OpenCV parsed from the model, rebuilt as
 // XNNPACK operators for one input size. Internal to the face detector.
+#include "analisis/memoria_xnnpack.h"
+
 #include <QString>
 #include <opencv2/core.hpp>
 #include <opencv2/dnn.hpp>
@@ -40,11 +42,7 @@ private:
     GrafoXnnpack() = default;
     class Traduccion;
 
-    struct Liberar {
-        void operator()(float* p) const;
-    };
-    using Bloque = std::unique_ptr<float, Liberar>;
-    static Bloque bloque(size_t n);
+    using Bloque = BloqueFlotantes;
 
     std::vector<xnn_operator*> operadores_;
     Bloque entrada_;
