@@ -10,10 +10,8 @@
 // The recorders live in a test network namespace (the routine speaks to port 80), and
 // so does this program once they are up; run it as root. An optional argument gives the
 // size in MiB.
-#include "apoyo/espacio_red.h"
-#include "apoyo/grabador_falso.h"
 #include "camaras/camaras.h"
-#include "grabadores/hikvision.h"
+#include "grabador_bench.h"
 #include "ventana_bench.h"
 
 #include <QApplication>
@@ -28,26 +26,10 @@
 
 namespace {
 
-const QString USUARIO = QStringLiteral("admin");
-const QString CLAVE = QStringLiteral("banco");
-
 struct Medida {
     double ventana = 1e9, sola = 1e9, volcado = 1e9;
     double cpuVentana = 1e9, cpuSola = 1e9;
 };
-
-// The recorder's one recording, as its own listing gives it.
-FicheroPtr grabacionDe(const QString& ip)
-{
-    auto o = std::make_shared<Origen>(QStringLiteral("red"), ip, ip, QStringLiteral("hikvision"));
-    o->ip = ip;
-    o->puertos = {80};
-    o->familia = QStringLiteral("hikvision");
-    o->usuario = USUARIO;
-    o->clave = CLAVE;
-    const QList<FicheroPtr> l = listarHikvision(o, QStringLiteral("7 días")).ficheros;
-    return l.size() == 1 ? l.first() : nullptr;
-}
 
 std::optional<Medida> medir(Camaras& c, const FicheroPtr& f, const QString& carpeta, qint64 tam, int vueltas)
 {
@@ -100,11 +82,9 @@ std::optional<Medida> medir(Camaras& c, const FicheroPtr& f, const QString& carp
 
 int main(int argc, char** argv)
 {
-    if (!puedeCrearEspacios()) {
-        std::fprintf(stderr, "hace falta ser root para crear espacios de red\n");
+    const qint64 tam = tamanoPedido(argc, argv);
+    if (tam == 0)
         return 1;
-    }
-    const qint64 tam = (argc > 1 ? std::max(1, atoi(argv[1])) : 1024) * 1048576LL;
     EspacioRed red(95);
     // One recorder per pace: its address, its limit in KiB/s (0: none), runs of each.
     const struct {
@@ -123,26 +103,10 @@ int main(int argc, char** argv)
     }
     std::vector<std::unique_ptr<GrabadorFalso>> grabadores;
     for (const auto& r : ritmos) {
-        const QString& ip = r.ip;
-        OpcionesGrabador o;
-        o.direccion = ip;
-        o.espacio = red.servidor;
-        o.usuario = USUARIO;
-        o.clave = CLAVE;
-        o.familias = {QStringLiteral("hikvision")};
-        // lighttpd passes the reply on as it comes from the fake, rather than holding a
-        // gigabyte before sending it.
-        o.extra = QStringLiteral("server.stream-response-body = 2\n");
-        if (r.kibs > 0)
-            o.extra += QStringLiteral("connection.kbytes-per-second = %1\n").arg(r.kibs);
-        auto g = std::make_unique<GrabadorFalso>(o);
-        if (!g->listo() || !g->grabacionHueca(QStringLiteral("grande.mp4"), tam)) {
-            std::fprintf(stderr, "%s\n", qPrintable(g->error()));
+        auto g = grabadorGrande(red, r.ip, tam,
+                                r.kibs > 0 ? QStringLiteral("connection.kbytes-per-second = %1\n").arg(r.kibs) : QString());
+        if (!g)
             return 1;
-        }
-        const QString hace = QDateTime::currentDateTimeUtc().addSecs(-3600).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
-        g->hikvision({{hace, hace, QStringLiteral("rtsp://%1/Streaming/tracks/101?starttime=1&amp;size=%2").arg(ip).arg(tam),
-                       QStringLiteral("grande.mp4")}});
         grabadores.push_back(std::move(g));
     }
     if (!entrarEnEspacio(red.cliente)) {

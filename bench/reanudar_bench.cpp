@@ -7,11 +7,9 @@
 // Peak memory of the process beside. The recorder lives in a test network namespace (the
 // routine speaks to port 80), and so does this program once it is up; run it as root.
 // An optional argument gives the size in MiB.
-#include "apoyo/espacio_red.h"
-#include "apoyo/grabador_falso.h"
 #include "apoyo/programa.h"
 #include "camaras/camaras.h"
-#include "grabadores/hikvision.h"
+#include "grabador_bench.h"
 #include "ventana_bench.h"
 
 #include <QApplication>
@@ -26,26 +24,17 @@
 
 int main(int argc, char** argv)
 {
-    if (!puedeCrearEspacios()) {
-        std::fprintf(stderr, "hace falta ser root para crear espacios de red\n");
+    const qint64 tam = tamanoPedido(argc, argv);
+    if (tam == 0)
         return 1;
-    }
-    const qint64 tam = (argc > 1 ? std::max(1, atoi(argv[1])) : 1024) * 1048576LL;
     EspacioRed red(96);
-    OpcionesGrabador o;
-    o.direccion = red.ipServidor;
-    o.espacio = red.servidor;
-    o.familias = {QStringLiteral("hikvision")};
-    o.extra = QStringLiteral("server.stream-response-body = 2\n");
-    std::unique_ptr<GrabadorFalso> g;
-    if (red.listo())
-        g = std::make_unique<GrabadorFalso>(o);
-    if (!g || !g->listo() || !g->grabacionHueca(QStringLiteral("grande.mp4"), tam)) {
-        std::fprintf(stderr, "%s\n", qPrintable(g ? g->error() : red.error()));
+    if (!red.listo()) {
+        std::fprintf(stderr, "%s\n", qPrintable(red.error()));
         return 1;
     }
-    const QString hace = QDateTime::currentDateTimeUtc().addSecs(-3600).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
-    g->hikvision({{hace, hace, QStringLiteral("rtsp://x/tracks/101?size=%1").arg(tam), QStringLiteral("grande.mp4")}});
+    const std::unique_ptr<GrabadorFalso> g = grabadorGrande(red, red.ipServidor, tam);
+    if (!g)
+        return 1;
     if (!entrarEnEspacio(red.cliente)) {
         std::fprintf(stderr, "no se pudo entrar en el espacio de red de prueba\n");
         return 1;
@@ -58,16 +47,9 @@ int main(int argc, char** argv)
     ops.pausasReintento = {0, 0, 0, 0, 0};
     Camaras c(dir.path(), QStringLiteral("banco"), QStringLiteral("/usr/bin/ffmpeg"), std::move(ops));
     c.terminar = [](int, const QString&) {};
-    auto origen = std::make_shared<Origen>(QStringLiteral("red"), red.ipServidor, red.ipServidor, QStringLiteral("hikvision"));
-    origen->ip = red.ipServidor;
-    origen->puertos = {80};
-    origen->familia = QStringLiteral("hikvision");
-    origen->usuario = o.usuario;
-    origen->clave = o.clave;
-    const QList<FicheroPtr> l = listarHikvision(origen, QStringLiteral("7 días")).ficheros;
-    if (l.size() != 1)
+    const FicheroPtr f = grabacionDe(red.ipServidor);
+    if (!f)
         return 1;
-    const FicheroPtr f = l.first();
 
     const QString cargaAntes = cargaMedia();
     const long picoAntes = picoKiB();
