@@ -4,6 +4,7 @@
 #include "camaras/nombres.h"
 #include "comun/nombres.h"
 #include "comun/texto.h"
+#include "custodia/entrada.h"
 #include "grabadores/ayudas.h"
 #include "grabadores/descargas.h"
 
@@ -118,16 +119,6 @@ void limpiarParciales(const QString& carpeta)
     for (const QString& nombre : nombresEnCarpeta(carpeta))
         if (nuestro.match(nombre).hasMatch())
             quitarSiAbandonado(unirRuta(carpeta, nombre));
-}
-
-QString textoIntentos(int intentos, const QList<int64_t>& reanudadaEn)
-{
-    QStringList donde;
-    for (const int64_t b : reanudadaEn)
-        donde << (b >= 1024 * 1024 ? QString::number(b / (1024 * 1024)) + QStringLiteral(" MiB")
-                                   : QString::number(b) + QStringLiteral(" bytes"));
-    return QString::number(intentos)
-        + (donde.isEmpty() ? QString() : QStringLiteral(" (reanudada en ") + donde.join(QStringLiteral(", ")) + QLatin1Char(')'));
 }
 
 QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,

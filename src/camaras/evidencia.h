@@ -52,9 +52,6 @@ QString rutaTemporal(const QString& carpeta, const QString& nombre);
 // the routines write beside them) that no live process is writing: a killed run's.
 void limpiarParciales(const QString& carpeta);
 
-// A download's tries as the record says them: "3 (reanudada en 812 MiB)".
-QString textoIntentos(int intentos, const QList<int64_t>& reanudadaEn);
-
 QString textoRegistro(const QString& nombreFinal, const Procedencia& p, const QDateTime& inicio,
                       const QDateTime& fin, const Huella& h);
 

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QStringList>
 
 #include <limits>
 
@@ -80,6 +81,16 @@ QString horaLocalISO(const QDateTime& hora)
 {
     const QDateTime local = hora.toLocalTime();
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QString textoIntentos(int intentos, const QList<int64_t>& reanudadaEn)
+{
+    QStringList donde;
+    for (const int64_t b : reanudadaEn)
+        donde << (b >= 1024 * 1024 ? QString::number(b / (1024 * 1024)) + QStringLiteral(" MiB")
+                                   : QString::number(b) + QStringLiteral(" bytes"));
+    return QString::number(intentos)
+        + (donde.isEmpty() ? QString() : QStringLiteral(" (reanudada en ") + donde.join(QStringLiteral(", ")) + QLatin1Char(')'));
 }
 
 bool esHuella(const QString& t)

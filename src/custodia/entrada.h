@@ -47,5 +47,8 @@ std::optional<EntradaCustodia> entradaDeLinea(const QByteArray& linea, QString* 
 // A local time as ISO 8601 with its offset from UTC ("2024-05-01T08:00:00+02:00").
 QString horaLocalISO(const QDateTime& hora);
 
+// A download's tries as its record and the case's report say them: "3 (reanudada en 812 MiB)".
+QString textoIntentos(int intentos, const QList<int64_t>& reanudadaEn);
+
 // 64 lower-case hex digits.
 bool esHuella(const QString& texto);

@@ -105,14 +105,9 @@ QString filaTabla(const Fila& f)
         fichero += QStringLiteral("<br><small>directo, %1 s pedidos%2</small>")
                        .arg(e.segundosDirecto)
                        .arg(e.detenidoAlCerrar ? QStringLiteral(", detenido al cerrar la ventana") : QString());
-    if (e.intentos > 1) {
-        QStringList en;
-        for (const int64_t b : e.reanudadaEn)
-            en << tamanoLegible(b);
-        fichero += QStringLiteral("<br><small>%1 intentos%2</small>")
-                       .arg(e.intentos)
-                       .arg(en.isEmpty() ? QString() : QStringLiteral(", reanudada en ") + en.join(QStringLiteral(", ")));
-    }
+    if (e.intentos > 1)
+        fichero += QStringLiteral("<br><small>intentos: ") + html(textoIntentos(e.intentos, e.reanudadaEn))
+            + QStringLiteral("</small>");
     return QStringLiteral("<tr>") + celda(QString::number(f.numero)) + celda(fichero)
         + celda(e.inicioGrabacion.isEmpty() ? QStringLiteral("desconocido") : html(e.inicioGrabacion))
         + celda(html(e.inicioDescarga) + QStringLiteral("<br>") + html(e.finDescarga))
